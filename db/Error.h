@@ -1,0 +1,42 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tavrin {
+
+// Error numbers. The run's error handling (frmMain::RunOperation) tells the
+// unselected list entry (381) apart from everything else; the other numbers
+// only make messages and tests precise.
+enum ErrorNumber : int {
+    kErrOverflow = 6,            // a value does not fit its type
+    kErrFileNotFound = 53,
+    kErrFileAccess = 75,         // a file cannot be opened, read or written
+    kErrInvalidUseOfNull = 94,   // an empty value where a number is needed
+    kErrInvalidIndex = 381,      // item data of a combo box entry that is not there
+    kErrEngine = 3000,           // any other failure of the database engine
+    kErrNoCurrentRecord = 3021,  // a move or read with no row under the cursor
+    kErrDataType = 3421,         // a value refused by a column's type
+};
+
+// A failure that ends the running step. Its message names what failed, and the
+// file where there is one: "Cannot open C:\lg\x.pyr: Permission denied".
+class Error : public std::runtime_error {
+public:
+    Error(int number, const std::string& message)
+        : std::runtime_error(message), number_(number) {}
+    int number() const noexcept { return number_; }
+
+private:
+    int number_;
+};
+
+// Input Tavrin refuses before it changes any file (a missing or too short
+// player file, a league with nothing to save). The user is told why and the
+// program stays open.
+class Refusal : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace tavrin

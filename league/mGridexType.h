@@ -1,0 +1,116 @@
+#pragma once
+
+// The game's records, as Tavrin reads and writes them.
+//
+// The player file is a run of fixed-length records: the header record at
+// offset 0, then one record per player, with no count, separator or trailer.
+// An L02 record is 51 bytes; an L03 record is the same 51 bytes and nine more.
+// Every field is one byte or a run of bytes (no byte order). Some bytes are
+// stored plain, the rest through the file's substitution (mEncrypt97.h).
+//
+// The layout below is the one description of a player record: the decoder,
+// the saver and our own league generator all work from it.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "mEncrypt97.h"
+
+namespace tavrin {
+
+inline constexpr std::size_t kRecordLenL02 = 51;
+inline constexpr std::size_t kRecordLenL03 = 60;
+inline constexpr std::size_t kNameLen = 13;
+
+// The league file's header: only its first field, the four-character format
+// tag, is read; the rest of the header is of no use to Tavrin.
+struct LeagueFileRec {
+    std::array<char, 4> tag{};
+};
+
+using HeaderRecL02 = std::array<std::uint8_t, kRecordLenL02>;
+using HeaderRecL03 = std::array<std::uint8_t, kRecordLenL03>;
+using PlayerRecL02 = std::array<std::uint8_t, kRecordLenL02>;
+using PlayerRecL03 = std::array<std::uint8_t, kRecordLenL03>;
+
+// Header bytes 0 and 1: the substitution's start value and step (plain).
+inline constexpr std::size_t kHeaderStartOffset = 0;
+inline constexpr std::size_t kHeaderStepOffset = 1;
+
+enum class Stored : std::uint8_t {
+    Plain,        // the byte is the value
+    Substituted,  // the byte is iEncTable[value]
+    Name,         // 13 substituted bytes, one character each, NUL-padded
+};
+
+struct FieldLayout {
+    std::string_view column;  // Players column
+    std::uint8_t offset;      // in the record
+    Stored stored;
+};
+
+// The fields of an L02 record, in the order the decoder sets their columns.
+// Ratings are stored in the record in the order AC, AG, DI, EN, HA, IN, SP,
+// ST; the columns are set in Tavrin's usual order SP, AC, AG, ST, HA, EN, IN, DI.
+inline constexpr std::array<FieldLayout, 27> kPlayerFieldsL02{{
+    {"PID_a", 0, Stored::Plain},
+    {"PID_b", 1, Stored::Plain},
+    {"FirstName", 2, Stored::Name},
+    {"LastName", 15, Stored::Name},
+    {"Years", 50, Stored::Substituted},
+    {"Position", 41, Stored::Substituted},
+    {"PositionGen", 40, Stored::Substituted},
+    {"INJ_Sev_a", 36, Stored::Plain},
+    {"INJ_Sev_b", 37, Stored::Plain},
+    {"INJ_Type", 38, Stored::Plain},
+    {"INJ_Week", 39, Stored::Plain},
+    {"POT_SP", 34, Stored::Substituted},
+    {"POT_AC", 28, Stored::Substituted},
+    {"POT_AG", 29, Stored::Substituted},
+    {"POT_ST", 35, Stored::Substituted},
+    {"POT_HA", 32, Stored::Substituted},
+    {"POT_EN", 31, Stored::Substituted},
+    {"POT_IN", 33, Stored::Substituted},
+    {"POT_DI", 30, Stored::Substituted},
+    {"ACT_SP", 48, Stored::Substituted},
+    {"ACT_AC", 42, Stored::Substituted},
+    {"ACT_AG", 43, Stored::Substituted},
+    {"ACT_ST", 49, Stored::Substituted},
+    {"ACT_HA", 46, Stored::Substituted},
+    {"ACT_EN", 45, Stored::Substituted},
+    {"ACT_IN", 47, Stored::Substituted},
+    {"ACT_DI", 44, Stored::Substituted},
+}};
+
+// The nine plain bytes an L03 record adds behind the 51 of L02.
+inline constexpr std::array<FieldLayout, 9> kPlayerFieldsL03Extra{{
+    {"Height", 51, Stored::Plain},
+    {"Weight", 52, Stored::Plain},
+    {"SkinColor", 53, Stored::Plain},
+    {"OrgTeam", 54, Stored::Plain},
+    {"OrgJerseyNum", 55, Stored::Plain},
+    {"fBWPicture", 56, Stored::Plain},
+    {"fColorPicture", 57, Stored::Plain},
+    {"fPlayerCard", 58, Stored::Plain},
+    {"fAudioPBP", 59, Stored::Plain},
+}};
+
+// The offset of a column's field in a player record (names: the first byte).
+// Column names match without regard to case; an unknown name is a logic error.
+std::size_t PlayerFieldOffset(std::string_view column);
+
+// Whether the byte at this offset of a player record is stored substituted.
+// 45 of the 51 L02 bytes are; the 6 L02 plain bytes and the 9 L03 bytes are not.
+bool IsSubstitutedOffset(std::size_t offset);
+
+// Turns plain record bytes (the values, names as their character bytes) into
+// the bytes the file stores, and back. Works for both record lengths.
+void EncodeRecord(std::span<const std::uint8_t> plain, std::span<std::uint8_t> stored,
+                  const CodeTables& tables);
+void DecodeRecord(std::span<const std::uint8_t> stored, std::span<std::uint8_t> plain,
+                  const CodeTables& tables);
+
+}  // namespace tavrin

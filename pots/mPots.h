@@ -1,0 +1,34 @@
+#pragma once
+
+// The three bulk changes to potential ratings. Each opens the working
+// database by its path and closes it before it returns.
+
+#include <cstdint>
+
+#include "RandomSource.h"
+#include "mGlobal.h"
+
+namespace tavrin {
+
+// Sets the eight potentials to 0 for every player with Years below the limit.
+void HidePots(ProgramState& state, std::int16_t iYearsLimit);
+
+// Draws new potentials for every player with Years below 7.
+void RandomizePots(ProgramState& state, RandomSource& random);
+
+// The spread R for a player's years and stored potential: the potential times
+// the variation factor of those years, rounded half to even; 0 for years
+// outside 0 to 6.
+std::int16_t RandomSpread(std::int16_t iYears, std::uint8_t bPot);
+
+// One new potential: bPot moved by a whole offset from -R to R, then raised
+// to at least bAct + 1, then lowered to at most 99 (so 99 wins).
+std::int16_t RandomPot(std::int16_t iYears, std::uint8_t bPot, std::uint8_t bAct,
+                       RandomSource& random);
+
+// Copies the eight potentials of every player back from the saved-potentials
+// database at state.sPotPath, matching players by (PID_a, PID_b), advancing
+// the progress window with "Restoring Pots".
+void RestorePots(ProgramState& state);
+
+}  // namespace tavrin

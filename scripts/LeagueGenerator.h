@@ -1,0 +1,51 @@
+#pragma once
+
+// Our own league generator: writes league files and player files with our own
+// encoder, for the demo league, the tests and the benchmark.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tavrin::gen {
+
+// One player's plain values. Ratings are in Tavrin's attribute order
+// SP, AC, AG, ST, HA, EN, IN, DI.
+struct Player {
+    std::uint8_t pidA = 0, pidB = 0;
+    std::string firstName, lastName;  // code page 1252 bytes, at most 13 (NULs padded)
+    std::uint8_t years = 0, position = 0, positionGen = 0;
+    std::uint8_t injSevA = 0, injSevB = 0, injType = 0, injWeek = 0;
+    std::array<std::uint8_t, 8> pot{}, act{};
+    std::array<std::uint8_t, 9> l03Extra{};  // Height .. fAudioPBP, L03 only
+};
+
+enum class Kind { L02, L03 };
+
+struct League {
+    Kind kind = Kind::L02;
+    std::uint8_t start = 0, step = 0;          // header bytes 0 and 1
+    std::vector<std::uint8_t> headerRest;      // header bytes 2.., zero-filled if short
+    std::vector<Player> players;
+    std::vector<std::uint8_t> trailing;        // bytes after the last whole record
+};
+
+// The plain bytes of one player record (60 bytes; L02 uses the first 51).
+std::array<std::uint8_t, 60> PlainRecord(const Player& player);
+
+// The whole player file's bytes, encoded with the league's own tables.
+std::vector<std::uint8_t> PlayerFileBytes(const League& league);
+
+// Writes <dir>/<base>.lge (tag "L02:" or "L03:" and a few more header bytes)
+// and <dir>/<base>.pyr. Returns the .lge path.
+std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::string& base,
+                                  const League& league);
+
+// Plausible players: ids unique, names from small lists, positions 0 to 14
+// (with a few of 15 or more only when `withBench` is set), years 0 to 15,
+// ratings 20 to 99 with potentials at or above them. Same seed, same players.
+std::vector<Player> MakePlayers(std::size_t count, std::uint64_t seed, bool withBench = false);
+
+}  // namespace tavrin::gen
