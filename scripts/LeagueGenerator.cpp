@@ -1,1 +1,214 @@
-// placeholder: being written
+#include "LeagueGenerator.h"
+
+#include <algorithm>
+#include <fstream>
+#include <stdexcept>
+#include <string_view>
+
+#include "mEncrypt97.h"
+#include "mGridexType.h"
+
+namespace tavrin::gen {
+
+namespace {
+
+// The rating columns in Tavrin's attribute order SP, AC, AG, ST, HA, EN, IN,
+// DI, the order of Player::pot and Player::act.
+constexpr std::array<std::string_view, 8> kPotColumns{"POT_SP", "POT_AC", "POT_AG", "POT_ST",
+                                                      "POT_HA", "POT_EN", "POT_IN", "POT_DI"};
+constexpr std::array<std::string_view, 8> kActColumns{"ACT_SP", "ACT_AC", "ACT_AG", "ACT_ST",
+                                                      "ACT_HA", "ACT_EN", "ACT_IN", "ACT_DI"};
+
+// The value of one single-byte column of the player.
+std::uint8_t ByteValue(const Player& p, std::string_view column) {
+    if (column == "PID_a") return p.pidA;
+    if (column == "PID_b") return p.pidB;
+    if (column == "Years") return p.years;
+    if (column == "Position") return p.position;
+    if (column == "PositionGen") return p.positionGen;
+    if (column == "INJ_Sev_a") return p.injSevA;
+    if (column == "INJ_Sev_b") return p.injSevB;
+    if (column == "INJ_Type") return p.injType;
+    if (column == "INJ_Week") return p.injWeek;
+    for (std::size_t i = 0; i < 8; ++i) {
+        if (column == kPotColumns[i]) return p.pot[i];
+        if (column == kActColumns[i]) return p.act[i];
+    }
+    throw std::logic_error("league generator: no value for column " + std::string(column));
+}
+
+void PutName(std::array<std::uint8_t, 60>& rec, std::size_t offset, const std::string& name) {
+    // Left-aligned, NUL-padded to 13 bytes; a longer text keeps its first 13.
+    for (std::size_t i = 0; i < kNameLen; ++i)
+        rec[offset + i] = i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0;
+}
+
+std::size_t RecordLength(Kind kind) { return kind == Kind::L02 ? kRecordLenL02 : kRecordLenL03; }
+
+// splitmix64: small, fast and good enough to make believable test leagues.
+class SplitMix64 {
+public:
+    explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t Next() {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    // A whole number from lo to hi, both included.
+    int Between(int lo, int hi) {
+        return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1));
+    }
+    bool Chance(int percent) { return Between(0, 99) < percent; }
+
+private:
+    std::uint64_t state_;
+};
+
+// Code page 1252 bytes; a few names carry accented letters so the name
+// conversion meets more than plain ASCII.
+constexpr std::array<std::string_view, 40> kFirstNames{
+    "James", "Michael", "Robert", "John", "David", "William", "Richard", "Joseph",
+    "Thomas", "Charles", "Chris", "Daniel", "Matthew", "Anthony", "Mark", "Donald",
+    "Steven", "Andrew", "Paul", "Joshua", "Kenneth", "Kevin", "Brian", "George",
+    "Timothy", "Ronald", "Jason", "Edward", "Jeffrey", "Ryan", "Jacob", "Gary",
+    "Nicholas", "Eric", "Jonathan", "Stephen", "Larry", "Justin", "Jos\xE9", "Ren\xE9"};
+constexpr std::array<std::string_view, 40> kLastNames{
+    "Smith", "Johnson", "Williams", "Brown", "Jones", "Garcia", "Miller", "Davis",
+    "Rodriguez", "Martinez", "Hernandez", "Lopez", "Gonzalez", "Wilson", "Anderson",
+    "Thomas", "Taylor", "Moore", "Jackson", "Martin", "Lee", "Perez", "Thompson",
+    "White", "Harris", "Sanchez", "Clark", "Ramirez", "Lewis", "Robinson", "Walker",
+    "Young", "Allen", "King", "Wright", "Scott", "Torres", "Nguyen", "M\xFCller",
+    "Christopherson"};  // 14 letters: written as its first 13
+
+// Position codes 0 to 14 and the general position each belongs to.
+constexpr std::array<std::uint8_t, 15> kPositionGen{0, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 6};
+
+}  // namespace
+
+std::array<std::uint8_t, 60> PlainRecord(const Player& player) {
+    std::array<std::uint8_t, 60> rec{};
+    for (const FieldLayout& f : kPlayerFieldsL02) {
+        if (f.stored == Stored::Name)
+            PutName(rec, f.offset, f.column == "FirstName" ? player.firstName : player.lastName);
+        else
+            rec[f.offset] = ByteValue(player, f.column);
+    }
+    for (std::size_t i = 0; i < kPlayerFieldsL03Extra.size(); ++i)
+        rec[kPlayerFieldsL03Extra[i].offset] = player.l03Extra[i];
+    return rec;
+}
+
+std::vector<std::uint8_t> PlayerFileBytes(const League& league) {
+    const std::size_t len = RecordLength(league.kind);
+    CodeTables tables;
+    BuildKeyTable(tables, league.start, league.step);
+
+    std::vector<std::uint8_t> out;
+    out.reserve(len * (league.players.size() + 1) + league.trailing.size());
+
+    // Header record: start value and step plain, the rest as given, zero-filled.
+    std::vector<std::uint8_t> header(len, 0);
+    header[kHeaderStartOffset] = league.start;
+    header[kHeaderStepOffset] = league.step;
+    std::copy_n(league.headerRest.begin(), std::min(league.headerRest.size(), len - 2),
+                header.begin() + 2);
+    out.insert(out.end(), header.begin(), header.end());
+
+    std::array<std::uint8_t, 60> stored{};
+    for (const Player& p : league.players) {
+        const auto plain = PlainRecord(p);
+        EncodeRecord(std::span(plain.data(), len), std::span(stored.data(), len), tables);
+        out.insert(out.end(), stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(len));
+    }
+    out.insert(out.end(), league.trailing.begin(), league.trailing.end());
+    return out;
+}
+
+namespace {
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+}  // namespace
+
+std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::string& base,
+                                  const League& league) {
+    // The league file: the format tag, then the league's name in a fixed
+    // field and a few zero bytes standing in for the settings the game keeps
+    // there. Tavrin reads only the tag.
+    std::vector<std::uint8_t> lge;
+    const std::string_view tag = league.kind == Kind::L02 ? "L02:" : "L03:";
+    lge.insert(lge.end(), tag.begin(), tag.end());
+    std::array<std::uint8_t, 32> name{};
+    std::copy_n(base.begin(), std::min(base.size(), name.size()), name.begin());
+    lge.insert(lge.end(), name.begin(), name.end());
+    lge.resize(lge.size() + 28, 0);
+
+    const auto lgePath = dir / (base + ".lge");
+    WriteBytes(lgePath, lge);
+    WriteBytes(dir / (base + ".pyr"), PlayerFileBytes(league));
+    return lgePath;
+}
+
+std::vector<Player> MakePlayers(std::size_t count, std::uint64_t seed, bool withBench) {
+    if (count > 65536)
+        throw std::invalid_argument("a league holds at most 65,536 distinct player identities");
+    SplitMix64 rng(seed);
+
+    // Identities: index i maps to (i * odd + offset) mod 65536, a bijection on
+    // 16-bit values, so the pairs are unique yet not simply 0, 1, 2, ...
+    const std::uint16_t offset = static_cast<std::uint16_t>(rng.Next());
+    constexpr std::uint32_t kOdd = 40503;
+
+    std::vector<Player> players;
+    players.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        Player p;
+        const auto id = static_cast<std::uint16_t>(static_cast<std::uint32_t>(i) * kOdd + offset);
+        p.pidA = static_cast<std::uint8_t>(id >> 8);
+        p.pidB = static_cast<std::uint8_t>(id & 0xFF);
+        p.firstName = std::string(kFirstNames[rng.Next() % kFirstNames.size()]);
+        p.lastName = std::string(kLastNames[rng.Next() % kLastNames.size()]).substr(0, kNameLen);
+
+        // Most players are young: the smaller of two draws leans towards 0.
+        p.years = static_cast<std::uint8_t>(std::min(rng.Between(0, 15), rng.Between(0, 15)));
+        p.position = static_cast<std::uint8_t>(rng.Between(0, 14));
+        p.positionGen = kPositionGen[p.position];
+        if (withBench && rng.Chance(8)) p.position = static_cast<std::uint8_t>(rng.Between(15, 20));
+
+        if (rng.Chance(10)) {  // an injured player
+            p.injSevA = static_cast<std::uint8_t>(rng.Between(1, 9));
+            p.injSevB = static_cast<std::uint8_t>(rng.Between(0, 255));
+            p.injType = static_cast<std::uint8_t>(rng.Between(1, 30));
+            p.injWeek = static_cast<std::uint8_t>(rng.Between(1, 17));
+        }
+
+        // Young players have the most room between current rating and potential.
+        const int room = std::max(0, 30 - 2 * p.years);
+        for (std::size_t a = 0; a < 8; ++a) {
+            const int act = rng.Between(20, 99);
+            const int pot = std::min(99, act + rng.Between(0, room));
+            p.act[a] = static_cast<std::uint8_t>(act);
+            p.pot[a] = static_cast<std::uint8_t>(pot);
+        }
+
+        p.l03Extra = {
+            static_cast<std::uint8_t>(rng.Between(68, 80)),    // height, inches
+            static_cast<std::uint8_t>(rng.Between(170, 255)),  // weight, pounds (capped at a byte)
+            static_cast<std::uint8_t>(rng.Between(0, 4)),      // skin colour
+            static_cast<std::uint8_t>(rng.Between(0, 31)),     // team
+            static_cast<std::uint8_t>(rng.Between(1, 99)),     // jersey number
+            static_cast<std::uint8_t>(rng.Between(0, 1)),      // flags
+            static_cast<std::uint8_t>(rng.Between(0, 1)),
+            static_cast<std::uint8_t>(rng.Between(0, 1)),
+            static_cast<std::uint8_t>(rng.Between(0, 1)),
+        };
+        players.push_back(std::move(p));
+    }
+    return players;
+}
+
+}  // namespace tavrin::gen
