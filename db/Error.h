@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -38,5 +39,11 @@ class Refusal : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A path as the user reads it in a message: UTF-8, the platform's separators.
+inline std::string PathText(const std::filesystem::path& p) {
+    const std::u8string u8 = std::filesystem::path(p).make_preferred().u8string();
+    return {reinterpret_cast<const char*>(u8.data()), u8.size()};
+}
 
 }  // namespace tavrin

@@ -134,8 +134,9 @@ public:
     // For the benchmark's floors and for tests: the underlying connection.
     SQLite::Database& Connection();
 
+    struct Impl;  // shared with Recordset
+
 private:
-    struct Impl;
     explicit Database(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

@@ -1,1 +1,90 @@
-// placeholder: being written
+#include "Cp1252.h"
+
+#include <array>
+
+namespace tavrin::cp1252 {
+
+namespace {
+
+// Bytes 0x80 to 0x9F; the rest of code page 1252 is Latin-1. The five
+// unassigned bytes keep their own value as a C1 control character.
+constexpr std::array<char16_t, 32> kHigh{
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+}  // namespace
+
+char32_t ToUnicode(std::uint8_t byte) {
+    if (byte >= 0x80 && byte <= 0x9F) return kHigh[byte - 0x80];
+    return byte;
+}
+
+std::optional<std::uint8_t> FromUnicode(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<std::uint8_t>(cp);
+    for (std::size_t i = 0; i < kHigh.size(); ++i)
+        if (kHigh[i] == cp) return static_cast<std::uint8_t>(0x80 + i);
+    return std::nullopt;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::string BytesToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char c : bytes) AppendUtf8(out, ToUnicode(static_cast<std::uint8_t>(c)));
+    return out;
+}
+
+std::optional<std::u32string> Utf8ToCodePoints(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        int extra = 0;
+        char32_t cp = 0;
+        if (b < 0x80) {
+            cp = b;
+        } else if ((b & 0xE0) == 0xC0) {
+            cp = b & 0x1F;
+            extra = 1;
+        } else if ((b & 0xF0) == 0xE0) {
+            cp = b & 0x0F;
+            extra = 2;
+        } else if ((b & 0xF8) == 0xF0) {
+            cp = b & 0x07;
+            extra = 3;
+        } else {
+            return std::nullopt;
+        }
+        if (i + static_cast<std::size_t>(extra) >= s.size() && extra > 0) return std::nullopt;
+        for (int k = 1; k <= extra; ++k) {
+            const auto c = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+            if ((c & 0xC0) != 0x80) return std::nullopt;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        out += cp;
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+}  // namespace tavrin::cp1252

@@ -1,1 +1,28 @@
-// placeholder: being written
+#include "RandomSource.h"
+
+#include <chrono>
+
+namespace tavrin {
+
+namespace {
+
+// The splitmix64 finaliser: every input bit affects every output bit.
+std::uint64_t Mix64(std::uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+}  // namespace
+
+float ClockRandomSource::Next() {
+    // Reseed from the clock for this draw. The counter keeps two draws within
+    // one clock tick apart; mixing it separately keeps (tick, counter) pairs
+    // from colliding by simple addition.
+    const auto tick = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const std::uint64_t seed = Mix64(tick ^ Mix64(++counter_ + 0x9E3779B97F4A7C15ULL));
+    // The top 24 bits, as a multiple of 2^-24: exactly representable, below 1.
+    return static_cast<float>(seed >> 40) * 0x1.0p-24f;
+}
+
+}  // namespace tavrin
