@@ -1,0 +1,34 @@
+#pragma once
+
+// The windows are laid out in twips, the unit of the game tools' forms: 1440
+// to the inch, so 15 twips are one pixel at 96 dpi. Qt works in
+// device-independent pixels (96 dpi based), so the conversion is the same on
+// every screen and Qt scales it for high-dpi displays.
+
+#include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
+#include <QWidget>
+
+namespace tavrin::app {
+
+constexpr int kTwipsPerPixel = 15;
+
+// Twips to pixels, to the nearest pixel (430 twips give 29 px).
+constexpr int Px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+constexpr QRect TwipsRect(int left, int top, int width, int height) {
+    return QRect(Px(left), Px(top), Px(width), Px(height));
+}
+
+// Moves a top-level window to the middle of the screen it is on (the primary
+// screen before it was first shown).
+inline void CentreOnScreen(QWidget& window) {
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QRect frame = window.frameGeometry();
+    window.move(area.center() - frame.center() + window.pos());
+}
+
+}  // namespace tavrin::app

@@ -1,0 +1,109 @@
+#include "frmStatus.h"
+
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPalette>
+#include <QProgressBar>
+
+#include <cmath>
+
+#include "Twips.h"
+
+namespace {
+
+constexpr int kBarScale = 100;  // bar units per unit of value
+constexpr double kBarMaximum = 100.0;
+const char* const kLoadCaption = "Updating: Quarterbacks";
+
+}  // namespace
+
+frmStatus::frmStatus(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
+    using tavrin::app::Px;
+    using tavrin::app::TwipsRect;
+    // Positions of the label and the bar are inside Frame1, as in the layout
+    // they come from.
+
+    setObjectName("frmStatus");
+    setFixedSize(Px(4680), Px(1200));
+
+    // Button-shadow grey behind everything, text in the highlighted-text
+    // colour, as the game's tools draw their busy windows.
+    QPalette shadow = palette();
+    shadow.setColor(QPalette::Window, shadow.color(QPalette::Dark));
+    setPalette(shadow);
+    setAutoFillBackground(true);
+
+    Frame1 = new QGroupBox(QString(), this);
+    Frame1->setObjectName("Frame1");
+    Frame1->setGeometry(TwipsRect(120, 0, 4455, 1095));
+    Frame1->setAutoFillBackground(true);
+
+    lblPosition = new QLabel(kLoadCaption, Frame1);
+    lblPosition->setObjectName("lblPosition");
+    lblPosition->setGeometry(TwipsRect(960, 240, 3015, 375));
+    QFont font("MS Sans Serif");
+    font.setPointSize(12);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    lblPosition->setFont(font);
+    QPalette text = lblPosition->palette();
+    text.setColor(QPalette::WindowText, text.color(QPalette::HighlightedText));
+    lblPosition->setPalette(text);
+
+    ProgressBar1 = new QProgressBar(Frame1);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setGeometry(TwipsRect(120, 720, 4215, 255));
+    ProgressBar1->setRange(0, static_cast<int>(kBarMaximum) * kBarScale);
+    ProgressBar1->setTextVisible(false);
+    ShowValue();
+}
+
+frmStatus::~frmStatus() {
+    // Never leave the hourglass behind, even if the window goes while loaded.
+    if (fLoaded_) Form_Unload();
+}
+
+void frmStatus::Show() {
+    if (!fLoaded_) Form_Load();
+    tavrin::app::CentreOnScreen(*this);
+    show();
+}
+
+void frmStatus::Form_Load() {
+    // A load starts from the window as designed.
+    lblPosition->setText(kLoadCaption);
+    fValue_ = 0.0f;
+    ShowValue();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    fLoaded_ = true;
+}
+
+void frmStatus::UpdateBar(std::string_view sText, double iIncrement) {
+    const double sum = static_cast<double>(fValue_) + iIncrement;
+    // Written so that a NaN sum is refused as well.
+    if (!(sum <= kBarMaximum)) return;
+    lblPosition->setText(QStringLiteral("Updating: ") +
+                         QString::fromUtf8(sText.data(), static_cast<qsizetype>(sText.size())));
+    fValue_ = static_cast<float>(sum);
+    ShowValue();
+    QCoreApplication::processEvents();
+}
+
+void frmStatus::Unload() {
+    if (!fLoaded_) return;
+    hide();
+    Form_Unload();
+}
+
+void frmStatus::Form_Unload() {
+    QGuiApplication::restoreOverrideCursor();
+    fLoaded_ = false;
+}
+
+QString frmStatus::labelText() const { return lblPosition->text(); }
+
+void frmStatus::ShowValue() {
+    ProgressBar1->setValue(static_cast<int>(std::lround(static_cast<double>(fValue_) * kBarScale)));
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+// The progress window: while a long step of a run goes through the players
+// (loading, restoring, saving) it shows "Updating: " and the step's text
+// above a bar running from 0 to 100. The core reaches it through
+// tavrin::Progress and never sees the window itself.
+
+#include <QWidget>
+
+#include <string_view>
+
+#include "Progress.h"
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+
+class frmStatus : public QWidget, public tavrin::Progress {
+    Q_OBJECT
+
+public:
+    explicit frmStatus(QWidget* parent = nullptr);
+    ~frmStatus() override;
+
+    // Loads the window afresh (caption "Updating: Quarterbacks", bar 0), turns
+    // the pointer into the hourglass and shows it, not modal. Showing a window
+    // that is already loaded only shows it.
+    void Show() override;
+    // Adds iIncrement to the bar. A call whose sum (in double precision) passes
+    // 100 is ignored as a whole: label, bar and pending events stay as they
+    // are. Otherwise the label reads "Updating: " + sText, the bar takes the
+    // sum rounded to single precision, and pending window events run; that is
+    // what keeps the windows painted during a run.
+    void UpdateBar(std::string_view sText, double iIncrement) override;
+    // Hides the window and gives back the pointer it took.
+    void Unload() override;
+
+    // The bar's value as the window keeps it (single precision, 0 to 100).
+    float value() const { return fValue_; }
+    QString labelText() const;
+    bool isLoaded() const { return fLoaded_; }
+
+private:
+    void Form_Load();
+    void Form_Unload();
+    void ShowValue();
+
+    QGroupBox* Frame1 = nullptr;
+    QLabel* lblPosition = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+
+    // QProgressBar counts in whole numbers; the value itself is a float and
+    // the bar shows it in hundredths.
+    float fValue_ = 0.0f;
+    bool fLoaded_ = false;
+};

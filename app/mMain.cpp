@@ -1,0 +1,46 @@
+// Start-up: one program state, one progress window, the main window with the
+// program's version in its caption. The program lives as long as the main
+// window is open.
+
+#include <QApplication>
+#include <QString>
+
+#include <filesystem>
+
+#include "RandomSource.h"
+#include "Twips.h"
+#include "frmMain.h"
+#include "frmStatus.h"
+#include "mGlobal.h"
+
+namespace {
+
+int Main() {
+    tavrin::ProgramState state;
+    // The working database Temp.mdb lives beside the program.
+    state.appDir = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
+
+    tavrin::ClockRandomSource random;
+    frmMain form(state, random);
+    // Owned by the main window, so it stays above it during a run.
+    auto* status = new frmStatus(&form);
+    state.progress = status;
+
+    form.setWindowTitle(QStringLiteral("Tavrin v. %1.%2.%3")
+                            .arg(TAVRIN_VERSION_MAJOR)
+                            .arg(TAVRIN_VERSION_MINOR)
+                            .arg(TAVRIN_VERSION_PATCH));
+    tavrin::app::CentreOnScreen(form);
+    form.show();
+
+    const int code = QApplication::exec();
+    state.progress = &state.silentProgress;
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    return Main();
+}
