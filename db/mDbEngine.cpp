@@ -6,7 +6,6 @@
 #include <SQLiteCpp/Exception.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <regex>
 #include <unordered_map>
@@ -32,13 +31,13 @@ std::string QuoteIdent(std::string_view name) {
     return out;
 }
 
+// Column names are ASCII; matching ignores case (and the C locale).
+constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
     return true;
 }
 
@@ -200,7 +199,10 @@ std::unique_ptr<Database> Database::OpenDatabase(const std::filesystem::path& pa
     impl->mode = mode;
     try {
         // Never OPEN_CREATE: opening a missing database is an error, not a new file.
-        const int flags = mode == Mode::ReadOnly ? SQLite::OPEN_READONLY : SQLite::OPEN_READWRITE;
+        // One connection per step, used by one thread: SQLite's own locking
+        // would only cost time on every call.
+        const int flags = (mode == Mode::ReadOnly ? SQLite::OPEN_READONLY : SQLite::OPEN_READWRITE) |
+                          SQLite::OPEN_NOMUTEX;
         impl->conn = std::make_unique<SQLite::Database>(Utf8Path(path), flags);
         // Reading the schema here turns "not a database" into an open failure.
         impl->conn->exec("SELECT count(*) FROM sqlite_schema");
@@ -489,6 +491,8 @@ void Recordset::Update() {
 }
 
 int Recordset::FieldIndex(std::string_view name) const {
+    // A short linear scan: lengths differ for most columns, so few names are
+    // compared character by character.
     const auto& fields = impl_->fields;
     for (std::size_t i = 0; i < fields.size(); ++i)
         if (EqualsNoCase(fields[i].name, name)) return static_cast<int>(i);
