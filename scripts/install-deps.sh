@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what Tavrin needs to build, run and test on Debian 12.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y \
+  cmake ninja-build g++ \
+  qt6-base-dev \
+  libsqlitecpp-dev libsqlite3-dev \
+  libgtest-dev \
+  fonts-dejavu-core
