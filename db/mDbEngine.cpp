@@ -6,6 +6,7 @@
 #include <SQLiteCpp/Exception.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <regex>
 #include <unordered_map>
@@ -269,11 +270,44 @@ SQLite::Database& Database::Connection() { return *impl_->conn; }
 
 // ---------------------------------------------------------------- Recordset
 
+// Finds a column by name without regard to case: an open-addressing table
+// over the ASCII-lowered names, so a lookup costs one short hash and one
+// comparison whatever the number of columns.
+class NameIndex {
+public:
+    explicit NameIndex(const std::vector<FieldDef>& fields) : fields_(fields) {
+        slots_.assign(128, -1);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            std::size_t h = Hash(fields[i].name) & 127;
+            while (slots_[h] >= 0) h = (h + 1) & 127;
+            slots_[h] = static_cast<int>(i);
+        }
+    }
+    int Find(std::string_view name) const {
+        for (std::size_t h = Hash(name) & 127;; h = (h + 1) & 127) {
+            const int i = slots_[h];
+            if (i < 0) return -1;
+            if (EqualsNoCase(fields_[static_cast<std::size_t>(i)].name, name)) return i;
+        }
+    }
+
+private:
+    static std::size_t Hash(std::string_view s) {
+        std::uint32_t h = 2166136261u;  // FNV-1a
+        for (char c : s) h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 16777619u;
+        return h ^ (h >> 16);
+    }
+    const std::vector<FieldDef>& fields_;
+    std::vector<int> slots_;
+};
+
 struct Recordset::Impl {
     Database::Impl* db = nullptr;
     std::string table;
     std::string filter;  // what follows the table name in the SELECT text
     std::vector<FieldDef> fields;
+    std::unique_ptr<NameIndex> names;
+    std::uint64_t serial = 0;
 
     std::unique_ptr<Stmt> select;
     bool onRow = false;           // the select statement stands on a row
@@ -413,6 +447,9 @@ Recordset& Database::OpenRecordset(std::string_view source) {
         rs->table = text;
     }
     rs->fields = impl_->TableFields(rs->table);
+    rs->names = std::make_unique<NameIndex>(rs->fields);
+    static std::atomic<std::uint64_t> lastSerial{0};
+    rs->serial = ++lastSerial;
     rs->pending.resize(rs->fields.size());
     rs->overlay.resize(rs->fields.size());
     const std::string from = " FROM " + QuoteIdent(rs->table) + (rs->filter.empty() ? "" : " " + rs->filter);
@@ -491,15 +528,13 @@ void Recordset::Update() {
 }
 
 int Recordset::FieldIndex(std::string_view name) const {
-    // A short linear scan: lengths differ for most columns, so few names are
-    // compared character by character.
-    const auto& fields = impl_->fields;
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        if (EqualsNoCase(fields[i].name, name)) return static_cast<int>(i);
+    if (const int i = impl_->names->Find(name); i >= 0) return i;
     throw Error(kErrEngine, "There is no column " + std::string(name) + " in " + impl_->table);
 }
 
 const std::vector<FieldDef>& Recordset::Fields() const { return impl_->fields; }
+
+std::uint64_t Recordset::Serial() const { return impl_->serial; }
 
 void Recordset::SetField(int index, std::int64_t value) { impl_->Set(index, value); }
 void Recordset::SetField(int index, std::string_view text) { impl_->Set(index, std::string(text)); }

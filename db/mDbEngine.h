@@ -79,6 +79,9 @@ public:
     // case. An unknown name is an error naming it.
     int FieldIndex(std::string_view name) const;
     const std::vector<FieldDef>& Fields() const;
+    // A number no other recordset opened by this program shares: callers that
+    // resolve column positions once may key them on it.
+    std::uint64_t Serial() const;
 
     // Sets a column of the row being added or edited. Numbers are checked
     // against the column's type (error 3421 naming the column and the value).

@@ -42,16 +42,37 @@ void WriteAll(QFileDevice& file, const std::filesystem::path& p, const std::uint
     if (file.write(reinterpret_cast<const char*>(from), bytes) != bytes) ThrowFileError("write", p, file);
 }
 
+// The positions of the layout's columns in a recordset, looked up once per
+// recordset rather than once per player.
+template <std::size_t N>
+class LayoutColumns {
+public:
+    const std::array<int, N>& Of(const db::Recordset& rs, const std::array<FieldLayout, N>& layout) {
+        if (serial_ != rs.Serial()) {
+            for (std::size_t i = 0; i < N; ++i) index_[i] = rs.FieldIndex(layout[i].column);
+            serial_ = rs.Serial();
+        }
+        return index_;
+    }
+
+private:
+    std::uint64_t serial_ = 0;
+    std::array<int, N> index_{};
+};
+
 // Sets the row's columns from the plain record bytes, in the layout's order.
-void SetColumns(std::span<const FieldLayout> layout, std::span<const std::uint8_t> plain, db::Recordset& rs) {
-    for (const FieldLayout& f : layout) {
-        const int index = rs.FieldIndex(f.column);
+template <std::size_t N>
+void SetColumns(const std::array<FieldLayout, N>& layout, std::span<const std::uint8_t> plain, db::Recordset& rs) {
+    thread_local LayoutColumns<N> columns;
+    const std::array<int, N>& index = columns.Of(rs, layout);
+    for (std::size_t c = 0; c < N; ++c) {
+        const FieldLayout& f = layout[c];
         if (f.stored == Stored::Name) {
             // Nothing is trimmed: the NUL padding is part of the name's 13 characters.
             const std::string_view bytes(reinterpret_cast<const char*>(plain.data() + f.offset), kNameLen);
-            rs.SetField(index, std::string_view(cp1252::BytesToUtf8(bytes)));
+            rs.SetField(index[c], std::string_view(cp1252::BytesToUtf8(bytes)));
         } else {
-            rs.SetField(index, std::int64_t{plain[f.offset]});
+            rs.SetField(index[c], std::int64_t{plain[f.offset]});
         }
     }
 }
@@ -125,10 +146,13 @@ void ImportLeague(ProgramState& state, const std::filesystem::path& sPyrPath, st
 // Fills the plain bytes of one L02 record from the current row.
 void PlainRecordFromRow(db::Recordset& rs, std::span<std::uint8_t, kRecordLenL02> plain,
                         const std::filesystem::path& sPyrPath, std::int64_t slot) {
-    for (const FieldLayout& f : kPlayerFieldsL02) {
-        const int index = rs.FieldIndex(f.column);
+    thread_local LayoutColumns<kPlayerFieldsL02.size()> columns;
+    const auto& indexes = columns.Of(rs, kPlayerFieldsL02);
+    for (std::size_t c = 0; c < kPlayerFieldsL02.size(); ++c) {
+        const FieldLayout& f = kPlayerFieldsL02[c];
+        const int index = indexes[c];
         const db::Value v = rs.Field(index);
-        const std::string column = rs.Fields()[static_cast<std::size_t>(index)].name;
+        const std::string& column = rs.Fields()[static_cast<std::size_t>(index)].name;
         if (f.stored == Stored::Name) {
             const auto* text = std::get_if<std::string>(&v);
             if (!text) RefuseRow(sPyrPath, slot, "has no text in " + column);
