@@ -59,7 +59,7 @@ private:
         QCOMPARE(h.recorder->labelsAtEnd(), texts);
         for (const Life& life : h.recorder->lives) {
             QCOMPARE(life.labelAtShow, QString("Updating: Quarterbacks"));
-            QCOMPARE(life.valueAtShow, 0.0f);
+            QVERIFY(life.valueAtShow == 0.0f);
             QVERIFY(life.hourglassAtShow);
             QVERIFY(life.valueAtEnd > 90.0f);
             QVERIFY(life.valueAtEnd <= 100.0f);

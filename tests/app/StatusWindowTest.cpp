@@ -11,6 +11,15 @@
 
 using tavrin::apptest::InstallMessageFilter;
 
+// QCOMPARE compares floats fuzzily; the bar's value must match to the bit.
+#define QCOMPARE_EXACTLY(got, want)                                                          \
+    do {                                                                                     \
+        const float got_ = (got), want_ = (want);                                            \
+        QVERIFY2(got_ == want_, qPrintable(QString::asprintf("%a (%.9g), expected %a (%.9g)", \
+                                                             double(got_), double(got_),     \
+                                                             double(want_), double(want_)))); \
+    } while (false)
+
 class StatusWindowTest : public QObject {
     Q_OBJECT
 
@@ -57,7 +66,7 @@ private slots:
         const double step = 100.0 / n;
         int yielded = 0;
         for (int i = 0; i < n; ++i) yielded += UpdateYielded(status, "Loading League", step) ? 1 : 0;
-        QCOMPARE(status.value(), expected);
+        QCOMPARE_EXACTLY(status.value(), expected);
         QVERIFY(status.value() <= 100.0f);
         QCOMPARE(status.labelText(), QString("Updating: Loading League"));
         QCOMPARE(yielded, yields);
@@ -71,24 +80,24 @@ private slots:
         // 0.1 is stored as the float just above 0.1; 99.9 on top of it passes
         // 100 in double precision, although the float sum would round to 100.
         QVERIFY(UpdateYielded(status, "Loading League", 0.1));
-        QCOMPARE(status.value(), 0.1f);
+        QCOMPARE_EXACTLY(status.value(), 0.1f);
         QVERIFY(!UpdateYielded(status, "Saving", 99.9));
-        QCOMPARE(status.value(), 0.1f);
+        QCOMPARE_EXACTLY(status.value(), 0.1f);
         QCOMPARE(status.labelText(), QString("Updating: Loading League"));
 
         // A step that fits is still taken afterwards.
         QVERIFY(UpdateYielded(status, "Saving", 99.8));
         QCOMPARE(status.labelText(), QString("Updating: Saving"));
-        QCOMPARE(status.value(), static_cast<float>(static_cast<double>(0.1f) + 99.8));
+        QCOMPARE_EXACTLY(status.value(), static_cast<float>(static_cast<double>(0.1f) + 99.8));
         status.Unload();
 
         // A step of 100 fills the bar in one call; every further step is refused.
         status.Show();
         QVERIFY(UpdateYielded(status, "Restoring Pots", 100.0));
-        QCOMPARE(status.value(), 100.0f);
+        QCOMPARE_EXACTLY(status.value(), 100.0f);
         QVERIFY(!UpdateYielded(status, "Saving", 100.0));
         QVERIFY(!UpdateYielded(status, "Saving", 1e-9));
-        QCOMPARE(status.value(), 100.0f);
+        QCOMPARE_EXACTLY(status.value(), 100.0f);
         QCOMPARE(status.labelText(), QString("Updating: Restoring Pots"));
         status.Unload();
     }
@@ -98,12 +107,12 @@ private slots:
         status.Show();
         QVERIFY(UpdateYielded(status, "Saving", 0.0));
         QCOMPARE(status.labelText(), QString("Updating: Saving"));
-        QCOMPARE(status.value(), 0.0f);
+        QCOMPARE_EXACTLY(status.value(), 0.0f);
         // Also at a full bar: the sum is 100, not above it.
         QVERIFY(UpdateYielded(status, "Saving", 100.0));
         QVERIFY(UpdateYielded(status, "Restoring Pots", 0.0));
         QCOMPARE(status.labelText(), QString("Updating: Restoring Pots"));
-        QCOMPARE(status.value(), 100.0f);
+        QCOMPARE_EXACTLY(status.value(), 100.0f);
         status.Unload();
     }
 
@@ -113,12 +122,12 @@ private slots:
         for (int showing = 0; showing < 2; ++showing) {
             status.Show();
             QVERIFY(status.isVisible());
-            QCOMPARE(status.value(), 0.0f);
+            QCOMPARE_EXACTLY(status.value(), 0.0f);
             QCOMPARE(status.labelText(), QString("Updating: Quarterbacks"));
             QVERIFY(QGuiApplication::overrideCursor() != nullptr);
             QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
             status.UpdateBar("Saving", 37.5);
-            QCOMPARE(status.value(), 37.5f);
+            QCOMPARE_EXACTLY(status.value(), 37.5f);
             status.Unload();
             QVERIFY(!status.isVisible());
             QVERIFY(QGuiApplication::overrideCursor() == nullptr);
@@ -129,7 +138,7 @@ private slots:
         status.Show();
         status.UpdateBar("Saving", 10.0);
         status.Show();
-        QCOMPARE(status.value(), 10.0f);
+        QCOMPARE_EXACTLY(status.value(), 10.0f);
         status.Unload();
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         status.Unload();  // a second unload is harmless
