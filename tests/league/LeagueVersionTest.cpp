@@ -63,6 +63,20 @@ TEST(LeagueVersion, AMissingLeagueFileIsCreatedEmptyAndGivesNoFormat) {
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
 }
 
+TEST(LeagueVersion, AReadOnlyLeagueFileIsReadNotRefused) {
+    TempDir dir;
+    const auto path = dir / "cd.lge";
+    test::WriteFileBytes(path, Bytes("L02:league on a read-only medium"));
+    std::filesystem::permissions(path,
+                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    ProgramState state;
+    ReadLeagueVersion(state, path);
+    EXPECT_EQ(state.iLeagueVersion, kLeagueL02);
+    EXPECT_EQ(test::ReadFileBytes(path), Bytes("L02:league on a read-only medium"));
+}
+
 TEST(LeagueVersion, CheckLeagueTagComparesAllFourCharactersExactly) {
     ProgramState state;
     CheckLeagueTag(state, "L03:");
