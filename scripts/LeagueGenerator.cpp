@@ -147,9 +147,15 @@ std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::s
     lge.insert(lge.end(), name.begin(), name.end());
     lge.resize(lge.size() + 28, 0);
 
-    const auto lgePath = dir / (base + ".lge");
+    // The base name is UTF-8 text, whatever the platform's narrow encoding.
+    const auto named = [&](std::string_view extension) {
+        std::u8string name(base.begin(), base.end());
+        name.append(extension.begin(), extension.end());
+        return dir / std::filesystem::path(name);
+    };
+    const auto lgePath = named(".lge");
     WriteBytes(lgePath, lge);
-    WriteBytes(dir / (base + ".pyr"), PlayerFileBytes(league));
+    WriteBytes(named(".pyr"), PlayerFileBytes(league));
     return lgePath;
 }
 

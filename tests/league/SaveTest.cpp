@@ -221,6 +221,44 @@ TEST(Save, NamesAreWrittenAsThirteenCharacters) {
               std::vector<unsigned char>(l.before.begin() + kLen * 2 + 15, l.before.begin() + kLen * 3));
 }
 
+TEST(Save, TheFileKeepsItsPermissionsAndASymlinkKeepsPointingToIt) {
+    Loaded l(test::MakeLeague(gen::Kind::L02, 173, 37, 20, 12));
+    const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(l.pyr, perms);
+    HidePots(l.state, 50);
+    SaveLeagueL02(l.state, l.pyr);
+    EXPECT_EQ(fs::status(l.pyr).permissions(), perms);
+    const auto hidden = l.Bytes();
+    EXPECT_NE(hidden, l.before);
+
+    // The league's player file reached through a link: the target changes,
+    // the link stays a link.
+    const auto link = l.dir / "link.pyr";
+    test::WriteFileBytes(l.pyr, l.before);
+    fs::create_symlink(l.pyr, link);
+    ImportLeagueL02(l.state, link);
+    HidePots(l.state, 50);
+    SaveLeagueL02(l.state, link);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(l.Bytes(), hidden);
+}
+
+TEST(Save, AFolderWithNonAsciiCharactersWorks) {
+    TempDir dir;
+    const auto folder = dir.path() / fs::path(u8"Lig\u00e4 \u20ac");
+    fs::create_directory(folder);
+    gen::League league = test::MakeLeague(gen::Kind::L02, 5, 250, 12, 13);
+    gen::WriteLeague(folder, "M\xC3\xBCnchen", league);  // UTF-8
+    const auto pyr = folder / fs::path(u8"M\u00fcnchen.pyr");
+    const auto before = test::ReadFileBytes(pyr);
+    ProgramState state;
+    state.appDir = folder;
+    ImportLeagueL02(state, pyr);
+    EXPECT_EQ(test::ReadPlayers(state.WorkingDatabasePath()).size(), 12u);
+    SaveLeagueL02(state, pyr);
+    EXPECT_EQ(test::ReadFileBytes(pyr), before);
+}
+
 TEST(Save, PadNameFillsUpToThirteenAndNeverShortens) {
     EXPECT_EQ(PadName(U""), std::u32string(13, U'\0'));
     EXPECT_EQ(PadName(U"Bo"), std::u32string(U"Bo") + std::u32string(11, U'\0'));
