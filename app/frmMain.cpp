@@ -12,13 +12,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <limits>
 #include <utility>
 
 #include "Error.h"
-#include "Twips.h"
+#include "Forms.h"
 #include "mDbase.h"
 #include "mLeagueVersion.h"
 #include "mPots.h"
@@ -79,6 +80,7 @@ frmMain::frmMain(tavrin::ProgramState& state, tavrin::RandomSource& random, QWid
 
     setObjectName("frmMain");
     setFixedSize(Px(5790), Px(2640));
+    setFont(tavrin::app::FormFont(8));
 
     // Controls in tab order; positions in twips, those of the options, the
     // list and its label inside Frame1.
@@ -123,6 +125,13 @@ frmMain::frmMain(tavrin::ProgramState& state, tavrin::RandomSource& random, QWid
     Label1 = new QLabel("Hide Pots For:", Frame1);
     Label1->setObjectName("Label1");
     Label1->setGeometry(TwipsRect(2040, 360, 1095, 255));
+
+    // The option buttons and the label are see-through: where the system's
+    // face is wider than the forms' own, they grow to the right to show their
+    // whole caption instead of clipping it. Nothing stands to their right.
+    for (QWidget* caption : {static_cast<QWidget*>(optPots[0]), static_cast<QWidget*>(optPots[1]),
+                             static_cast<QWidget*>(optPots[2]), static_cast<QWidget*>(Label1)})
+        caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
 
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, optPots[0]);

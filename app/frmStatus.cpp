@@ -9,7 +9,7 @@
 
 #include <cmath>
 
-#include "Twips.h"
+#include "Forms.h"
 
 namespace {
 
@@ -43,11 +43,7 @@ frmStatus::frmStatus(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Frameless
     lblPosition = new QLabel(kLoadCaption, Frame1);
     lblPosition->setObjectName("lblPosition");
     lblPosition->setGeometry(TwipsRect(960, 240, 3015, 375));
-    QFont font("MS Sans Serif");
-    font.setPointSize(12);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    lblPosition->setFont(font);
+    lblPosition->setFont(tavrin::app::FormFont(12));
     QPalette text = lblPosition->palette();
     text.setColor(QPalette::WindowText, text.color(QPalette::HighlightedText));
     lblPosition->setPalette(text);

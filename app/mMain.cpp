@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "RandomSource.h"
-#include "Twips.h"
+#include "Forms.h"
 #include "frmMain.h"
 #include "frmStatus.h"
 #include "mGlobal.h"

@@ -126,6 +126,25 @@ private slots:
         QVERIFY(h.optPots(1)->isChecked());
     }
 
+    void everyCaptionShowsWhole() {
+        // The system's face may be wider than the forms' own; no caption may
+        // be clipped for it.
+        Harness h;
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(h.optPots(i)->sizeHint().width() <= h.optPots(i)->width(), qPrintable(h.optPots(i)->text()));
+        QLabel* label = h.form->findChild<QLabel*>("Label1");
+        QVERIFY(label->sizeHint().width() <= label->width());
+        QVERIFY(label->sizeHint().height() <= label->height() + 2);
+        QLineEdit* field = h.cboYears()->lineEdit();
+        for (int i = 0; i < h.cboYears()->count(); ++i)
+            QVERIFY2(field->fontMetrics().horizontalAdvance(h.cboYears()->itemText(i)) < field->width(),
+                     qPrintable(h.cboYears()->itemText(i)));
+        QVERIFY(field->fontMetrics().horizontalAdvance("Select Years") < field->width());
+        // Nothing grew into its neighbour.
+        QVERIFY(!h.optPots(1)->geometry().intersects(h.cboYears()->geometry()));
+        QVERIFY(!h.optPots(0)->geometry().intersects(label->geometry()));
+    }
+
     void cancelClosesTheIdleWindow() {
         Harness h;
         QVERIFY(h.form->isVisible());

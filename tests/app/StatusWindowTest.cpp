@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QtTest>
 
 #include "AppTestSupport.h"
@@ -114,6 +115,17 @@ private slots:
         QCOMPARE(status.labelText(), QString("Updating: Restoring Pots"));
         QCOMPARE_EXACTLY(status.value(), 100.0f);
         status.Unload();
+    }
+
+    void everyStepsTextShowsWhole() {
+        frmStatus status;
+        auto* label = status.findChild<QLabel*>("lblPosition");
+        QVERIFY(label);
+        QCOMPARE(label->font().pointSize(), 12);
+        QVERIFY(!label->font().bold() && !label->font().italic());
+        for (const char* text : {"Updating: Quarterbacks", "Updating: Loading League", "Updating: Restoring Pots",
+                                 "Updating: Saving"})
+            QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->width(), text);
     }
 
     void everyShowingStartsAfreshAndUnloadGivesThePointerBack() {
