@@ -1,13 +1,14 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace tavrin::test {
 
 // A fresh folder of the test's own under the system's temporary directory,
-// removed with everything in it when the object goes.
+// removed with everything in it (read-only files too) when the object goes.
 class TempDir {
 public:
     TempDir();
@@ -23,5 +24,7 @@ private:
 
 std::vector<unsigned char> ReadFileBytes(const std::filesystem::path& p);
 void WriteFileBytes(const std::filesystem::path& p, const std::vector<unsigned char>& bytes);
+// The names of the entries of a folder.
+std::set<std::string> FileNames(const std::filesystem::path& dir);
 
 }  // namespace tavrin::test

@@ -1,0 +1,218 @@
+// Hide, Randomize and Restore Pots over the working database, and the draw
+// behind Randomize. (Whole runs of them in a row are the window tests' part.)
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "Error.h"
+#include "Fixture.h"
+#include "mPots.h"
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::kPot;
+using test::Row;
+using test::RunFolder;
+
+constexpr float kLargest = 1.0f - 0x1p-24f;  // the largest draw there is
+constexpr float kSmallest = 0x1p-24f;        // the smallest draw above 0
+
+// Yields the given draws in turn, over and over, and counts them.
+struct FixedRandom final : RandomSource {
+    explicit FixedRandom(std::vector<float> d) : draws(std::move(d)) {}
+    float Next() override { return draws[count++ % draws.size()]; }
+    std::vector<float> draws;
+    std::size_t count = 0;
+};
+
+int PotWith(float u, int years, int pot, int act) {
+    FixedRandom random({u});
+    return RandomPot(static_cast<std::int16_t>(years), static_cast<std::uint8_t>(pot), static_cast<std::uint8_t>(act), random);
+}
+
+TEST(RandomPot, SpreadDrawAndClampsOnExamples) {
+    // The spread R is the potential times 0.1, 0.08, 0.07, 0.06, 0.04, 0.02 or
+    // 0.01 for 0 to 6 years, rounded half to even; draw 0 gives -R.
+    struct Case { float u; int years, pot, act, expected; };
+    for (const Case& c : std::initializer_list<Case>{
+             {0, 0, 25, 0, 23}, {0, 0, 35, 0, 31}, {0, 6, 50, 0, 50},  // 2.5, 3.5 and 0.5 round to even
+             {0, 2, 50, 0, 46},                                        // 50 × 0.07 is just above 3.5
+             {0, 1, 100, 0, 92}, {0, 3, 75, 0, 71}, {0, 4, 99, 0, 95}, {0, 5, 99, 0, 97},
+             {kLargest, 0, 60, 0, 66}, {0.5f, 0, 60, 0, 60},
+             {kSmallest, 0, 60, 0, 54},  // the offset is rounded down, not towards 0
+             {kLargest, 7, 80, 10, 80}, {kLargest, -1, 80, 10, 80}, {kLargest, 255, 80, 10, 80},  // no spread
+             {0, 0, 60, 70, 71}, {kLargest, 0, 60, 70, 71}, {0, 0, 0, 40, 41},  // above the current rating
+             {kLargest, 0, 95, 50, 99}, {0.5f, 0, 60, 98, 99}, {0.5f, 0, 60, 200, 99}})  // but 99 at most
+        EXPECT_EQ(PotWith(c.u, c.years, c.pot, c.act), c.expected) << c.u << ", " << c.years << " years, " << c.pot << "/" << c.act;
+}
+
+TEST(RandomPot, TheOffsetIsComputedInSinglePrecision) {
+    // Next to each boundary between two offsets, rounding the product (2R+1)u
+    // and then the sum to single precision can land on the next whole number
+    // where the exact value, a fused multiply-add or double precision would
+    // stay below it. At 0 years R = pot / 10; act 0 keeps the clamps away.
+    int differsFromExact = 0;
+    for (int R = 1; R <= 9; ++R) {
+        const long width = 2 * R + 1;
+        for (long n = 1; n <= 2 * R; ++n) {
+            const long below = (n * (1L << 24) - 1) / width;  // the last k with width * k < n * 2^24
+            for (long k = below - 1; k <= below + 1; ++k) {
+                const float u = static_cast<float>(k) * 0x1p-24f;
+                volatile float product = static_cast<float>(width) * u;
+                volatile float sum = product - static_cast<float>(R);
+                const int d = static_cast<int>(std::floor(sum));
+                if (d != std::floor(static_cast<double>(width * k) * 0x1p-24 - R)) ++differsFromExact;
+                ASSERT_EQ(PotWith(u, 0, 10 * R, 0), 10 * R + d) << "R " << R << ", u = " << k << " * 2^-24";
+            }
+        }
+    }
+    EXPECT_GT(differsFromExact, 10) << "the cases do not tell single from exact arithmetic";
+}
+
+TEST(ClockRandomSource, DrawsAreUniformTwentyFourBitFractions) {
+    ClockRandomSource source;
+    constexpr int kDraws = 256000, kBins = 64;
+    std::vector<double> bins(kBins, 0);
+    std::set<float> first;
+    for (int i = 0; i < kDraws; ++i) {
+        const float u = source.Next();
+        ASSERT_TRUE(u >= 0 && u < 1 && u * 0x1p24f == std::floor(u * 0x1p24f)) << u;
+        ++bins[static_cast<std::size_t>(u * kBins)];
+        if (i < 1000) first.insert(u);
+    }
+    EXPECT_GE(first.size(), 990u) << "draws within one clock tick must differ too";
+    // Below the value 63 degrees of freedom exceed with probability about 1e-9
+    // (Wilson-Hilferty, z = 6): far above anything a sound source gives.
+    double chi = 0;
+    for (const double b : bins) chi += (b - kDraws / kBins) * (b - kDraws / kBins) / (kDraws / kBins);
+    const double t = 2.0 / (9.0 * (kBins - 1));
+    EXPECT_LT(chi, (kBins - 1) * std::pow(1 - t + 6 * std::sqrt(t), 3));
+}
+
+TEST(HidePots, OnlyPlayersBelowTheLimitLoseTheirPotentials) {
+    auto league = test::MakeLeague(173, 37, 10, 4);
+    for (std::size_t i = 0; const int years : {0, 1, 0, 2, 7, 49, 50, 51, 255, 6})
+        league.players[i++].years = static_cast<std::uint8_t>(years);
+    // The list's limits 1, 2, 7 and 50, and limits no player is below.
+    for (const std::int16_t limit : {1, 2, 7, 50, 0, -5}) {
+        RunFolder r;
+        r.Load(league);
+        auto expected = r.Working();
+        for (auto& row : expected)
+            if (std::get<std::int64_t>(row["Years"]) < limit)
+                for (const char* column : kPot) row[column] = std::int64_t{0};
+        HidePots(r.state, limit);
+        EXPECT_EQ(r.Working(), expected) << "limit " << limit;
+    }
+}
+
+TEST(RandomizePots, PlayersUnderSevenYearsGetOneDrawPerAttributeInOrder) {
+    auto league = test::MakeLeague(173, 37, 6, 8);
+    for (std::size_t i = 0; const int years : {0, 7, 6, 15, 3, 200}) {
+        auto& p = league.players[i++];
+        p.years = static_cast<std::uint8_t>(years);
+        for (std::size_t a = 0; a < 8; ++a) {
+            p.pot[a] = static_cast<std::uint8_t>(40 + 6 * a);  // a different spread for each
+            p.act[a] = static_cast<std::uint8_t>(30 + a);
+        }
+        p.act[2] = 97;  // AG: 98 whatever the draw
+        p.act[5] = 99;  // EN: 99
+    }
+    RunFolder r;
+    r.Load(league);
+    // The draws alternate between the ends, so SP moves down, AC up and so on:
+    // an attribute that took another's draw, rating or potential would show.
+    auto expected = r.Working();
+    for (std::size_t i = 0; i < 6; ++i) {
+        const auto& p = league.players[i];
+        for (std::size_t a = 0; p.years < 7 && a < 8; ++a) {
+            const int R = RandomSpread(p.years, p.pot[a]);
+            expected[i][kPot[a]] = std::int64_t{std::min(99, std::max(p.act[a] + 1, a % 2 ? p.pot[a] + R : p.pot[a] - R))};
+        }
+    }
+    FixedRandom random({0.0f, kLargest});
+    RandomizePots(r.state, random);
+    EXPECT_EQ(random.count, 3u * 8u);
+    EXPECT_EQ(r.Working(), expected);
+}
+
+gen::Player Player(int pidA, int pidB, int potBase) {
+    gen::Player p{static_cast<std::uint8_t>(pidA), static_cast<std::uint8_t>(pidB), "First", "Last"};
+    for (std::size_t a = 0; a < 8; ++a) {
+        p.pot[a] = static_cast<std::uint8_t>(potBase + static_cast<int>(a));
+        p.act[a] = static_cast<std::uint8_t>(10 + a);
+    }
+    return p;
+}
+
+// Saves the potentials of one set of players and loads another as the
+// working database; returns the working rows with the first players'
+// potentials set from the given bases, as a restore should leave them.
+std::vector<Row> Prepare(RunFolder& r, std::vector<gen::Player> saved, std::vector<gen::Player> working,
+                         std::vector<int> restored) {
+    r.Load({gen::Kind::L02, 173, 37, {}, std::move(saved), {}});
+    fs::copy_file(r.state.WorkingDatabasePath(), r.state.sPotPath);
+    r.Load({gen::Kind::L02, 173, 37, {}, std::move(working), {}});
+    r.progress = {};
+    auto rows = r.Working();
+    for (std::size_t i = 0; i < restored.size(); ++i)
+        for (std::size_t a = 0; a < 8; ++a) rows[i][kPot[a]] = std::int64_t{restored[i] + static_cast<int>(a)};
+    return rows;
+}
+
+int RestoreError(RunFolder& r) {
+    try {
+        RestorePots(r.state);
+    } catch (const Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(RestorePots, EachPlayerGetsTheFirstRowSavedUnderHisIdentity) {
+    // Saved in another order, with a player the league no longer has and an
+    // identity saved twice.
+    RunFolder r;
+    const auto expected = Prepare(r, {Player(2, 1, 30), Player(9, 9, 90), Player(1, 2, 50), Player(1, 1, 70), Player(1, 2, 10)},
+                                  {Player(1, 1, 0), Player(1, 2, 0), Player(2, 1, 0)}, {70, 50, 30});
+    const auto pot = test::ReadFileBytes(r.state.sPotPath);
+    RestorePots(r.state);
+    EXPECT_EQ(r.Working(), expected);
+    EXPECT_EQ(r.progress.texts, std::vector<std::string>(3, "Restoring Pots"));
+    EXPECT_EQ(r.progress.steps, std::vector<double>(3, 100.0 / 3));
+    EXPECT_EQ(test::ReadFileBytes(r.state.sPotPath), pot);
+}
+
+TEST(RestorePots, FailuresKeepTheSavedDatabaseAndWhatWasRestoredBefore) {
+    {
+        RunFolder r;  // no player at all
+        Prepare(r, {Player(1, 1, 50)}, {}, {});
+        const auto pot = test::ReadFileBytes(r.state.sPotPath);
+        EXPECT_EQ(RestoreError(r), kErrNoCurrentRecord);
+        EXPECT_TRUE(r.progress.texts.empty());
+        EXPECT_EQ(test::ReadFileBytes(r.state.sPotPath), pot);
+    }
+    {
+        RunFolder r;  // no saved database: the open does not make one
+        Prepare(r, {}, {Player(1, 1, 0)}, {});
+        fs::remove(r.state.sPotPath);
+        const auto working = test::ReadFileBytes(r.state.WorkingDatabasePath());
+        EXPECT_NE(RestoreError(r), 0);
+        EXPECT_FALSE(fs::exists(r.state.sPotPath));
+        EXPECT_EQ(test::ReadFileBytes(r.state.WorkingDatabasePath()), working);
+    }
+    {
+        RunFolder r;  // a player without a saved row ends it after the players before him
+        const auto expected = Prepare(r, {Player(1, 1, 30), Player(1, 2, 40), Player(2, 1, 50)},
+                                      {Player(1, 1, 0), Player(1, 2, 0), Player(7, 7, 0), Player(2, 1, 0)}, {30, 40});
+        EXPECT_EQ(RestoreError(r), kErrNoCurrentRecord);
+        EXPECT_EQ(r.Working(), expected);
+    }
+}
+
+}  // namespace
+}  // namespace tavrin
