@@ -1,330 +1,173 @@
 // Whole runs through the main window: OK, the file dialog answered with a
-// league of our generator, the run, then the files and the progress window's
-// lives as the user would have seen them.
+// league of our generator, then the files and the progress window's showings.
 
-#include <QComboBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QGuiApplication>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QtTest>
+#include <map>
 
-#include <filesystem>
-#include <fstream>
-
-#include "AppTestSupport.h"
+#include "AppTest.h"
+#include "LeagueGenerator.h"
 
 using namespace tavrin::apptest;
 using tavrin::test::ReadFileBytes;
+namespace fs = std::filesystem;
+namespace gen = tavrin::gen;
 using Bytes = std::vector<unsigned char>;
 
 namespace {
 
-constexpr std::size_t kPlayers = 40;
+const QString kSelectLeague = "Select League|lge (*.lge)";
+const QStringList kLoadSave{"Loading League", "Saving"};
+fs::path Pyr(fs::path lge) { return lge.replace_extension(".pyr"); }
+fs::path Pot(fs::path lge) { return lge.replace_extension(".pot"); }
 
-const QString kLoading = "Updating: Loading League";
-const QString kSaving = "Updating: Saving";
-const QString kRestoring = "Updating: Restoring Pots";
+// The first players have the years 0, 0, 1, 3, 4, 8, 9, 49, 50, so that every
+// limit of the list meets players on both sides of it.
+gen::League MakeLeague(bool l03 = false) {
+    gen::League league{l03 ? gen::Kind::L03 : gen::Kind::L02, 173, 37, {0x40, 0x45}, gen::MakePlayers(40, 7), {}};
+    const int years[] = {0, 0, 1, 3, 4, 8, 9, 49, 50};
+    for (int i = 0; i < 9; ++i) league.players[i].years = static_cast<std::uint8_t>(years[i]);
+    return league;
+}
 
-std::filesystem::path Pyr(const std::filesystem::path& lge) { return std::filesystem::path(lge).replace_extension(".pyr"); }
-std::filesystem::path Pot(const std::filesystem::path& lge) { return std::filesystem::path(lge).replace_extension(".pot"); }
+gen::League Hidden(gen::League league, int limit) {
+    for (gen::Player& player : league.players)
+        if (player.years < limit) player.pot.fill(0);
+    return league;
+}
+
+std::map<std::string, Bytes> Snapshot(const fs::path& dir) {
+    std::map<std::string, Bytes> files;
+    for (const auto& file : fs::directory_iterator(dir)) files[file.path().filename().string()] = ReadFileBytes(file);
+    return files;
+}
 
 }  // namespace
-
-#define QVERIFY_SAME_BYTES(got, want)                                   \
-    do {                                                                \
-        const QString difference_ = Difference((got), (want));          \
-        QVERIFY2(difference_.isEmpty(), qPrintable(difference_));       \
-    } while (false)
 
 class RunTest : public QObject {
     Q_OBJECT
 
-private:
-    // Checks that a run ended quietly: no message, no end of the program, the
-    // window idle again and the pointer back to normal.
-    static void ExpectQuietEnd(const Harness& h) {
-        QVERIFY2(h.unanswered.isEmpty(), qPrintable(h.unanswered.join("; ")));
-        QVERIFY(h.MessageBoxes().isEmpty());
-        QVERIFY(h.endCodes.isEmpty());
-        QVERIFY(!h.form->isRunning());
-        QVERIFY(h.cmdOK()->isEnabled());
-        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-    }
-
-    // Each life of the progress window started from a fresh window with the
-    // hourglass, and ended with its step's text and the bar in (0, 100].
-    static void ExpectLives(const Harness& h, const QStringList& texts) {
-        QCOMPARE(h.recorder->labelsAtEnd(), texts);
-        for (const Life& life : h.recorder->lives) {
-            QCOMPARE(life.labelAtShow, QString("Updating: Quarterbacks"));
-            QVERIFY(life.valueAtShow == 0.0f);
-            QVERIFY(life.hourglassAtShow);
-            QVERIFY(life.valueAtEnd > 90.0f);
-            QVERIFY(life.valueAtEnd <= 100.0f);
-        }
+    // Idle again with the default pointer; blocked while dialogs were up.
+    static void ExpectIdle(Harness& h) {
+        QVERIFY(!h.form.isRunning() && h.form.isVisible() && h.Find<QPushButton>("cmdOK")->isEnabled());
+        QVERIFY(!QGuiApplication::overrideCursor() && h.blocked && h.livesWhole);
     }
 
 private slots:
-    void initTestCase() { InstallMessageFilter(); }
-
-    void hideGivesTheEntrysLimit_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("limit");
-        QTest::newRow("All Players") << "All Players" << 50;
-        QTest::newRow("Rookies") << "Rookies" << 1;
-        QTest::newRow("3 yr and less") << "3 yr and less" << 4;
-        QTest::newRow("8 yr and less") << "8 yr and less" << 9;
+    void aCancelledFileDialogTouchesNothing() {
+        Harness h;
+        gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague());
+        const auto before = Snapshot(h.leagueDir.path());
+        h.PressOk("");
+        ExpectIdle(h);
+        QCOMPARE(h.dialogs, QStringList{kSelectLeague});
+        QVERIFY(Snapshot(h.leagueDir.path()) == before && Snapshot(h.appDir.path()).empty());
+        QVERIFY(h.lives.isEmpty() && h.ends.isEmpty());
     }
 
-    void hideGivesTheEntrysLimit() {
+    void hideThenRestoreGivesBackTheFile_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("Rookies") << "Rookies" << 1;
+        QTest::newRow("All Players") << "All Players" << 50;
+    }
+    void hideThenRestoreGivesBackTheFile() {
         QFETCH(QString, entry);
         QFETCH(int, limit);
         Harness h;
-        const auto league = MakeLeague(kPlayers, 7);
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", league);
-        const Bytes lgeBefore = ReadFileBytes(lge);
-        h.ChooseYears(entry);
-
-        h.PressOk(lge);
-
-        ExpectQuietEnd(h);
-        // The potentials of the players below the limit are 0; every other
-        // byte of the player file is as it was.
-        QVERIFY_SAME_BYTES(ReadFileBytes(Pyr(lge)), tavrin::gen::PlayerFileBytes(Hidden(league, limit)));
-        QVERIFY(ReadFileBytes(lge) == lgeBefore);
-        // The copy beside the league holds the players as loaded.
-        QCOMPARE(CountPlayers(Pot(lge)), static_cast<std::int64_t>(kPlayers));
-        const auto& rookie = league.players[0];
-        QCOMPARE(PlayerColumn(Pot(lge), rookie.pidA, rookie.pidB, "Pot_SP"), std::int64_t{rookie.pot[0]});
-        QCOMPARE(PlayerColumn(h.state.WorkingDatabasePath(), rookie.pidA, rookie.pidB, "Pot_SP"), std::int64_t{0});
-        ExpectLives(h, {kLoading, kSaving});
-        // One dialog, the file dialog, and the window blocked meanwhile.
-        QCOMPARE(h.dialogs.size(), 1);
-        QVERIFY(h.dialogs[0].windowBlocked);
-    }
-
-    void hideThenRestoreGivesBackTheOldFile() {
-        Harness h;
-        const auto league = MakeLeague(kPlayers, 11);
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", league);
+        const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague());
         const Bytes original = ReadFileBytes(Pyr(lge));
-
-        h.ChooseYears("Rookies");
+        h.Years(entry);
         h.PressOk(lge);
-        QVERIFY_SAME_BYTES(ReadFileBytes(Pyr(lge)), tavrin::gen::PlayerFileBytes(Hidden(league, 1)));
+        QVERIFY(ReadFileBytes(Pyr(lge)) == gen::PlayerFileBytes(Hidden(MakeLeague(), limit)));
         const Bytes pot = ReadFileBytes(Pot(lge));
-
-        h.ChooseOperation(2);
-        h.recorder->lives.clear();
+        QCOMPARE(h.lives, kLoadSave);
+        h.Option(2);
         h.PressOk(lge);
-
-        ExpectQuietEnd(h);
-        QVERIFY_SAME_BYTES(ReadFileBytes(Pyr(lge)), original);
-        QVERIFY(ReadFileBytes(Pot(lge)) == pot);  // Restore only reads the copy
-        ExpectLives(h, {kLoading, kRestoring, kSaving});
-        // Afterwards the list follows the option: disabled under Restore.
-        QVERIFY(!h.cboYears()->isEnabled());
+        ExpectIdle(h);
+        QVERIFY(ReadFileBytes(Pyr(lge)) == original && ReadFileBytes(Pot(lge)) == pot);
+        QCOMPARE(h.lives, kLoadSave + QStringList({"Loading League", "Restoring Pots", "Saving"}));
+        QVERIFY(h.ends.isEmpty() && h.icons.isEmpty());
     }
 
     void hideRandomizeRestoreBringsBackTheHiddenValues() {
-        Harness h({0.0f, 0.999f, 0.5f, 0.25f});
-        const auto league = MakeLeague(kPlayers, 13);
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", league);
-
-        h.ChooseYears("2 yr and less");
+        Harness h;
+        const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague());
+        h.Years("2 yr and less");
         h.PressOk(lge);
         const Bytes hidden = ReadFileBytes(Pyr(lge));
-
-        h.ChooseOperation(1);
-        h.recorder->lives.clear();
+        h.Option(1);
         h.PressOk(lge);
         QVERIFY(ReadFileBytes(Pyr(lge)) != hidden);
-        ExpectLives(h, {kLoading, kSaving});
-
-        h.ChooseOperation(2);
+        h.Option(2);
         h.PressOk(lge);
-        ExpectQuietEnd(h);
-        QVERIFY_SAME_BYTES(ReadFileBytes(Pyr(lge)), hidden);
+        ExpectIdle(h);
+        QVERIFY(ReadFileBytes(Pyr(lge)) == hidden);
     }
 
-    void restoreTwiceGivesTheSameFiles() {
-        Harness h;
-        const auto league = MakeLeague(kPlayers, 17);
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", league);
-        h.ChooseYears("All Players");
-        h.PressOk(lge);
-
-        h.ChooseOperation(2);
-        h.PressOk(lge);
-        const Bytes firstPyr = ReadFileBytes(Pyr(lge));
-        const Bytes firstPot = ReadFileBytes(Pot(lge));
-        h.PressOk(lge);
-
-        ExpectQuietEnd(h);
-        QVERIFY_SAME_BYTES(ReadFileBytes(Pyr(lge)), firstPyr);
-        QVERIFY(ReadFileBytes(Pot(lge)) == firstPot);
-        QVERIFY_SAME_BYTES(firstPyr, tavrin::gen::PlayerFileBytes(league));
+    void aLeagueTaggedOtherThanL02IsNeverWritten_data() {
+        QTest::addColumn<char>("tag");
+        QTest::addColumn<QStringList>("lives");
+        QTest::newRow("L03: loaded only") << '3' << QStringList{"Loading League"};
+        QTest::newRow("L04: not a league") << '4' << QStringList{};
     }
-
-    void anL03LeagueIsOnlyLoaded() {
+    void aLeagueTaggedOtherThanL02IsNeverWritten() {
+        QFETCH(char, tag);
+        QFETCH(QStringList, lives);
         Harness h;
-        const auto league = MakeLeague(kPlayers, 19, tavrin::gen::Kind::L03);
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", league);
+        const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague(tag == '3'));
+        Bytes tagged = ReadFileBytes(lge);
+        tagged[2] = static_cast<unsigned char>(tag);
+        tavrin::test::WriteFileBytes(lge, tagged);
         tavrin::test::WriteFileBytes(Pot(lge), {'o', 'l', 'd'});
         const auto before = Snapshot(h.leagueDir.path());
-        h.ChooseYears("All Players");
-
+        h.Years("All Players");
         h.PressOk(lge);
-
-        ExpectQuietEnd(h);
-        QCOMPARE(h.state.iLeagueVersion, std::int16_t{tavrin::kLeagueL03});
+        ExpectIdle(h);
         QVERIFY(Snapshot(h.leagueDir.path()) == before);
-        QCOMPARE(CountPlayers(h.state.WorkingDatabasePath()), static_cast<std::int64_t>(kPlayers));
-        const auto& p = league.players[5];
-        QCOMPARE(PlayerColumn(h.state.WorkingDatabasePath(), p.pidA, p.pidB, "Height"), std::int64_t{p.l03Extra[0]});
-        QCOMPARE(PlayerColumn(h.state.WorkingDatabasePath(), p.pidA, p.pidB, "Pot_AC"), std::int64_t{p.pot[1]});
-        ExpectLives(h, {kLoading});
+        QCOMPARE(h.lives, lives);
+        QCOMPARE(h.dialogs, QStringList{kSelectLeague});
+        QCOMPARE(fs::exists(h.state.WorkingDatabasePath()), !lives.isEmpty());
     }
 
-    void anUnknownTagChangesNothing() {
+    // Hide with no entry chosen (at the start, or after typing over one) and
+    // the failures: Critical ones end the program, the others let it go on.
+    void aFailedRunIsAnsweredAndSavesNothing_data() {
+        QTest::addColumn<int>("option");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QMessageBox::Icon>("icon");
+        QTest::addColumn<QString>("text");  // where it names the player file, the start of the text
+        QTest::newRow("no entry") << 0 << "" << QMessageBox::Information << "Select Years";
+        QTest::newRow("typed over") << 0 << "Rookie" << QMessageBox::Information << "Select Years";
+        QTest::newRow("no copy to restore") << 2 << "" << QMessageBox::Critical << "Error";
+        QTest::newRow("read-only") << 0 << "ro" << QMessageBox::Critical << "Saving the league failed";
+        QTest::newRow("missing") << 0 << "gone" << QMessageBox::Warning << "";
+    }
+    void aFailedRunIsAnsweredAndSavesNothing() {
+        QFETCH(int, option);
+        QFETCH(QString, change);
+        QFETCH(QMessageBox::Icon, icon);
+        QFETCH(QString, text);
         Harness h;
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague(kPlayers, 23));
-        Bytes lgeBytes = ReadFileBytes(lge);
-        lgeBytes[2] = '4';  // "L04:"
-        tavrin::test::WriteFileBytes(lge, lgeBytes);
-        const auto before = Snapshot(h.leagueDir.path());
-        h.ChooseYears("All Players");
-
+        const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague());
+        if (change == "gone") fs::remove(Pyr(lge));
+        if (change == "ro") fs::permissions(Pyr(lge), fs::perms::owner_write | fs::perms::group_write |
+                                                           fs::perms::others_write, fs::perm_options::remove);
+        if (!change.isEmpty()) h.Years(change == "Rookie" ? "Rookies" : "All Players");
+        if (change == "Rookie") { h.list->lineEdit()->selectAll(); QTest::keyClicks(h.list->lineEdit(), change); }
+        const auto pyr = Snapshot(h.leagueDir.path())["lg.pyr"];
+        h.Option(option);
         h.PressOk(lge);
-
-        ExpectQuietEnd(h);
-        QCOMPARE(h.state.iLeagueVersion, std::int16_t{tavrin::kLeagueOther});
-        QVERIFY(Snapshot(h.leagueDir.path()) == before);
-        QVERIFY(Snapshot(h.appDir.path()).empty());
-        QVERIFY(h.recorder->lives.isEmpty());
-    }
-
-    void noEntryChosenIsAnsweredSelectYears_data() {
-        QTest::addColumn<bool>("typedOver");
-        QTest::newRow("list as at start") << false;
-        QTest::newRow("entry typed over") << true;
-    }
-
-    void noEntryChosenIsAnsweredSelectYears() {
-        QFETCH(bool, typedOver);
-        Harness h;
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague(kPlayers, 29));
-        const Bytes pyr = ReadFileBytes(Pyr(lge));
-        if (typedOver) {
-            h.ChooseYears("Rookies");
-            h.cboYears()->lineEdit()->selectAll();
-            QTest::keyClicks(h.cboYears()->lineEdit(), "Rookie");
-        }
-
-        h.PressOk(lge);
-
-        QVERIFY2(h.unanswered.isEmpty(), qPrintable(h.unanswered.join("; ")));
-        const auto boxes = h.MessageBoxes();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, QString("Select Years"));
-        QCOMPARE(boxes[0].title, QString("Tavrin"));
-        QVERIFY(boxes[0].windowBlocked);
-        // The run ends there: no operation, no save; the program goes on.
-        QVERIFY(h.endCodes.isEmpty());
-        QVERIFY(ReadFileBytes(Pyr(lge)) == pyr);
-        ExpectLives(h, {kLoading});
-        QVERIFY(!h.form->isRunning());
-        QVERIFY(h.cboYears()->isEnabled());
-        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-    }
-
-    void anOperationThatFailsIsAnsweredErrorAndEndsTheProgram() {
-        // Restore with no saved copy beside the league.
-        Harness h;
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague(kPlayers, 31));
-        const auto before = Snapshot(h.leagueDir.path());
-        h.ChooseOperation(2);
-
-        h.PressOk(lge);
-
-        QVERIFY2(h.unanswered.isEmpty(), qPrintable(h.unanswered.join("; ")));
-        const auto boxes = h.MessageBoxes();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, QString("Error"));
-        QCOMPARE(boxes[0].title, QString("Tavrin"));
-        QCOMPARE(h.endCodes, QList<int>{1});
-        // Not saved, and no empty copy appeared.
-        QVERIFY(Snapshot(h.leagueDir.path()) == before);
-        ExpectLives(h, {kLoading});
-    }
-
-    void aFailureOutsideTheOperationNamesFileAndReasonAndEndsTheProgram_data() {
-        QTest::addColumn<QString>("broken");
-        QTest::addColumn<QString>("step");
-        QTest::newRow("read-only player file") << "pyr" << "Saving the league failed";
-        QTest::newRow("a folder where the copy goes") << "pot" << "Keeping a copy of the potentials failed";
-    }
-
-    void aFailureOutsideTheOperationNamesFileAndReasonAndEndsTheProgram() {
-        QFETCH(QString, broken);
-        QFETCH(QString, step);
-        Harness h;
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague(kPlayers, 37));
-        const auto brokenPath = broken == "pyr" ? Pyr(lge) : Pot(lge);
-        if (broken == "pyr")
-            std::filesystem::permissions(brokenPath, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
-                                                         std::filesystem::perms::others_write,
-                                         std::filesystem::perm_options::remove);
-        else
-            std::filesystem::create_directory(brokenPath);
-        const Bytes pyr = ReadFileBytes(Pyr(lge));
-        h.ChooseYears("All Players");
-
-        h.PressOk(lge);
-
-        QVERIFY2(h.unanswered.isEmpty(), qPrintable(h.unanswered.join("; ")));
-        const auto boxes = h.MessageBoxes();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
-        QCOMPARE(boxes[0].title, QString("Tavrin"));
-        QVERIFY2(boxes[0].text.startsWith(step), qPrintable(boxes[0].text));
-        QVERIFY2(boxes[0].text.contains(QDir::toNativeSeparators(ToQString(brokenPath))), qPrintable(boxes[0].text));
-        QCOMPARE(h.endCodes, QList<int>{1});
-        QVERIFY(ReadFileBytes(Pyr(lge)) == pyr);
-        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-    }
-
-    void aMissingOrShortPlayerFileIsRefusedAndTheProgramStaysOpen_data() {
-        QTest::addColumn<int>("playerFileBytes");  // -1: no player file
-        QTest::newRow("missing") << -1;
-        QTest::newRow("shorter than its header") << 50;
-    }
-
-    void aMissingOrShortPlayerFileIsRefusedAndTheProgramStaysOpen() {
-        QFETCH(int, playerFileBytes);
-        Harness h;
-        const auto lge = tavrin::gen::WriteLeague(h.leagueDir.path(), "lg", MakeLeague(kPlayers, 41));
-        std::filesystem::remove(Pyr(lge));
-        if (playerFileBytes >= 0) tavrin::test::WriteFileBytes(Pyr(lge), Bytes(static_cast<std::size_t>(playerFileBytes), 7));
-        const auto before = Snapshot(h.leagueDir.path());
-        h.ChooseYears("Rookies");
-
-        h.PressOk(lge);
-
-        QVERIFY2(h.unanswered.isEmpty(), qPrintable(h.unanswered.join("; ")));
-        const auto boxes = h.MessageBoxes();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].icon, QMessageBox::Warning);
-        QCOMPARE(boxes[0].title, QString("Tavrin"));
-        QVERIFY2(boxes[0].text.contains(QDir::toNativeSeparators(ToQString(Pyr(lge)))), qPrintable(boxes[0].text));
-        QVERIFY(h.endCodes.isEmpty());
-        QVERIFY(h.form->isVisible());
-        QVERIFY(h.cmdOK()->isEnabled());
-        QVERIFY(Snapshot(h.leagueDir.path()) == before);
-        QVERIFY(Snapshot(h.appDir.path()).empty());  // no Temp.mdb either
-        QVERIFY(h.recorder->lives.isEmpty());
+        ExpectIdle(h);
+        const QString said = h.dialogs.value(1), pyrName = QString::fromStdU16String(Pyr(lge).u16string());
+        QVERIFY2(said.startsWith("Tavrin|" + text) &&
+                     said.contains(QDir::toNativeSeparators(pyrName)) == (change == "ro" || change == "gone"),
+                 qPrintable(said));
+        QCOMPARE(h.icons, QList<QMessageBox::Icon>{icon});
+        QCOMPARE(h.ends, icon == QMessageBox::Critical ? QList<int>{1} : QList<int>{});
+        QCOMPARE(h.lives, change == "gone" ? QStringList{} : QStringList{"Loading League"});
+        // The player file is as it was; only a Hide that got past loading kept a copy.
+        QVERIFY(Snapshot(h.leagueDir.path())["lg.pyr"] == pyr);
+        QCOMPARE(fs::exists(Pot(lge)), option == 0 && change != "gone");
+        QCOMPARE(fs::exists(h.state.WorkingDatabasePath()), change != "gone");
     }
 };
 

@@ -1,0 +1,102 @@
+#pragma once
+
+// A main window wired as the program wires it, in folders of the test's own,
+// with a driver for the dialogs of a run and a record of the progress window.
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <filesystem>
+
+#include "TempDir.h"
+#include "frmMain.h"
+#include "frmStatus.h"
+
+namespace tavrin::apptest {
+
+// Drops the offscreen platform's notes on what it cannot do; passes the rest on.
+inline void QuietOffscreen() {
+    static const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.startsWith("This plugin does not support") && previous) previous(type, context, text);
+        });
+}
+
+class Harness : public QObject {
+public:
+    Harness() {
+        QuietOffscreen();
+        state.appDir = appDir.path();
+        state.progress = status;
+        status->installEventFilter(this);
+        form.setEndProgram([this](int code) { ends << code; });
+        form.setFileDialogOptions(QFileDialog::DontUseNativeDialog);
+        form.show();
+    }
+    ~Harness() override { state.progress = &state.silentProgress; }
+
+    template <class T> T* Find(const QString& name) { return form.findChild<T*>(name); }
+    void Option(int index) { Find<QRadioButton>(QStringLiteral("optPots%1").arg(index))->click(); }
+    void Years(const QString& entry) { list->setCurrentIndex(list->findText(entry)); }
+
+    // Presses OK and returns when the run has ended. The file dialog is
+    // answered with the path ("" cancels it); each message box is recorded
+    // and answered OK.
+    void PressOk(const std::filesystem::path& path) {
+        const QString answer = QString::fromStdU16String(path.u16string());
+        QPointer<QWidget> seen;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            auto* files = qobject_cast<QFileDialog*>(modal);
+            if (modal && modal != seen) {
+                seen = modal;
+                blocked = blocked && !Find<QPushButton>("cmdOK")->isEnabled() && !form.close();
+                const QString what = box ? box->text() : files ? files->nameFilters().join(";") : QString();
+                dialogs << modal->windowTitle() + "|" + what;
+                if (box) icons << box->icon();
+            }
+            if (box) {
+                box->button(QMessageBox::Ok)->click();
+            } else if (files && !answer.isEmpty()) {
+                // Answered again on the next poll if still busy with its folder.
+                files->selectFile(answer);
+                files->findChild<QLineEdit*>("fileNameEdit")->setText(answer);
+                static_cast<QDialog*>(files)->accept();  // protected in QFileDialog
+            } else if (modal) {
+                modal->close();
+            }
+        });
+        poll.start(10);
+        Find<QPushButton>("cmdOK")->click();
+    }
+
+    QList<int> ends;                 // each call of the program's end
+    QStringList dialogs;             // "title|filters" or "title|text" of each dialog
+    QList<QMessageBox::Icon> icons;  // of each message box
+    QStringList lives;               // the progress window's text as each showing ended
+    bool livesWhole = true;  // each showing began at 0 with the first text and the hourglass, ended past 90
+    bool blocked = true;     // while each dialog was up, OK was off and the window refused to close
+    test::TempDir leagueDir, appDir;
+    ProgramState state;
+    ClockRandomSource random;
+    frmMain form{state, random};
+    frmStatus* status = new frmStatus(&form);
+    QComboBox* list = Find<QComboBox>("cboYears");
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            livesWhole = livesWhole && status->value() == 0.0f && cursor && cursor->shape() == Qt::WaitCursor &&
+                         status->labelText() == "Updating: Quarterbacks";
+        } else if (event->type() == QEvent::Hide) {
+            livesWhole = livesWhole && status->value() > 90.0f;
+            lives << status->labelText().remove("Updating: ");
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace tavrin::apptest
