@@ -1,0 +1,686 @@
+// tavrin-bench: how fast and how lean each step of a run is, against the
+// floors of the machine it runs on.
+//
+//   tavrin-bench [--sizes 2000,65536,1000000] [--reps 15,9,5] [--dir PATH]
+//
+// For each league size it writes a player file with our own generator, then,
+// several times over, runs every step of a run through the core with the
+// silent progress sink (import, copy to the saved-potentials file, Hide with
+// "All Players", save, Restore, Randomize) and, in the same repetition, the
+// floor each step is held against:
+//
+//   import     one prepared INSERT of the same decoded rows, in one
+//              transaction, into a fresh Players table (reading and decoding
+//              the player file included)
+//   copy       a plain copy of the working database's bytes (read, write, sync)
+//   Hide       one UPDATE that zeroes the eight potentials of the same players
+//   Randomize  one UPDATE that sets the eight potentials of the same players
+//   Restore    one UPDATE that sets the eight potentials of every player
+//   save       a plain copy of the player file's bytes (read, write, sync)
+//
+// The floors use the connection settings of the core's own engine layer
+// (opened through Database::OpenDatabase: no syncing, one transaction, the
+// rollback journal on disk), so a ratio measures the core's overhead, not a
+// difference of settings. The files are flushed to the disk by both sides:
+// the core replaces files all or nothing, which needs the sync.
+//
+// It prints minimum and median times, nanoseconds per player and the ratio to
+// the floor, the peak resident memory at each size, and whether the time per
+// player stays flat as the league grows. It asserts nothing.
+
+#include <sqlite3.h>
+
+#include <SQLiteCpp/Database.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Cp1252.h"
+#include "LeagueGenerator.h"
+#include "mDBCreate.h"
+#include "mDbEngine.h"
+#include "mDbase.h"
+#include "mEncrypt97.h"
+#include "mGlobal.h"
+#include "mGridexType.h"
+#include "mPots.h"
+#include "RandomSource.h"
+
+// The benchmark's only platform-specific parts: flushing a file to the disk
+// and reading the process's resident memory.
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace fs = std::filesystem;
+using namespace tavrin;
+
+namespace {
+
+// ------------------------------------------------------------ formatting
+
+std::string Thousands(std::uint64_t n) {
+    std::string digits = std::to_string(n);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string Fixed(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+std::string Pad(std::string s, std::size_t width, bool left = false) {
+    if (s.size() >= width) return s;
+    const std::string fill(width - s.size(), ' ');
+    return left ? s + fill : fill + s;
+}
+
+// Milliseconds with about three significant digits.
+std::string Ms(double ms) { return Fixed(ms, ms < 10 ? 2 : ms < 100 ? 1 : 0); }
+
+// ------------------------------------------------------------ platform
+
+// Resident memory in bytes: the current figure and the peak since the last
+// ResetPeak. Where the peak cannot be reset, it is the process's peak so far.
+struct Memory {
+    std::optional<std::uint64_t> current, peak;
+    bool peakIsSinceReset = false;
+};
+
+#if defined(__linux__)
+std::optional<std::uint64_t> StatusKiB(std::string_view key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, key.size(), key) != 0 || line.size() <= key.size() || line[key.size()] != ':')
+            continue;
+        std::istringstream in(line.substr(key.size() + 1));
+        std::uint64_t kib = 0;
+        if (in >> kib) return kib * 1024;
+    }
+    return std::nullopt;
+}
+bool g_peakResettable = false;
+#endif
+
+// Gives freed memory back to the system, so that what the benchmark itself
+// allocated to make its leagues does not show as the core's memory.
+void ReleaseFreedMemory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+void ResetPeak() {
+    ReleaseFreedMemory();
+#if defined(__linux__)
+    // Writing 5 to clear_refs sets the peak resident size back to the current one.
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    g_peakResettable = static_cast<bool>(clear);
+#endif
+}
+
+Memory ReadMemory() {
+    Memory m;
+#if defined(__linux__)
+    m.current = StatusKiB("VmRSS");
+    m.peak = StatusKiB("VmHWM");
+    m.peakIsSinceReset = g_peakResettable;
+#elif defined(_WIN32)
+    // Not measured on Windows.
+#else
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) == 0) {
+#if defined(__APPLE__)
+        m.peak = static_cast<std::uint64_t>(usage.ru_maxrss);  // bytes
+#else
+        m.peak = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // KiB
+#endif
+    }
+#endif
+    return m;
+}
+
+std::string MiB(std::optional<std::uint64_t> bytes) {
+    return bytes ? Fixed(static_cast<double>(*bytes) / (1024.0 * 1024.0), 1) + " MiB" : std::string("n/a");
+}
+
+std::FILE* OpenFile(const fs::path& p, bool write) {
+#if defined(_WIN32)
+    return _wfopen(p.c_str(), write ? L"wb" : L"rb");
+#else
+    return std::fopen(p.c_str(), write ? "wb" : "rb");
+#endif
+}
+
+void SyncFile(std::FILE* f) {
+    std::fflush(f);
+#if defined(_WIN32)
+    _commit(_fileno(f));
+#else
+    fsync(fileno(f));
+#endif
+}
+
+// ------------------------------------------------------------ timing
+
+using Clock = std::chrono::steady_clock;
+
+double TimeMs(const std::function<void()>& work) {
+    const auto t0 = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+double Min(std::vector<double> v) { return *std::min_element(v.begin(), v.end()); }
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// ------------------------------------------------------------ the league
+
+constexpr std::uint8_t kStart = 0x5B;  // the substitution's start value and step:
+constexpr std::uint8_t kStep = 0x2D;   // neither trivial, so most bytes really change
+constexpr std::uint64_t kSeed = 20240611;
+constexpr std::size_t kIdentities = 65536;
+constexpr std::size_t kChunkRecords = 4096;
+
+// Writes a player file of `players` records. The generator makes at most
+// 65,536 distinct players (one per identity); a larger league repeats them in
+// the same order, so every identity's first row carries that player's values
+// and Restore finds them all. Only the encoded records of the distinct players
+// are held in memory, never the whole file.
+void WritePlayerFile(const fs::path& path, std::size_t players) {
+    gen::League league;
+    league.kind = gen::Kind::L02;
+    league.start = kStart;
+    league.step = kStep;
+    league.headerRest = {0x4C, 0x30, 0x32, 0x00, 0x12, 0x34};
+    league.players = gen::MakePlayers(std::min(players, kIdentities), kSeed);
+    const std::vector<std::uint8_t> bytes = gen::PlayerFileBytes(league);
+    league.players = {};
+
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(kRecordLenL02));
+    const std::uint8_t* records = bytes.data() + kRecordLenL02;
+    const std::size_t distinct = (bytes.size() - kRecordLenL02) / kRecordLenL02;
+    for (std::size_t written = 0; written < players;) {
+        const std::size_t from = written % distinct;
+        const std::size_t n = std::min({players - written, distinct - from, kChunkRecords});
+        out.write(reinterpret_cast<const char*>(records + from * kRecordLenL02),
+                  static_cast<std::streamsize>(n * kRecordLenL02));
+        written += n;
+    }
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// ------------------------------------------------------------ the floors
+
+// Reading and writing the same bytes: a plain copy, flushed to the disk.
+void CopyFileFloor(const fs::path& from, const fs::path& to) {
+    std::FILE* in = OpenFile(from, false);
+    std::FILE* out = OpenFile(to, true);
+    if (!in || !out) throw std::runtime_error("cannot copy " + from.string() + " to " + to.string());
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), in);
+        if (got == 0) break;
+        if (std::fwrite(buffer.data(), 1, got, out) != got) throw std::runtime_error("cannot write " + to.string());
+    }
+    SyncFile(out);
+    std::fclose(in);
+    std::fclose(out);
+}
+
+void Exec(sqlite3* db, const std::string& sql) {
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const std::string message = err ? err : "?";
+        sqlite3_free(err);
+        throw std::runtime_error("floor: " + message + " in " + sql);
+    }
+}
+
+// The UTF-8 text of every code page 1252 byte, worked out before any timing.
+std::array<std::string, 256> Utf8OfBytes() {
+    std::array<std::string, 256> out;
+    for (int b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        out[static_cast<std::size_t>(b)] = cp1252::BytesToUtf8(std::string_view(&c, 1));
+    }
+    return out;
+}
+
+// The player file's rows inserted with one prepared statement in one
+// transaction into a fresh Players table at dbPath (created before timing).
+double InsertFloor(const fs::path& pyrPath, const fs::path& dbPath, const std::array<std::string, 256>& utf8) {
+    CreateDatabaseFile(dbPath);
+    CreatePlayersTable(dbPath, "Players");
+    return TimeMs([&] {
+        auto database = db::Database::OpenDatabase(dbPath);
+        sqlite3* h = database->Connection().getHandle();
+        std::string sql = "INSERT INTO Players (";
+        std::string params;
+        for (std::size_t i = 0; i < kPlayerFieldsL02.size(); ++i) {
+            sql += (i ? ", " : "") + std::string(kPlayerFieldsL02[i].column);
+            params += i ? ", ?" : "?";
+        }
+        sql += ") VALUES (" + params + ")";
+        sqlite3_stmt* insert = nullptr;
+        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sqlite3_errmsg(h));
+
+        std::FILE* in = OpenFile(pyrPath, false);
+        if (!in) throw std::runtime_error("cannot read " + pyrPath.string());
+        HeaderRecL02 header{};
+        if (std::fread(header.data(), 1, header.size(), in) != header.size()) throw std::runtime_error("short file");
+        CodeTables tables;
+        BuildKeyTable(tables, header[kHeaderStartOffset], header[kHeaderStepOffset]);
+
+        std::vector<std::uint8_t> chunk(kChunkRecords * kRecordLenL02);
+        PlayerRecL02 plain{};
+        std::array<std::string, 2> names;
+        for (;;) {
+            const std::size_t n = std::fread(chunk.data(), kRecordLenL02, kChunkRecords, in);
+            if (n == 0) break;
+            for (std::size_t r = 0; r < n; ++r) {
+                DecodeRecord(std::span(chunk.data() + r * kRecordLenL02, kRecordLenL02), plain, tables);
+                int name = 0;
+                for (std::size_t i = 0; i < kPlayerFieldsL02.size(); ++i) {
+                    const FieldLayout& f = kPlayerFieldsL02[i];
+                    const int pos = static_cast<int>(i) + 1;
+                    if (f.stored == Stored::Name) {
+                        std::string& text = names[static_cast<std::size_t>(name++)];
+                        text.clear();
+                        for (std::size_t c = 0; c < kNameLen; ++c) text += utf8[plain[f.offset + c]];
+                        sqlite3_bind_text(insert, pos, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+                    } else {
+                        sqlite3_bind_int(insert, pos, plain[f.offset]);
+                    }
+                }
+                if (sqlite3_step(insert) != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(h));
+                sqlite3_reset(insert);
+            }
+        }
+        std::fclose(in);
+        sqlite3_finalize(insert);
+        database->Close();  // the commit
+    });
+}
+
+constexpr std::array<std::string_view, 8> kPotColumns{"Pot_SP", "Pot_AC", "Pot_AG", "Pot_ST",
+                                                      "Pot_HA", "Pot_EN", "Pot_IN", "Pot_DI"};
+constexpr std::array<std::string_view, 8> kActColumns{"Act_SP", "Act_AC", "Act_AG", "Act_ST",
+                                                      "Act_HA", "Act_EN", "Act_IN", "Act_DI"};
+
+// One UPDATE setting the eight potentials, `value` giving each one's new value
+// from its attribute's index, in one transaction on the floor's database.
+double UpdateFloor(const fs::path& dbPath, const std::function<std::string(std::size_t)>& value,
+                   std::string_view where) {
+    std::string sql = "UPDATE Players SET ";
+    for (std::size_t a = 0; a < 8; ++a) sql += (a ? ", " : "") + std::string(kPotColumns[a]) + " = " + value(a);
+    sql += std::string(where);
+    return TimeMs([&] {
+        auto database = db::Database::OpenDatabase(dbPath);
+        Exec(database->Connection().getHandle(), sql);
+        database->Close();
+    });
+}
+
+// For reference only (no goal is held against it): reading back the rows the
+// save writes, the 27 columns of every player with Position below 15, each
+// value fetched once, in one read transaction.
+double ScanReference(const fs::path& dbPath) {
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i < kPlayerFieldsL02.size(); ++i)
+        sql += (i ? ", " : "") + std::string(kPlayerFieldsL02[i].column);
+    sql += " FROM Players WHERE Position < 15";
+    return TimeMs([&] {
+        auto database = db::Database::OpenDatabase(dbPath, db::Database::Mode::ReadOnly);
+        sqlite3* h = database->Connection().getHandle();
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sqlite3_errmsg(h));
+        std::uint64_t sum = 0;
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            for (int c = 0; c < static_cast<int>(kPlayerFieldsL02.size()); ++c) {
+                if (sqlite3_column_type(stmt, c) == SQLITE_TEXT)
+                    sum += static_cast<std::uint64_t>(sqlite3_column_bytes(stmt, c));
+                else
+                    sum += static_cast<std::uint64_t>(sqlite3_column_int(stmt, c));
+            }
+        }
+        sqlite3_finalize(stmt);
+        database->Close();
+        if (sum == 0) throw std::runtime_error("the reference scan read nothing");
+    });
+}
+
+std::int64_t CountRows(const fs::path& dbPath, std::string_view where) {
+    auto database = db::Database::OpenDatabase(dbPath, db::Database::Mode::ReadOnly);
+    sqlite3* h = database->Connection().getHandle();
+    const std::string sql = "SELECT count(*) FROM Players" + std::string(where);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(h, sql.c_str(), -1, &stmt, nullptr);
+    sqlite3_step(stmt);
+    const std::int64_t n = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return n;
+}
+
+// ------------------------------------------------------------ the run
+
+enum Step { kImport, kCopy, kHide, kRandomize, kRestore, kSave, kSteps };
+constexpr std::array<std::string_view, kSteps> kStepNames{"import", "copy", "Hide", "Randomize", "Restore", "save"};
+constexpr std::array<std::string_view, kSteps> kFloorNames{
+    "INSERT, 1 stmt, 1 txn", "file copy (working db)", "UPDATE, pots = 0",
+    "UPDATE, Years < 7", "UPDATE, every player", "file copy (player file)"};
+
+struct SizeResult {
+    std::size_t players = 0;
+    int reps = 0;
+    std::array<std::vector<double>, kSteps> step, floor;
+    std::vector<double> scan;                    // reference: reading back the rows to save
+    std::int64_t randomized = 0;
+    std::uint64_t playerFileBytes = 0, workingDbBytes = 0;
+    Memory before, after;
+};
+
+// Import, copy, Hide and save: a whole Hide run.
+constexpr std::array<Step, 4> kHideRun{kImport, kCopy, kHide, kSave};
+
+SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const std::array<std::string, 256>& utf8) {
+    SizeResult r;
+    r.players = players;
+    r.reps = reps;
+
+    const fs::path dir = root / ("n" + std::to_string(players));
+    fs::create_directories(dir / "app");
+    const fs::path pristine = dir / "pristine.pyr";
+    WritePlayerFile(pristine, players);
+    r.playerFileBytes = fs::file_size(pristine);
+
+    ProgramState state;
+    state.appDir = dir / "app";
+    SetLeaguePaths(state, dir / "Bench.lge");
+    const fs::path floorDb = dir / "floor.mdb";
+    const fs::path floorCopy = dir / "floor-copy.mdb";
+    ClockRandomSource random;
+
+    ResetPeak();
+    r.before = ReadMemory();
+    for (int rep = 0; rep < reps; ++rep) {
+        std::array<double, kSteps> s{}, f{};
+        // The floor of the save also puts the league's player file back as
+        // generated, undoing the previous repetition's save.
+        f[kSave] = TimeMs([&] { CopyFileFloor(pristine, state.sPyrPath); });
+        s[kImport] = TimeMs([&] { ImportLeagueL02(state, state.sPyrPath); });
+        f[kImport] = InsertFloor(state.sPyrPath, floorDb, utf8);
+        s[kCopy] = TimeMs([&] { CopyWorkingDatabase(state, state.sPotPath); });
+        f[kCopy] = TimeMs([&] { CopyFileFloor(state.WorkingDatabasePath(), floorCopy); });
+        if (rep == 0) r.workingDbBytes = fs::file_size(state.WorkingDatabasePath());
+        s[kHide] = TimeMs([&] { HidePots(state, 50); });
+        f[kHide] = UpdateFloor(floorDb, [](std::size_t) { return std::string("0"); }, " WHERE Years < 50");
+        s[kSave] = TimeMs([&] { SaveLeagueL02(state, state.sPyrPath); });
+        // Restore puts back the potentials Hide took away, as a Restore run
+        // on a hidden league does; Randomize then works on real potentials.
+        s[kRestore] = TimeMs([&] { RestorePots(state); });
+        f[kRestore] = UpdateFloor(floorDb, [](std::size_t a) { return std::string(kActColumns[a]) + " + 1"; }, "");
+        s[kRandomize] = TimeMs([&] { RandomizePots(state, random); });
+        f[kRandomize] = UpdateFloor(
+            floorDb, [](std::size_t a) { return "min(99, " + std::string(kPotColumns[a]) + " + 2)"; },
+            " WHERE Years < 7");
+        if (rep == 0) r.randomized = CountRows(floorDb, " WHERE Years < 7");
+        r.scan.push_back(ScanReference(floorDb));
+
+        for (int k = 0; k < kSteps; ++k) {
+            r.step[static_cast<std::size_t>(k)].push_back(s[static_cast<std::size_t>(k)]);
+            r.floor[static_cast<std::size_t>(k)].push_back(f[static_cast<std::size_t>(k)]);
+        }
+    }
+    r.after = ReadMemory();
+    fs::remove_all(dir);
+    return r;
+}
+
+double NsPerPlayer(double ms, std::size_t players) { return ms * 1e6 / static_cast<double>(players); }
+
+// A whole Hide run (import, copy, Hide, save) and the sum of its floors,
+// each the sum of its steps' minimums (or medians): on a busy machine a step's
+// quietest repetition is the best estimate of it, even when no repetition was
+// quiet from start to end.
+double HideRun(const SizeResult& r, bool floors, double (*of)(std::vector<double>) = Min) {
+    double sum = 0;
+    for (Step k : kHideRun) sum += of(floors ? r.floor[k] : r.step[k]);
+    return sum;
+}
+
+void PrintSize(const SizeResult& r) {
+    std::cout << "\n== " << Thousands(r.players) << " players, " << r.reps << " repetitions ==\n"
+              << "player file " << Thousands(r.playerFileBytes) << " bytes; working database "
+              << Thousands(r.workingDbBytes) << " bytes; Randomize changes " << Thousands(static_cast<std::uint64_t>(r.randomized))
+              << " players (Years < 7)\n";
+    std::cout << Pad("step", 10, true) << Pad("min ms", 10) << Pad("median ms", 11) << Pad("ns/player", 11) << "   "
+              << Pad("floor", 24, true) << Pad("min ms", 9) << Pad("median ms", 11) << Pad("ns/player", 11)
+              << Pad("ratio", 8) << "\n";
+    for (std::size_t k = 0; k < kSteps; ++k) {
+        const double sMin = Min(r.step[k]), fMin = Min(r.floor[k]);
+        std::cout << Pad(std::string(kStepNames[k]), 10, true) << Pad(Ms(sMin), 10) << Pad(Ms(Median(r.step[k])), 11)
+                  << Pad(Fixed(NsPerPlayer(sMin, r.players), 0), 11) << "   "
+                  << Pad(std::string(kFloorNames[k]), 24, true) << Pad(Ms(fMin), 9)
+                  << Pad(Ms(Median(r.floor[k])), 11) << Pad(Fixed(NsPerPlayer(fMin, r.players), 0), 11)
+                  << Pad(Fixed(sMin / fMin, 2), 8) << "\n";
+    }
+    const double run = HideRun(r, false), floors = HideRun(r, true);
+    std::cout << Pad("Hide run", 10, true) << Pad(Ms(run), 10) << Pad(Ms(HideRun(r, false, Median)), 11)
+              << Pad(Fixed(NsPerPlayer(run, r.players), 0), 11) << "   " << Pad("sum of its floors", 24, true)
+              << Pad(Ms(floors), 9) << Pad(Ms(HideRun(r, true, Median)), 11)
+              << Pad(Fixed(NsPerPlayer(floors, r.players), 0), 11) << Pad(Fixed(run / floors, 2), 8) << "\n";
+    std::cout << "reference, no floor: reading back the rows the save writes (SELECT of their 27 columns) "
+              << Ms(Min(r.scan)) << " ms, " << Fixed(NsPerPlayer(Min(r.scan), r.players), 0)
+              << " ns/player; save / that: " << Fixed(Min(r.step[kSave]) / Min(r.scan), 2) << "\n";
+    std::cout << "resident memory: " << MiB(r.before.current) << " before the first repetition, peak "
+              << MiB(r.after.peak)
+              << (r.after.peakIsSinceReset ? " during this size's repetitions" : " of the process so far") << "\n";
+}
+
+std::vector<std::size_t> ParseList(std::string_view text) {
+    std::vector<std::size_t> out;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        std::size_t n = 0;
+        const auto [end, ec] = std::from_chars(item.data(), item.data() + item.size(), n);
+        if (ec != std::errc() || end != item.data() + item.size() || n == 0)
+            throw std::invalid_argument("not a positive number: " + std::string(item));
+        out.push_back(n);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::size_t> sizes{2000, 65536, 1000000};
+    std::vector<std::size_t> reps{15, 9, 5};
+    fs::path root = fs::temp_directory_path() / ("tavrin-bench-" + std::to_string(
+                                                     Clock::now().time_since_epoch().count() % 1000000007));
+    try {
+        for (int i = 1; i < argc; ++i) {
+            const std::string_view arg = argv[i];
+            if (i + 1 >= argc) throw std::invalid_argument(std::string(arg) + " needs a value");
+            const std::string_view value = argv[++i];
+            if (arg == "--sizes") sizes = ParseList(value);
+            else if (arg == "--reps") reps = ParseList(value);
+            else if (arg == "--dir") root = fs::path(std::string(value));
+            else throw std::invalid_argument("unknown option " + std::string(arg));
+        }
+        if (reps.size() != sizes.size()) {
+            // One count for every size, or the last count for the sizes past the list's end.
+            reps.resize(sizes.size(), reps.empty() ? 3 : reps.back());
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "tavrin-bench: " << e.what()
+                  << "\nusage: tavrin-bench [--sizes 2000,65536,1000000] [--reps 15,9,5] [--dir PATH]\n";
+        return 2;
+    }
+
+    try {
+        fs::create_directories(root);
+        std::cout << "tavrin-bench: every step of a run through the core, against the floors of this machine\n"
+#if defined(NDEBUG)
+                  << "optimised build"
+#else
+                  << "UNOPTIMISED build (assertions on): figures are not representative"
+#endif
+                  << "; SQLite " << sqlite3_libversion() << "; files in " << root.string() << "\n"
+                  << "league: start value " << int{kStart} << ", step " << int{kStep}
+                  << "; generated players (years 0-15, most of them young; positions 0-14), a league over "
+                  << Thousands(kIdentities) << " players repeats them in order\n"
+                  << "times: minimum and median over the repetitions; ns/player and ratio from the minimum;\n"
+                  << "a whole Hide run is import + copy + Hide + save, summed from each step's minimum (median)\n";
+
+        const auto utf8 = Utf8OfBytes();
+        std::vector<SizeResult> results;
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            results.push_back(RunSize(root, sizes[i], static_cast<int>(reps[i]), utf8));
+            PrintSize(results.back());
+            std::cout.flush();
+        }
+        fs::remove_all(root);
+
+        // Linear growth: the time per player at each size, and the ratio of
+        // the largest size's to the one before it.
+        if (results.size() >= 2) {
+            std::cout << "\n== time per player as the league grows (ns/player, from the minimum) ==\n"
+                      << Pad("step", 24, true);
+            for (const auto& r : results) std::cout << Pad(Thousands(r.players), 12);
+            const SizeResult& last = results.back();
+            const SizeResult& prev = results[results.size() - 2];
+            const std::string ratioHead = Thousands(last.players) + " / " + Thousands(prev.players);
+            std::cout << Pad(ratioHead, 22) << "  flat (within 1.5x)\n";
+            auto row = [&](std::string_view name, auto&& minOf) {
+                std::cout << Pad(std::string(name), 24, true);
+                for (const auto& r : results) std::cout << Pad(Fixed(NsPerPlayer(minOf(r), r.players), 0), 12);
+                const double ratio = NsPerPlayer(minOf(last), last.players) / NsPerPlayer(minOf(prev), prev.players);
+                std::cout << Pad(Fixed(ratio, 2), 22) << "  " << (ratio <= 1.5 ? "yes" : "NO") << "\n";
+            };
+            for (std::size_t k = 0; k < kSteps; ++k) row(kStepNames[k], [k](const SizeResult& r) { return Min(r.step[k]); });
+            row("Hide run", [](const SizeResult& r) { return HideRun(r, false); });
+            for (std::size_t k = 0; k < kSteps; ++k) {
+                const std::string name = "floor of " + std::string(kStepNames[k]);
+                std::cout << Pad(name, 24, true);
+                for (const auto& r : results) std::cout << Pad(Fixed(NsPerPlayer(Min(r.floor[k]), r.players), 0), 12);
+                const double ratio = NsPerPlayer(Min(last.floor[k]), last.players) /
+                                     NsPerPlayer(Min(prev.floor[k]), prev.players);
+                std::cout << Pad(Fixed(ratio, 2), 22) << "\n";
+            }
+        }
+
+        // The goals, reported, never asserted.
+        std::cout << "\n== goals ==\n";
+        for (const auto& r : results) {
+            if (r.players < 65536) continue;
+            const double ratio = HideRun(r, false) / HideRun(r, true);
+            std::cout << "whole Hide run within 2x its floors at " << Thousands(r.players) << ": "
+                      << Fixed(ratio, 2) << "x  " << (ratio <= 2 ? "met" : "MISSED") << "\n";
+        }
+        for (const auto& r : results) {
+            if (r.players != 2000) continue;
+            const double ms = HideRun(r, false);
+            std::cout << "2,000 players through the whole Hide run under 50 ms: " << Ms(ms) << " ms  "
+                      << (ms < 50 ? "met" : "MISSED") << "\n";
+        }
+        for (const auto& r : results) {
+            if (r.players < 1000000) continue;
+            const auto peak = r.after.peak;
+            std::cout << "peak resident memory under 64 MiB at " << Thousands(r.players) << ": " << MiB(peak) << "  "
+                      << (!peak ? "not measured" : *peak < 64ull * 1024 * 1024 ? "met" : "MISSED") << "\n";
+        }
+        {
+            const SizeResult* at65 = nullptr;
+            const SizeResult* at1m = nullptr;
+            for (const auto& r : results) {
+                if (r.players == 65536) at65 = &r;
+                if (r.players == 1000000) at1m = &r;
+            }
+            if (at65 && at1m) {
+                std::string slow;
+                for (std::size_t k = 0; k < kSteps; ++k) {
+                    const double ratio = NsPerPlayer(Min(at1m->step[k]), at1m->players) /
+                                         NsPerPlayer(Min(at65->step[k]), at65->players);
+                    if (ratio > 1.5) slow += (slow.empty() ? "" : ", ") + std::string(kStepNames[k]) + " " + Fixed(ratio, 2) + "x";
+                }
+                std::cout << "every step linear (ns/player at 1,000,000 within 1.5x of 65,536): "
+                          << (slow.empty() ? "met" : "MISSED (" + slow + ")") << "\n";
+            }
+        }
+        std::cout << "peak resident memory of the whole process: ";
+#if defined(_WIN32)
+        std::cout << "n/a\n";
+#else
+        {
+            rusage usage{};
+            getrusage(RUSAGE_SELF, &usage);
+#if defined(__APPLE__)
+            std::cout << MiB(static_cast<std::uint64_t>(usage.ru_maxrss)) << "\n";
+#else
+            std::cout << MiB(static_cast<std::uint64_t>(usage.ru_maxrss) * 1024) << " (the league generation included)\n";
+#endif
+        }
+#endif
+
+        std::cout << "\nwhole Hide run / floors: ";
+        // The sizes a real league cannot be smaller than; all of them when
+        // only smaller ones were run.
+        const bool anyLarge = std::any_of(results.begin(), results.end(),
+                                          [](const SizeResult& r) { return r.players >= 65536; });
+        bool first = true;
+        for (const auto& r : results) {
+            if (anyLarge && r.players < 65536) continue;
+            std::cout << (first ? "" : "; ") << Fixed(HideRun(r, false) / HideRun(r, true), 2) << " at "
+                      << Thousands(r.players);
+            first = false;
+        }
+        std::cout << "\n";
+    } catch (const std::exception& e) {
+        std::cerr << "tavrin-bench: " << e.what() << "\n";
+        std::error_code ec;
+        fs::remove_all(root, ec);
+        return 1;
+    }
+    return 0;
+}
