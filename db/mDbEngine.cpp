@@ -6,8 +6,11 @@
 #include <SQLiteCpp/Exception.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <bit>
 #include <charconv>
+#include <limits>
 #include <regex>
 #include <unordered_map>
 
@@ -304,26 +307,42 @@ private:
 struct Recordset::Impl {
     Database::Impl* db = nullptr;
     std::string table;
-    std::string filter;  // what follows the table name in the SELECT text
+    std::string where;  // the condition of the SELECT text, if any
     std::vector<FieldDef> fields;
     std::unique_ptr<NameIndex> names;
     std::uint64_t serial = 0;
 
-    std::unique_ptr<Stmt> select;
-    bool onRow = false;           // the select statement stands on a row
+    // The cursor walks the rows in rowid order, "rowid > ?1 AND (condition)"
+    // restarting it anywhere. It fetches only the columns read so far: it
+    // starts on rowids alone, so a step that only edits rows (Hide Pots)
+    // never pays for decoding columns, and a step that reads some columns
+    // pays for those. Reading a column not yet fetched widens the cursor from
+    // the current row on (the current row itself fetched once by its rowid);
+    // the columns a step reads are all met on its first row.
+    std::uint64_t selected = 0;           // the columns the cursor fetches
+    std::array<int, 64> resultColumn{};   // where each of them stands in its rows
+    std::unique_ptr<Stmt> cursor;
+    std::unique_ptr<Stmt> current;        // the row a widening happened on
+    // On rowids alone the cursor reads a batch of them ahead: each edit of a
+    // row moves SQLite's cursor off its place, and finding it again costs a
+    // seek, once per batch rather than once per row.
+    std::vector<std::int64_t> ahead;
+    std::size_t aheadNext = 0;
+    bool cursorDone = false;
+    sqlite3_stmt* rowSource = nullptr;  // the statement holding the current row
+    bool onRow = false;
+    std::int64_t rowid = 0;
     bool lastPending = false;     // MoveLast counted but has not yet walked there
     std::int64_t position = -1;   // 0-based index of the current row
     std::int64_t visited = 0;     // rows reached so far
     std::optional<std::int64_t> count;
 
     enum class EditMode { None, Adding, Editing } editMode = EditMode::None;
-    std::vector<Value> pending;   // values of the row being added or edited
-    std::uint64_t changed = 0;    // columns set since AddNew / Edit
+    std::vector<Value> pending;   // values set since AddNew / Edit
+    std::uint64_t changed = 0;    // which columns those are
     std::vector<Value> overlay;   // the current row's edited values after Update
     std::uint64_t overlaid = 0;
 
-    std::unique_ptr<Stmt> insert;
-    std::unordered_map<std::uint64_t, std::unique_ptr<Stmt>> updates;
 
     sqlite3* handle() const { return db->handle(); }
     const std::filesystem::path& path() const { return db->path; }
@@ -332,9 +351,51 @@ struct Recordset::Impl {
         throw Error(kErrNoCurrentRecord, "No current record (" + table + " in " + PathText(path()) + ")");
     }
 
-    void StepSelect() {
-        onRow = select->Step();
+    std::string Condition() const { return where.empty() ? std::string() : " AND (" + where + ")"; }
+
+    std::string SelectList() {
+        std::string list = "SELECT rowid";
+        int column = 1;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (!(selected >> i & 1)) continue;
+            list += ", " + QuoteIdent(fields[i].name);
+            resultColumn[i] = column++;
+        }
+        return list + " FROM " + QuoteIdent(table);
+    }
+
+    void PrepareCursor() {
+        cursor = std::make_unique<Stmt>(handle(), SelectList() + " WHERE rowid > ?1" + Condition(), path());
+    }
+
+    void StartAfter(std::int64_t after) {
+        cursor->Reset();
+        sqlite3_bind_int64(cursor->get(), 1, after);
+        ahead.clear();
+        aheadNext = 0;
+        cursorDone = false;
+    }
+
+    void StepCursor() {
         overlaid = 0;
+        if (selected == 0) {
+            if (aheadNext == ahead.size()) {
+                ahead.clear();
+                aheadNext = 0;
+                while (!cursorDone && ahead.size() < 256) {
+                    cursorDone = !cursor->Step();
+                    if (!cursorDone) ahead.push_back(sqlite3_column_int64(cursor->get(), 0));
+                }
+            }
+            onRow = aheadNext < ahead.size();
+            if (onRow) rowid = ahead[aheadNext++];
+            rowSource = nullptr;  // no column is fetched
+        } else {
+            onRow = !cursorDone && cursor->Step();
+            cursorDone = !onRow;
+            rowSource = cursor->get();
+            if (onRow) rowid = sqlite3_column_int64(rowSource, 0);
+        }
         if (onRow) {
             ++position;
             visited = std::max(visited, position + 1);
@@ -342,24 +403,20 @@ struct Recordset::Impl {
     }
 
     void Restart() {
-        select->Reset();
+        StartAfter(std::numeric_limits<std::int64_t>::min());
         position = -1;
         lastPending = false;
-        StepSelect();
+        StepCursor();
     }
 
     // MoveLast only counts; the walk to the last row happens when someone
     // needs that row, which the steps of a run never do.
     void Settle() {
         if (!lastPending) return;
-        lastPending = false;
         const std::int64_t last = *count - 1;
-        if (position > last || !onRow) {
-            select->Reset();
-            position = -1;
-            StepSelect();
-        }
-        while (onRow && position < last) StepSelect();
+        if (position > last || !onRow) Restart();
+        lastPending = false;
+        while (onRow && position < last) StepCursor();
     }
 
     void RequireRow() {
@@ -367,58 +424,90 @@ struct Recordset::Impl {
         if (!onRow) NoCurrentRecord();
     }
 
-    void CheckValue(int index, const Value& v) const {
-        const FieldDef& f = fields[static_cast<std::size_t>(index)];
-        if (const auto* n = std::get_if<std::int64_t>(&v)) {
-            const bool fits = f.type == FieldType::Byte      ? (*n >= 0 && *n <= 255)
-                              : f.type == FieldType::Integer ? (*n >= -32768 && *n <= 32767)
-                                                             : true;
-            if (!fits)
-                throw Error(kErrDataType, "The value " + std::to_string(*n) + " does not fit the " +
-                                              std::string(TypeName(f.type)) + " column " + f.name);
-        } else if (std::holds_alternative<std::string>(v) && f.type != FieldType::Text) {
-            throw Error(kErrDataType, "The text value " + ValueText(v) + " does not fit the " +
-                                          std::string(TypeName(f.type)) + " column " + f.name);
+    // The current row, with the column at `index` among those fetched.
+    sqlite3_stmt* RowWith(int index) {
+        RequireRow();
+        if (!(selected >> index & 1)) {
+            selected |= std::uint64_t{1} << index;
+            PrepareCursor();
+            StartAfter(rowid);  // the next step continues behind this row
+            current = std::make_unique<Stmt>(handle(), SelectList() + " WHERE rowid = ?1", path());
+            sqlite3_bind_int64(current->get(), 1, rowid);
+            if (!current->Step()) NoCurrentRecord();
+            rowSource = current->get();
         }
+        return rowSource;
     }
 
-    void Set(int index, Value v) {
+    Value& Slot(int index) {
         if (editMode == EditMode::None)
             throw Error(kErrEngine, "Column " + fields[static_cast<std::size_t>(index)].name +
                                         " set without AddNew or Edit");
-        CheckValue(index, v);
-        pending[static_cast<std::size_t>(index)] = std::move(v);
         changed |= std::uint64_t{1} << index;
+        return pending[static_cast<std::size_t>(index)];
     }
 
-    Stmt& InsertStatement() {
-        if (!insert) {
-            std::string sql = "INSERT INTO " + QuoteIdent(table) + " (";
-            std::string params;
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                sql += (i ? ", " : "") + QuoteIdent(fields[i].name);
-                params += i ? ", ?" : "?";
-            }
-            sql += ") VALUES (" + params + ")";
-            insert = std::make_unique<Stmt>(handle(), sql, path());
-        }
-        return *insert;
+    [[noreturn]] void DoesNotFit(int index, const std::string& what) const {
+        const FieldDef& f = fields[static_cast<std::size_t>(index)];
+        throw Error(kErrDataType, "The " + what + " does not fit the " + std::string(TypeName(f.type)) + " column " + f.name);
     }
 
-    Stmt& UpdateStatement(std::uint64_t mask) {
-        auto& slot = updates[mask];
+    void SetInt(int index, std::int64_t v) {
+        const FieldType type = fields[static_cast<std::size_t>(index)].type;
+        if ((type == FieldType::Byte && (v < 0 || v > 255)) ||
+            (type == FieldType::Integer && (v < -32768 || v > 32767)))
+            DoesNotFit(index, "value " + std::to_string(v));
+        Slot(index) = v;
+    }
+
+    void SetText(int index, std::string_view text) {
+        if (fields[static_cast<std::size_t>(index)].type != FieldType::Text)
+            DoesNotFit(index, "text value " + ValueText(std::string(text)));
+        Value& slot = Slot(index);
+        if (auto* s = std::get_if<std::string>(&slot))
+            s->assign(text);  // keeps the string's buffer from row to row
+        else
+            slot.emplace<std::string>(text);
+    }
+
+    // Statements by the columns they set. A step sets the same columns row
+    // after row, so the last one used is kept at hand.
+    struct StatementCache {
+        std::unordered_map<std::uint64_t, std::unique_ptr<Stmt>> byMask;
+        std::uint64_t lastMask = 0;
+        Stmt* last = nullptr;
+    };
+
+    Stmt& Statement(StatementCache& cache, std::uint64_t mask, bool insert) {
+        if (cache.last && cache.lastMask == mask) return *cache.last;
+        auto& slot = cache.byMask[mask];
         if (!slot) {
-            std::string sql = "UPDATE " + QuoteIdent(table) + " SET ";
-            bool first = true;
+            std::string columns, params;
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 if (!(mask >> i & 1)) continue;
-                sql += (first ? "" : ", ") + QuoteIdent(fields[i].name) + " = ?";
-                first = false;
+                const char* sep = columns.empty() ? "" : ", ";
+                columns += sep + QuoteIdent(fields[i].name) + (insert ? "" : " = ?");
+                params += std::string(sep) + "?";
             }
-            sql += " WHERE rowid = ?";
-            slot = std::make_unique<Stmt>(handle(), sql, path());
+            slot = std::make_unique<Stmt>(
+                handle(),
+                insert ? (columns.empty() ? "INSERT INTO " + QuoteIdent(table) + " DEFAULT VALUES"
+                                          : "INSERT INTO " + QuoteIdent(table) + " (" + columns + ") VALUES (" + params + ")")
+                       : "UPDATE " + QuoteIdent(table) + " SET " + columns + " WHERE rowid = ?",
+                path());
         }
+        cache.lastMask = mask;
+        cache.last = slot.get();
         return *slot;
+    }
+
+    StatementCache inserts, updates;
+
+    int BindChanged(Stmt& stmt) {
+        int pos = 1;
+        for (std::uint64_t bits = changed; bits; bits &= bits - 1)
+            stmt.Bind(pos++, pending[static_cast<std::size_t>(std::countr_zero(bits))]);
+        return pos;
     }
 };
 
@@ -430,19 +519,18 @@ Recordset& Database::OpenRecordset(std::string_view source) {
     auto rs = std::make_unique<Recordset::Impl>();
     rs->db = impl_.get();
 
-    // Either a table name or "SELECT * FROM <table> [WHERE ...]". Rows are
-    // read with their rowid, so that edits reach the table row they came from.
-    static const std::regex selectText(R"(^\s*SELECT\s+\*\s+FROM\s+("[^"]+"|\[[^\]]+\]|\w+)\s*(.*?)\s*;?\s*$)",
-                                       std::regex::icase);
+    // Either a table name or "SELECT * FROM <table> [WHERE <condition>]".
+    static const std::regex selectText(
+        R"(^\s*SELECT\s+\*\s+FROM\s+("[^"]+"|\[[^\]]+\]|\w+)(?:\s+WHERE\s+(.*?))?\s*;?\s*$)", std::regex::icase);
     const std::string text(source);
     std::smatch m;
     if (std::regex_match(text, m, selectText)) {
         std::string name = m[1].str();
         if (name.front() == '"' || name.front() == '[') name = name.substr(1, name.size() - 2);
         rs->table = name;
-        rs->filter = m[2].str();
+        rs->where = m[2].str();
     } else if (text.size() >= 6 && EqualsNoCase(std::string_view(text).substr(0, 6), "SELECT")) {
-        impl_->Fail("only \"SELECT * FROM table [WHERE ...]\" can be opened as a recordset: " + text);
+        impl_->Fail("only \"SELECT * FROM table [WHERE condition]\" can be opened as a recordset: " + text);
     } else {
         rs->table = text;
     }
@@ -452,9 +540,8 @@ Recordset& Database::OpenRecordset(std::string_view source) {
     rs->serial = ++lastSerial;
     rs->pending.resize(rs->fields.size());
     rs->overlay.resize(rs->fields.size());
-    const std::string from = " FROM " + QuoteIdent(rs->table) + (rs->filter.empty() ? "" : " " + rs->filter);
-    rs->select = std::make_unique<Stmt>(impl_->handle(), "SELECT rowid, *" + from, impl_->path);
-    rs->StepSelect();  // a recordset opens on its first row
+    rs->PrepareCursor();
+    rs->Restart();  // a recordset opens on its first row
 
     impl_->recordsets.push_back(std::unique_ptr<Recordset>(new Recordset(std::move(rs))));
     return *impl_->recordsets.back();
@@ -467,7 +554,7 @@ bool Recordset::IsEOF() const {
 
 void Recordset::MoveNext() {
     impl_->RequireRow();
-    impl_->StepSelect();
+    impl_->StepCursor();
 }
 
 void Recordset::MoveFirst() {
@@ -476,9 +563,10 @@ void Recordset::MoveFirst() {
 }
 
 void Recordset::MoveLast() {
-    const std::string from = " FROM " + QuoteIdent(impl_->table) +
-                             (impl_->filter.empty() ? "" : " " + impl_->filter);
-    Stmt counter(impl_->handle(), "SELECT count(*)" + from, impl_->path());
+    Stmt counter(impl_->handle(),
+                 "SELECT count(*) FROM " + QuoteIdent(impl_->table) +
+                     (impl_->where.empty() ? "" : " WHERE " + impl_->where),
+                 impl_->path());
     counter.Step();
     const std::int64_t n = sqlite3_column_int64(counter.get(), 0);
     if (n == 0) impl_->NoCurrentRecord();
@@ -491,7 +579,6 @@ std::int64_t Recordset::RecordCount() const { return impl_->count ? *impl_->coun
 
 void Recordset::AddNew() {
     impl_->editMode = Impl::EditMode::Adding;
-    std::fill(impl_->pending.begin(), impl_->pending.end(), Value{});
     impl_->changed = 0;
 }
 
@@ -504,23 +591,23 @@ void Recordset::Edit() {
 void Recordset::Update() {
     Impl& r = *impl_;
     if (r.editMode == Impl::EditMode::Adding) {
-        Stmt& ins = r.InsertStatement();
-        for (std::size_t i = 0; i < r.fields.size(); ++i) ins.Bind(static_cast<int>(i) + 1, r.pending[i]);
+        Stmt& ins = r.Statement(r.inserts, r.changed, true);
+        r.BindChanged(ins);
         r.editMode = Impl::EditMode::None;  // a failed row is abandoned, not retried
         ins.Step();
         ins.Reset();
     } else if (r.editMode == Impl::EditMode::Editing) {
         r.editMode = Impl::EditMode::None;
         if (r.changed == 0) return;
-        Stmt& upd = r.UpdateStatement(r.changed);
-        int pos = 1;
-        for (std::size_t i = 0; i < r.fields.size(); ++i)
-            if (r.changed >> i & 1) upd.Bind(pos++, r.pending[i]);
+        Stmt& upd = r.Statement(r.updates, r.changed, false);
+        const int pos = r.BindChanged(upd);
         sqlite3_bind_int64(upd.get(), pos, RowId());
         upd.Step();
         upd.Reset();
-        for (std::size_t i = 0; i < r.fields.size(); ++i)
-            if (r.changed >> i & 1) r.overlay[i] = std::move(r.pending[i]);
+        for (std::uint64_t bits = r.changed; bits; bits &= bits - 1) {
+            const auto i = static_cast<std::size_t>(std::countr_zero(bits));
+            std::swap(r.overlay[i], r.pending[i]);
+        }
         r.overlaid |= r.changed;
     } else {
         throw Error(kErrEngine, "Update without AddNew or Edit (" + r.table + " in " + PathText(r.path()) + ")");
@@ -536,33 +623,48 @@ const std::vector<FieldDef>& Recordset::Fields() const { return impl_->fields; }
 
 std::uint64_t Recordset::Serial() const { return impl_->serial; }
 
-void Recordset::SetField(int index, std::int64_t value) { impl_->Set(index, value); }
-void Recordset::SetField(int index, std::string_view text) { impl_->Set(index, std::string(text)); }
-void Recordset::SetField(int index, const Value& value) { impl_->Set(index, value); }
-void Recordset::SetNull(int index) { impl_->Set(index, std::monostate{}); }
+void Recordset::SetField(int index, std::int64_t value) { impl_->SetInt(index, value); }
+void Recordset::SetField(int index, std::string_view text) { impl_->SetText(index, text); }
+void Recordset::SetNull(int index) { impl_->Slot(index) = std::monostate{}; }
+void Recordset::SetField(int index, const Value& value) {
+    if (const auto* n = std::get_if<std::int64_t>(&value))
+        SetField(index, *n);
+    else if (const auto* s = std::get_if<std::string>(&value))
+        SetField(index, std::string_view(*s));
+    else
+        SetNull(index);
+}
 
 Value Recordset::Field(int index) const {
-    impl_->RequireRow();
+    sqlite3_stmt* row = impl_->RowWith(index);
     if (impl_->overlaid >> index & 1) return impl_->overlay[static_cast<std::size_t>(index)];
-    return ColumnValue(impl_->select->get(), index + 1);
+    return ColumnValue(row, impl_->resultColumn[static_cast<std::size_t>(index)]);
+}
+
+std::optional<std::string_view> Recordset::Text(int index) const {
+    sqlite3_stmt* row = impl_->RowWith(index);
+    const int col = impl_->resultColumn[static_cast<std::size_t>(index)];
+    if (impl_->overlaid >> index & 1) {
+        const Value& v = impl_->overlay[static_cast<std::size_t>(index)];
+        if (const auto* s = std::get_if<std::string>(&v)) return std::string_view(*s);
+        if (IsNull(v)) return std::nullopt;
+        throw Error(kErrDataType, "The column " + impl_->fields[static_cast<std::size_t>(index)].name +
+                                      " holds " + ValueText(v) + ", not a text");
+    }
+    if (sqlite3_column_type(row, col) == SQLITE_NULL) return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, col));
+    return std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(row, col)));
 }
 
 std::int64_t Recordset::Int(int index) const {
-    impl_->RequireRow();
-    if (impl_->overlaid >> index & 1) {
-        const Value& v = impl_->overlay[static_cast<std::size_t>(index)];
-        if (const auto* n = std::get_if<std::int64_t>(&v)) return *n;
-        if (IsNull(v))
-            throw Error(kErrInvalidUseOfNull, "Invalid use of Null: column " +
-                                                  impl_->fields[static_cast<std::size_t>(index)].name);
-    }
-    sqlite3_stmt* stmt = impl_->select->get();
-    const int type = sqlite3_column_type(stmt, index + 1);
-    if (type == SQLITE_INTEGER) return sqlite3_column_int64(stmt, index + 1);
+    sqlite3_stmt* row = impl_->RowWith(index);
+    const int col = impl_->resultColumn[static_cast<std::size_t>(index)];
+    const bool edited = impl_->overlaid >> index & 1;
+    if (!edited && sqlite3_column_type(row, col) == SQLITE_INTEGER) return sqlite3_column_int64(row, col);
     const std::string& name = impl_->fields[static_cast<std::size_t>(index)].name;
-    if (type == SQLITE_NULL) throw Error(kErrInvalidUseOfNull, "Invalid use of Null: column " + name);
-    if (type == SQLITE_FLOAT) return static_cast<std::int64_t>(sqlite3_column_double(stmt, index + 1));
-    const Value v = ColumnValue(stmt, index + 1);
+    const Value v = edited ? impl_->overlay[static_cast<std::size_t>(index)] : ColumnValue(row, col);
+    if (const auto* n = std::get_if<std::int64_t>(&v)) return *n;
+    if (IsNull(v)) throw Error(kErrInvalidUseOfNull, "Invalid use of Null: column " + name);
     const std::string& s = std::get<std::string>(v);
     std::int64_t n = 0;
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
@@ -573,7 +675,7 @@ std::int64_t Recordset::Int(int index) const {
 
 std::int64_t Recordset::RowId() const {
     impl_->RequireRow();
-    return sqlite3_column_int64(impl_->select->get(), 0);
+    return impl_->rowid;
 }
 
 }  // namespace tavrin::db

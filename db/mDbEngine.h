@@ -98,6 +98,9 @@ public:
     // Reads a number; an empty value is error 94 ("Invalid use of Null").
     std::int64_t Int(int index) const;
     std::int64_t Int(std::string_view name) const { return Int(FieldIndex(name)); }
+    // Reads a text without copying it; nothing for an empty value. The view
+    // is valid until the cursor moves or the row is updated.
+    std::optional<std::string_view> Text(int index) const;
     // The current row's rowid: its 1-based position among the rows ever added
     // to a freshly created table.
     std::int64_t RowId() const;

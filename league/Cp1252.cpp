@@ -47,16 +47,25 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+void BytesToUtf8(std::string_view bytes, std::string& out) {
+    out.clear();
+    for (char c : bytes) AppendUtf8(out, ToUnicode(static_cast<std::uint8_t>(c)));
+}
+
 std::string BytesToUtf8(std::string_view bytes) {
     std::string out;
-    out.reserve(bytes.size() * 2);
-    for (char c : bytes) AppendUtf8(out, ToUnicode(static_cast<std::uint8_t>(c)));
+    BytesToUtf8(bytes, out);
     return out;
 }
 
 std::optional<std::u32string> Utf8ToCodePoints(std::string_view s) {
     std::u32string out;
-    out.reserve(s.size());
+    if (!Utf8ToCodePoints(s, out)) return std::nullopt;
+    return out;
+}
+
+bool Utf8ToCodePoints(std::string_view s, std::u32string& out) {
+    out.clear();
     for (std::size_t i = 0; i < s.size();) {
         const auto b = static_cast<unsigned char>(s[i]);
         int extra = 0;
@@ -73,18 +82,18 @@ std::optional<std::u32string> Utf8ToCodePoints(std::string_view s) {
             cp = b & 0x07;
             extra = 3;
         } else {
-            return std::nullopt;
+            return false;
         }
-        if (i + static_cast<std::size_t>(extra) >= s.size() && extra > 0) return std::nullopt;
+        if (i + static_cast<std::size_t>(extra) >= s.size() && extra > 0) return false;
         for (int k = 1; k <= extra; ++k) {
             const auto c = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((c & 0xC0) != 0x80) return std::nullopt;
+            if ((c & 0xC0) != 0x80) return false;
             cp = (cp << 6) | (c & 0x3F);
         }
         out += cp;
         i += static_cast<std::size_t>(extra) + 1;
     }
-    return out;
+    return true;
 }
 
 }  // namespace tavrin::cp1252

@@ -17,11 +17,15 @@ char32_t ToUnicode(std::uint8_t byte);
 // The byte of a code point, or nothing where code page 1252 has none.
 std::optional<std::uint8_t> FromUnicode(char32_t codePoint);
 
-// Bytes to UTF-8 text, one character per byte (NULs included).
+// Bytes to UTF-8 text, one character per byte (NULs included). The second
+// form writes into `out`, reusing its buffer.
 std::string BytesToUtf8(std::string_view bytes);
+void BytesToUtf8(std::string_view bytes, std::string& out);
 // Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string& out, char32_t codePoint);
-// Splits UTF-8 text into code points; malformed input gives nothing.
+// Splits UTF-8 text into code points; malformed input gives nothing (or
+// false, for the form that writes into `out`, reusing its buffer).
 std::optional<std::u32string> Utf8ToCodePoints(std::string_view utf8);
+bool Utf8ToCodePoints(std::string_view utf8, std::u32string& out);
 
 }  // namespace tavrin::cp1252

@@ -70,7 +70,9 @@ void SetColumns(const std::array<FieldLayout, N>& layout, std::span<const std::u
         if (f.stored == Stored::Name) {
             // Nothing is trimmed: the NUL padding is part of the name's 13 characters.
             const std::string_view bytes(reinterpret_cast<const char*>(plain.data() + f.offset), kNameLen);
-            rs.SetField(index[c], std::string_view(cp1252::BytesToUtf8(bytes)));
+            thread_local std::string text;
+            cp1252::BytesToUtf8(bytes, text);
+            rs.SetField(index[c], std::string_view(text));
         } else {
             rs.SetField(index[c], std::int64_t{plain[f.offset]});
         }
@@ -151,25 +153,30 @@ void PlainRecordFromRow(db::Recordset& rs, std::span<std::uint8_t, kRecordLenL02
     for (std::size_t c = 0; c < kPlayerFieldsL02.size(); ++c) {
         const FieldLayout& f = kPlayerFieldsL02[c];
         const int index = indexes[c];
-        const db::Value v = rs.Field(index);
-        const std::string& column = rs.Fields()[static_cast<std::size_t>(index)].name;
+        const auto column = [&] { return rs.Fields()[static_cast<std::size_t>(index)].name; };
         if (f.stored == Stored::Name) {
-            const auto* text = std::get_if<std::string>(&v);
-            if (!text) RefuseRow(sPyrPath, slot, "has no text in " + column);
-            auto chars = cp1252::Utf8ToCodePoints(*text);
-            if (!chars) RefuseRow(sPyrPath, slot, "has a " + column + " that is not valid text");
-            const std::u32string name = PadName(std::move(*chars));
+            const auto text = rs.Text(index);
+            if (!text) RefuseRow(sPyrPath, slot, "has no text in " + column());
+            thread_local std::u32string chars;
+            if (!cp1252::Utf8ToCodePoints(*text, chars))
+                RefuseRow(sPyrPath, slot, "has a " + column() + " that is not valid text");
+            chars = PadName(std::move(chars));
             for (std::size_t i = 0; i < kNameLen; ++i) {  // characters after the 13th are left out
-                const auto byte = cp1252::FromUnicode(name[i]);
-                if (!byte) RefuseRow(sPyrPath, slot, "has a character in " + column + " that the player file cannot hold");
+                const auto byte = cp1252::FromUnicode(chars[i]);
+                if (!byte) RefuseRow(sPyrPath, slot, "has a character in " + column() + " that the player file cannot hold");
                 plain[f.offset + i] = *byte;
             }
         } else {
-            const auto* n = std::get_if<std::int64_t>(&v);
-            if (!n) RefuseRow(sPyrPath, slot, "has no value in " + column);
-            if (*n < 0 || *n > 255)
-                RefuseRow(sPyrPath, slot, "has " + column + " = " + std::to_string(*n) + ", which does not fit in one byte");
-            plain[f.offset] = static_cast<std::uint8_t>(*n);
+            std::int64_t n = 0;
+            try {
+                n = rs.Int(index);
+            } catch (const Error& e) {
+                if (e.number() != kErrInvalidUseOfNull && e.number() != kErrDataType) throw;
+                RefuseRow(sPyrPath, slot, "has no number in " + column());
+            }
+            if (n < 0 || n > 255)
+                RefuseRow(sPyrPath, slot, "has " + column() + " = " + std::to_string(n) + ", which does not fit in one byte");
+            plain[f.offset] = static_cast<std::uint8_t>(n);
         }
     }
 }

@@ -15,22 +15,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
            });
 }
 
-// Which of the 60 record bytes go through the substitution, from the layout.
-constexpr std::array<bool, kRecordLenL03> MakeSubstitutedMask() {
-    std::array<bool, kRecordLenL03> mask{};
-    for (const FieldLayout& f : kPlayerFieldsL02) {
-        if (f.stored == Stored::Substituted) mask[f.offset] = true;
-        if (f.stored == Stored::Name)
-            for (std::size_t i = 0; i < kNameLen; ++i) mask[f.offset + i] = true;
-    }
-    return mask;
-}
-
-constexpr std::array<bool, kRecordLenL03> kSubstituted = MakeSubstitutedMask();
-
 static_assert([] {
     int n = 0;
-    for (std::size_t i = 0; i < kRecordLenL02; ++i) n += kSubstituted[i] ? 1 : 0;
+    for (std::size_t i = 0; i < kRecordLenL02; ++i) n += IsSubstitutedOffset(i) ? 1 : 0;
     return n;
 }() == 45, "an L02 record has 45 substituted bytes");
 
@@ -43,8 +30,6 @@ std::size_t PlayerFieldOffset(std::string_view column) {
         if (EqualsNoCase(f.column, column)) return f.offset;
     throw std::logic_error("no player record field for column " + std::string(column));
 }
-
-bool IsSubstitutedOffset(std::size_t offset) { return offset < kSubstituted.size() && kSubstituted[offset]; }
 
 void EncodeRecord(std::span<const std::uint8_t> plain, std::span<std::uint8_t> stored, const CodeTables& tables) {
     const std::size_t n = std::min(plain.size(), stored.size());

@@ -102,9 +102,24 @@ inline constexpr std::array<FieldLayout, 9> kPlayerFieldsL03Extra{{
 // Column names match without regard to case; an unknown name is a logic error.
 std::size_t PlayerFieldOffset(std::string_view column);
 
+namespace detail {
+constexpr std::array<bool, kRecordLenL03> SubstitutedMask() {
+    std::array<bool, kRecordLenL03> mask{};
+    for (const FieldLayout& f : kPlayerFieldsL02) {
+        if (f.stored == Stored::Substituted) mask[f.offset] = true;
+        if (f.stored == Stored::Name)
+            for (std::size_t i = 0; i < kNameLen; ++i) mask[f.offset + i] = true;
+    }
+    return mask;
+}
+inline constexpr std::array<bool, kRecordLenL03> kSubstituted = SubstitutedMask();
+}  // namespace detail
+
 // Whether the byte at this offset of a player record is stored substituted.
 // 45 of the 51 L02 bytes are; the 6 L02 plain bytes and the 9 L03 bytes are not.
-bool IsSubstitutedOffset(std::size_t offset);
+constexpr bool IsSubstitutedOffset(std::size_t offset) {
+    return offset < detail::kSubstituted.size() && detail::kSubstituted[offset];
+}
 
 // Turns plain record bytes (the values, names as their character bytes) into
 // the bytes the file stores, and back. Works for both record lengths.
