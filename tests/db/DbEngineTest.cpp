@@ -133,6 +133,42 @@ TEST(DbEngine, RowsComeBackInTheOrderTheyWereAdded) {
     EXPECT_EQ(Column(path, "SELECT * FROM Players WHERE Years < 1", "PID_a"), (Ints{200, 150, 0, 98, 128}));
 }
 
+TEST(DbEngine, AWalkThatEditsRowsAndStartsReadingPartWaySeesEveryRowOnce) {
+    // Edits move SQLite's cursor, rowids are read ahead in batches, and the
+    // first read of a column changes what the cursor fetches: none of it may
+    // skip, repeat or reorder a row. 600 rows cross several batches.
+    TempDir dir;
+    const auto path = MakeDb(dir);
+    auto database = Database::OpenDatabase(path);
+    auto& adder = database->OpenRecordset("Players");
+    for (int i = 0; i < 600; ++i) {
+        adder.AddNew();
+        adder.SetField("PID_a", std::int64_t{i % 256});
+        adder.SetField("PID_b", std::int64_t{i / 256});
+        adder.SetField("Years", std::int64_t{i % 3 == 0 ? 9 : 1});
+        adder.SetField("Pot_SP", std::int64_t{0});
+        adder.Update();
+    }
+    Ints seen;
+    auto& rs = database->OpenRecordset("SELECT * FROM Players WHERE Years < 5");
+    for (std::int64_t n = 0; !rs.IsEOF(); rs.MoveNext(), ++n) {
+        rs.Edit();
+        rs.SetField("Pot_SP", std::int64_t{7});
+        rs.Update();
+        if (n < 150) continue;
+        EXPECT_EQ(rs.Int("Pot_SP"), 7);  // the edit, read on the row it was made on
+        seen.push_back(rs.Int("PID_b") * 256 + rs.Int("PID_a"));
+    }
+    database->Close();
+    Ints expected;
+    for (int i = 0, n = 0; i < 600; ++i) {
+        if (i % 3 != 0 && n++ >= 150) expected.push_back(i);
+    }
+    EXPECT_EQ(seen, expected);
+    const Ints pots = Column(path, "Players", "Pot_SP");
+    for (int i = 0; i < 600; ++i) ASSERT_EQ(pots[static_cast<std::size_t>(i)], i % 3 == 0 ? 0 : 7) << "row " << i;
+}
+
 TEST(DbEngine, AMissingPathIsNeitherOpenedNorCreated) {
     TempDir dir;
     for (const auto& path : {dir / "Temp.mdb", dir / "no-such-folder" / "Temp.mdb"}) {
