@@ -139,13 +139,10 @@ std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::s
     // The league file: the format tag, then the league's name in a fixed
     // field and a few zero bytes standing in for the settings the game keeps
     // there. Tavrin reads only the tag.
-    std::vector<std::uint8_t> lge;
+    std::vector<std::uint8_t> lge(4 + 32 + 28, 0);
     const std::string_view tag = league.kind == Kind::L02 ? "L02:" : "L03:";
-    lge.insert(lge.end(), tag.begin(), tag.end());
-    std::array<std::uint8_t, 32> name{};
-    std::copy_n(base.begin(), std::min(base.size(), name.size()), name.begin());
-    lge.insert(lge.end(), name.begin(), name.end());
-    lge.resize(lge.size() + 28, 0);
+    std::copy(tag.begin(), tag.end(), lge.begin());
+    std::copy_n(base.begin(), std::min<std::size_t>(base.size(), 32), lge.begin() + 4);
 
     // The base name is UTF-8 text, whatever the platform's narrow encoding.
     const auto named = [&](std::string_view extension) {
