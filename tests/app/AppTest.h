@@ -6,9 +6,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <filesystem>
-
-#include "TempDir.h"
+#include "Fixture.h"
 #include "frmMain.h"
 #include "frmStatus.h"
 
@@ -33,7 +31,6 @@ public:
         form.setFileDialogOptions(QFileDialog::DontUseNativeDialog);
         form.show();
     }
-    ~Harness() override { state.progress = &state.silentProgress; }
 
     template <class T> T* Find(const QString& name) { return form.findChild<T*>(name); }
     void Option(int index) { Find<QRadioButton>(QStringLiteral("optPots%1").arg(index))->click(); }

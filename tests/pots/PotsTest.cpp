@@ -1,5 +1,5 @@
-// Hide, Randomize and Restore Pots over the working database, and the draw
-// behind Randomize. (Whole runs of them in a row are the window tests' part.)
+// Randomize and Restore Pots over the working database, and the draw behind
+// Randomize. (Hide Pots is proved by the save after it.)
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ TEST(RandomPot, SpreadDrawAndClampsOnExamples) {
              {kLargest, 7, 80, 10, 80}, {kLargest, -1, 80, 10, 80}, {kLargest, 255, 80, 10, 80},  // no spread
              {0, 0, 60, 70, 71}, {kLargest, 0, 60, 70, 71}, {0, 0, 0, 40, 41},  // above the current rating
              {kLargest, 0, 95, 50, 99}, {0.5f, 0, 60, 98, 99}, {0.5f, 0, 60, 200, 99}})  // but 99 at most
-        EXPECT_EQ(PotWith(c.u, c.years, c.pot, c.act), c.expected) << c.u << ", " << c.years << " years, " << c.pot << "/" << c.act;
+        EXPECT_EQ(PotWith(c.u, c.years, c.pot, c.act), c.expected) << c.u << " " << c.years << " " << c.pot << " " << c.act;
 }
 
 TEST(RandomPot, TheOffsetIsComputedInSinglePrecision) {
@@ -66,11 +66,11 @@ TEST(RandomPot, TheOffsetIsComputedInSinglePrecision) {
                 volatile float sum = product - static_cast<float>(R);
                 const int d = static_cast<int>(std::floor(sum));
                 if (d != std::floor(static_cast<double>(width * k) * 0x1p-24 - R)) ++differsFromExact;
-                ASSERT_EQ(PotWith(u, 0, 10 * R, 0), 10 * R + d) << "R " << R << ", u = " << k << " * 2^-24";
+                ASSERT_EQ(PotWith(u, 0, 10 * R, 0), 10 * R + d) << R << " " << k;
             }
         }
     }
-    EXPECT_GT(differsFromExact, 10) << "the cases do not tell single from exact arithmetic";
+    EXPECT_GT(differsFromExact, 10);  // or the cases do not tell single from exact arithmetic
 }
 
 TEST(ClockRandomSource, DrawsAreUniformTwentyFourBitFractions) {
@@ -84,30 +84,13 @@ TEST(ClockRandomSource, DrawsAreUniformTwentyFourBitFractions) {
         ++bins[static_cast<std::size_t>(u * kBins)];
         if (i < 1000) first.insert(u);
     }
-    EXPECT_GE(first.size(), 990u) << "draws within one clock tick must differ too";
+    EXPECT_GE(first.size(), 990u);  // draws within one clock tick differ too
     // Below the value 63 degrees of freedom exceed with probability about 1e-9
     // (Wilson-Hilferty, z = 6): far above anything a sound source gives.
     double chi = 0;
     for (const double b : bins) chi += (b - kDraws / kBins) * (b - kDraws / kBins) / (kDraws / kBins);
     const double t = 2.0 / (9.0 * (kBins - 1));
     EXPECT_LT(chi, (kBins - 1) * std::pow(1 - t + 6 * std::sqrt(t), 3));
-}
-
-TEST(HidePots, OnlyPlayersBelowTheLimitLoseTheirPotentials) {
-    auto league = test::MakeLeague(173, 37, 10, 4);
-    for (std::size_t i = 0; const int years : {0, 1, 0, 2, 7, 49, 50, 51, 255, 6})
-        league.players[i++].years = static_cast<std::uint8_t>(years);
-    // The list's limits 1, 2, 7 and 50, and limits no player is below.
-    for (const std::int16_t limit : {1, 2, 7, 50, 0, -5}) {
-        RunFolder r;
-        r.Load(league);
-        auto expected = r.Working();
-        for (auto& row : expected)
-            if (std::get<std::int64_t>(row["Years"]) < limit)
-                for (const char* column : kPot) row[column] = std::int64_t{0};
-        HidePots(r.state, limit);
-        EXPECT_EQ(r.Working(), expected) << "limit " << limit;
-    }
 }
 
 TEST(RandomizePots, PlayersUnderSevenYearsGetOneDrawPerAttributeInOrder) {
@@ -142,10 +125,7 @@ TEST(RandomizePots, PlayersUnderSevenYearsGetOneDrawPerAttributeInOrder) {
 
 gen::Player Player(int pidA, int pidB, int potBase) {
     gen::Player p{static_cast<std::uint8_t>(pidA), static_cast<std::uint8_t>(pidB), "First", "Last"};
-    for (std::size_t a = 0; a < 8; ++a) {
-        p.pot[a] = static_cast<std::uint8_t>(potBase + static_cast<int>(a));
-        p.act[a] = static_cast<std::uint8_t>(10 + a);
-    }
+    for (std::size_t a = 0; a < 8; ++a) p.pot[a] = static_cast<std::uint8_t>(potBase + static_cast<int>(a));
     return p;
 }
 
@@ -164,53 +144,34 @@ std::vector<Row> Prepare(RunFolder& r, std::vector<gen::Player> saved, std::vect
     return rows;
 }
 
-int RestoreError(RunFolder& r) {
-    try {
-        RestorePots(r.state);
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
-
-TEST(RestorePots, EachPlayerGetsTheFirstRowSavedUnderHisIdentity) {
-    // Saved in another order, with a player the league no longer has and an
-    // identity saved twice.
-    RunFolder r;
-    const auto expected = Prepare(r, {Player(2, 1, 30), Player(9, 9, 90), Player(1, 2, 50), Player(1, 1, 70), Player(1, 2, 10)},
-                                  {Player(1, 1, 0), Player(1, 2, 0), Player(2, 1, 0)}, {70, 50, 30});
-    const auto pot = test::ReadFileBytes(r.state.sPotPath);
-    RestorePots(r.state);
-    EXPECT_EQ(r.Working(), expected);
-    EXPECT_EQ(r.progress.texts, std::vector<std::string>(3, "Restoring Pots"));
-    EXPECT_EQ(r.progress.steps, std::vector<double>(3, 100.0 / 3));
-    EXPECT_EQ(test::ReadFileBytes(r.state.sPotPath), pot);
-}
-
-TEST(RestorePots, FailuresKeepTheSavedDatabaseAndWhatWasRestoredBefore) {
-    {
-        RunFolder r;  // no player at all
-        Prepare(r, {Player(1, 1, 50)}, {}, {});
+TEST(RestorePots, EachPlayerGetsTheFirstRowSavedUnderHisIdentityUntilOneHasNone) {
+    struct Case { std::vector<gen::Player> saved, working; std::vector<int> restored; bool fails; };
+    for (const Case& c : {
+             // Saved in another order, with a player the league no longer has and an identity saved twice.
+             Case{{Player(2, 1, 30), Player(9, 9, 90), Player(1, 2, 50), Player(1, 1, 70), Player(1, 2, 10)},
+                  {Player(1, 1, 0), Player(1, 2, 0), Player(2, 1, 0)}, {70, 50, 30}, false},
+             // A player without a saved row ends it after the players before him,
+             Case{{Player(1, 1, 30), Player(1, 2, 40), Player(2, 1, 50)},
+                  {Player(1, 1, 0), Player(1, 2, 0), Player(7, 7, 0), Player(2, 1, 0)}, {30, 40}, true},
+             // and no player at all before the progress window shows.
+             Case{{Player(1, 1, 30)}, {}, {}, true}}) {
+        RunFolder r;
+        const auto expected = Prepare(r, c.saved, c.working, c.restored);
         const auto pot = test::ReadFileBytes(r.state.sPotPath);
-        EXPECT_EQ(RestoreError(r), kErrNoCurrentRecord);
-        EXPECT_TRUE(r.progress.texts.empty());
+        int error = 0;
+        try {
+            RestorePots(r.state);
+        } catch (const Error& e) {
+            error = e.number();
+        }
+        EXPECT_EQ(error, c.fails ? kErrNoCurrentRecord : 0);
+        EXPECT_EQ(r.Working(), expected);  // kept when the error ends it, and no journal left
+        EXPECT_EQ(test::Snapshot(r.dir.path()).size(), 4u);
         EXPECT_EQ(test::ReadFileBytes(r.state.sPotPath), pot);
-    }
-    {
-        RunFolder r;  // no saved database: the open does not make one
-        Prepare(r, {}, {Player(1, 1, 0)}, {});
-        fs::remove(r.state.sPotPath);
-        const auto working = test::ReadFileBytes(r.state.WorkingDatabasePath());
-        EXPECT_NE(RestoreError(r), 0);
-        EXPECT_FALSE(fs::exists(r.state.sPotPath));
-        EXPECT_EQ(test::ReadFileBytes(r.state.WorkingDatabasePath()), working);
-    }
-    {
-        RunFolder r;  // a player without a saved row ends it after the players before him
-        const auto expected = Prepare(r, {Player(1, 1, 30), Player(1, 2, 40), Player(2, 1, 50)},
-                                      {Player(1, 1, 0), Player(1, 2, 0), Player(7, 7, 0), Player(2, 1, 0)}, {30, 40});
-        EXPECT_EQ(RestoreError(r), kErrNoCurrentRecord);
-        EXPECT_EQ(r.Working(), expected);
+        const std::size_t steps = std::min(c.working.size(), c.restored.size() + 1);
+        EXPECT_EQ(r.progress.texts, std::vector<std::string>(steps, "Restoring Pots"));
+        EXPECT_EQ(r.progress.steps, std::vector<double>(steps, 100.0 / static_cast<double>(c.working.size())));
+        EXPECT_TRUE(r.progress.shows == (c.working.empty() ? 0 : 1) && r.progress.unloads == r.progress.shows);
     }
 }
 
