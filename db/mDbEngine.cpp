@@ -110,7 +110,7 @@ public:
 private:
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
-    std::filesystem::path path_;
+    const std::filesystem::path& path_;  // the database's, which outlives its statements
 };
 
 Value ColumnValue(sqlite3_stmt* stmt, int col) {
@@ -266,8 +266,6 @@ void Database::Close() {
     }
     impl_->conn.reset();
 }
-
-const std::filesystem::path& Database::Path() const { return impl_->path; }
 
 SQLite::Database& Database::Connection() { return *impl_->conn; }
 
@@ -626,14 +624,6 @@ std::uint64_t Recordset::Serial() const { return impl_->serial; }
 void Recordset::SetField(int index, std::int64_t value) { impl_->SetInt(index, value); }
 void Recordset::SetField(int index, std::string_view text) { impl_->SetText(index, text); }
 void Recordset::SetNull(int index) { impl_->Slot(index) = std::monostate{}; }
-void Recordset::SetField(int index, const Value& value) {
-    if (const auto* n = std::get_if<std::int64_t>(&value))
-        SetField(index, *n);
-    else if (const auto* s = std::get_if<std::string>(&value))
-        SetField(index, std::string_view(*s));
-    else
-        SetNull(index);
-}
 
 Value Recordset::Field(int index) const {
     sqlite3_stmt* row = impl_->RowWith(index);

@@ -87,7 +87,6 @@ public:
     // against the column's type (error 3421 naming the column and the value).
     void SetField(int index, std::int64_t value);
     void SetField(int index, std::string_view text);
-    void SetField(int index, const Value& value);
     void SetNull(int index);
     template <class T>
     void SetField(std::string_view name, T&& value) { SetField(FieldIndex(name), std::forward<T>(value)); }
@@ -136,7 +135,6 @@ public:
     // Releases every recordset, commits and closes. Idempotent.
     void Close();
 
-    const std::filesystem::path& Path() const;
     // For the benchmark's floors and for tests: the underlying connection.
     SQLite::Database& Connection();
 

@@ -58,12 +58,6 @@ std::string BytesToUtf8(std::string_view bytes) {
     return out;
 }
 
-std::optional<std::u32string> Utf8ToCodePoints(std::string_view s) {
-    std::u32string out;
-    if (!Utf8ToCodePoints(s, out)) return std::nullopt;
-    return out;
-}
-
 bool Utf8ToCodePoints(std::string_view s, std::u32string& out) {
     out.clear();
     for (std::size_t i = 0; i < s.size();) {

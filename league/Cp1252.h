@@ -23,9 +23,8 @@ std::string BytesToUtf8(std::string_view bytes);
 void BytesToUtf8(std::string_view bytes, std::string& out);
 // Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string& out, char32_t codePoint);
-// Splits UTF-8 text into code points; malformed input gives nothing (or
-// false, for the form that writes into `out`, reusing its buffer).
-std::optional<std::u32string> Utf8ToCodePoints(std::string_view utf8);
+// Splits UTF-8 text into code points, into `out` (its buffer reused);
+// false for malformed input.
 bool Utf8ToCodePoints(std::string_view utf8, std::u32string& out);
 
 }  // namespace tavrin::cp1252

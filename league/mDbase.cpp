@@ -101,13 +101,12 @@ qint64 CheckPlayerFile(const std::filesystem::path& sPyrPath, std::size_t record
 template <std::size_t R>
 void ImportLeague(ProgramState& state, const std::filesystem::path& sPyrPath, std::array<std::uint8_t, R>& header,
                   std::array<std::uint8_t, R>& record, void (*decode)(const ProgramState&, db::Recordset&)) {
-    CheckPlayerFile(sPyrPath, R);
+    const qint64 fileLength = CheckPlayerFile(sPyrPath, R);
 
     // The player file is opened first, so that one that cannot be read costs
     // the user no working database.
     QFile file(ToQString(sPyrPath));
     if (!file.open(QIODevice::ReadOnly)) ThrowFileError("open", sPyrPath, file);
-    const qint64 fileLength = file.size();
 
     const std::filesystem::path dbPath = state.WorkingDatabasePath();
     CreateDatabaseFile(dbPath);

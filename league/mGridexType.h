@@ -98,10 +98,6 @@ inline constexpr std::array<FieldLayout, 9> kPlayerFieldsL03Extra{{
     {"fAudioPBP", 59, Stored::Plain},
 }};
 
-// The offset of a column's field in a player record (names: the first byte).
-// Column names match without regard to case; an unknown name is a logic error.
-std::size_t PlayerFieldOffset(std::string_view column);
-
 namespace detail {
 constexpr std::array<bool, kRecordLenL03> SubstitutedMask() {
     std::array<bool, kRecordLenL03> mask{};

@@ -129,10 +129,11 @@ void RestorePots(ProgramState& state) {
             if (slot[0] != kEmpty) continue;
             for (std::size_t i = 0; i < pots.size(); ++i) {
                 const db::Value v = src.Field(pots[i]);
+                const auto* n = std::get_if<std::int64_t>(&v);
                 if (db::IsNull(v)) {
                     slot[i] = kNull;
-                } else {
-                    slot[i] = static_cast<std::int16_t>(Checked(src.Int(pots[i]), 0, 255, src, pots[i]));
+                } else {  // a text is read as a number, or refused
+                    slot[i] = static_cast<std::int16_t>(Checked(n ? *n : src.Int(pots[i]), 0, 255, src, pots[i]));
                 }
             }
         }
