@@ -1,57 +1,40 @@
-#include "frmMain.h"
+#include "app/frmMain.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include <algorithm>
-#include <exception>
 #include <filesystem>
-#include <limits>
-#include <utility>
 
-#include "Error.h"
-#include "Forms.h"
-#include "mDbase.h"
-#include "mLeagueVersion.h"
-#include "mPots.h"
+#include "app/Forms.h"
+
+namespace tavrin::app {
 
 namespace {
 
 const char* const kMsgBoxTitle = "Tavrin";
 
-// The experience limits of the list: Hide Pots changes the players whose
-// Years is below the entry's item data, so "n yr and less" carries n + 1.
-struct YearsEntry {
-    const char* text;
-    int limit;
-};
-constexpr std::array<YearsEntry, 10> kYearsEntries{{
-    {"All Players", 50},
-    {"Rookies", 1},
-    {"1 yr and less", 2},
-    {"2 yr and less", 3},
-    {"3 yr and less", 4},
-    {"4 yr and less", 5},
-    {"5 yr and less", 6},
-    {"6 yr and less", 7},
-    {"7 yr and less", 8},
-    {"8 yr and less", 9},
-}};
-
 std::filesystem::path ToPath(const QString& path) {
     return std::filesystem::path(QDir::toNativeSeparators(path).toStdU16String());
 }
 
-QString FromCore(const char* text) { return QString::fromUtf8(text); }
+QString FromCore(const std::string& text) { return QString::fromStdString(text); }
+
+void MsgBox(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& detail = QString()) {
+    QMessageBox box(icon, kMsgBoxTitle, text, QMessageBox::Ok, parent);
+    if (!detail.isEmpty()) box.setInformativeText(detail);
+    box.exec();
+}
 
 }  // namespace
 
@@ -68,19 +51,16 @@ private:
     frmMain& form_;
 };
 
-frmMain::frmMain(tavrin::ProgramState& state, tavrin::RandomSource& random, QWidget* parent)
+frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       state_(state),
-      random_(random),
-      endProgram_([](int code) { QCoreApplication::exit(code); }) {
-    using tavrin::app::Px;
-    using tavrin::app::TwipsRect;
+      random_(random) {
 
     setObjectName("frmMain");
     setFixedSize(Px(5790), Px(2640));
-    setFont(tavrin::app::FormFont(8));
+    setFont(FormFont(8));
 
     // Controls in tab order; positions in twips, those of the options, the
     // list and its label inside Frame1.
@@ -109,7 +89,7 @@ frmMain::frmMain(tavrin::ProgramState& state, tavrin::RandomSource& random, QWid
         optPots[i]->setGeometry(places[i]);
         group->addButton(optPots[i], i);
     }
-    optPots[kHidePots]->setChecked(true);
+    optPots[static_cast<int>(run::Operation::Hide)]->setChecked(true);
 
     cboYears = new QComboBox(Frame1);
     cboYears->setObjectName("cboYears");
@@ -118,7 +98,8 @@ frmMain::frmMain(tavrin::ProgramState& state, tavrin::RandomSource& random, QWid
     // Typing never adds an entry; the list holds exactly its ten limits.
     cboYears->setInsertPolicy(QComboBox::NoInsert);
     cboYears->setCompleter(nullptr);
-    for (const YearsEntry& entry : kYearsEntries) cboYears->addItem(entry.text, entry.limit);
+    for (const run::YearsChoice& entry : run::kYearsChoices)
+        cboYears->addItem(QString::fromUtf8(entry.text.data(), static_cast<qsizetype>(entry.text.size())), entry.limit);
     cboYears->setCurrentIndex(-1);
     cboYears->setEditText("Select Years");
 
@@ -159,17 +140,13 @@ frmMain::frmMain(tavrin::ProgramState& state, tavrin::RandomSource& random, QWid
     Form_Load();
 }
 
-void frmMain::setEndProgram(std::function<void(int)> endProgram) { endProgram_ = std::move(endProgram); }
-
-void frmMain::setFileDialogOptions(QFileDialog::Options options) { fileDialogOptions_ = options; }
-
 void frmMain::Form_Load() {
     // Nothing to prepare: the window starts as laid out above.
 }
 
 void frmMain::optPots_Click(int Index) {
     // Only Hide Pots takes a limit; the list keeps its entry while disabled.
-    cboYears->setEnabled(Index == kHidePots);
+    cboYears->setEnabled(Index == static_cast<int>(run::Operation::Hide));
 }
 
 void frmMain::cmdOK_Click() {
@@ -192,99 +169,77 @@ void frmMain::SetRunning(bool running) {
     cmdOK->setEnabled(!running);
     cmdCancel->setEnabled(!running);
     for (QRadioButton* option : optPots) option->setEnabled(!running);
-    cboYears->setEnabled(!running && optPots[kHidePots]->isChecked());
+    cboYears->setEnabled(!running && optPots[static_cast<int>(run::Operation::Hide)]->isChecked());
 }
 
-void frmMain::MsgBox(QMessageBox::Icon icon, const QString& text, const QString& detail) {
-    QMessageBox box(icon, kMsgBoxTitle, text, QMessageBox::Ok, this);
-    if (!detail.isEmpty()) box.setInformativeText(detail);
-    box.exec();
+run::Operation frmMain::SelectedOperation() const {
+    for (int i = 0; i < 3; ++i)
+        if (optPots[static_cast<std::size_t>(i)]->isChecked()) return static_cast<run::Operation>(i);
+    return run::Operation::Hide;
+}
+
+std::optional<std::int16_t> frmMain::SelectedYearsLimit() const {
+    const int index = cboYears->currentIndex();
+    if (index < 0 || index >= cboYears->count()) return std::nullopt;
+    return static_cast<std::int16_t>(cboYears->itemData(index).toInt());
 }
 
 void frmMain::ProcessLeague() {
     const RunGuard guard(*this);
 
-    const QString chosen = QFileDialog::getOpenFileName(this, "Select League", sLastFolder_,
-                                                        "lge (*.lge)", nullptr, fileDialogOptions_);
+    run::Request request;
+    request.operation = SelectedOperation();
+    request.yearsLimit = SelectedYearsLimit();
+    // The choice is checked first: without a limit there is no run, and
+    // nothing is opened.
+    if (request.operation == run::Operation::Hide && !request.yearsLimit) {
+        MsgBox(this, QMessageBox::Information, "Select Years");
+        return;
+    }
+
+    const QString chosen = QFileDialog::getOpenFileName(this, "Select League", sLastFolder_, "lge (*.lge)");
     // A cancelled dialog ends the run before anything is touched.
     if (chosen.isEmpty()) return;
     sLastFolder_ = QFileInfo(chosen).absolutePath();
-    const std::filesystem::path sLeaguePath = ToPath(chosen);
+    request.league = ToPath(chosen);
 
-    // What the run is doing, for the message if it fails.
-    QString step = "Reading the league file";
-    try {
-        tavrin::SetLeaguePaths(state_, sLeaguePath);
-        tavrin::ReadLeagueVersion(state_, sLeaguePath);
-        switch (state_.iLeagueVersion) {
-        case tavrin::kLeagueL03:
-            // An "L03:" league is only loaded; it is never saved.
-            step = "Loading the league";
-            tavrin::ImportLeagueL03(state_, state_.sPyrPath);
+    ShowOutcome(run::RunLeague(request, state_, *this, random_));
+}
+
+void frmMain::ShowOutcome(const run::Outcome& outcome) {
+    using Kind = run::Outcome::Kind;
+    switch (outcome.kind) {
+        case Kind::Done:
+        case Kind::Cancelled:
+        case Kind::NothingToDo:
             break;
-        case tavrin::kLeagueL02:
-            step = "Loading the league";
-            tavrin::ImportLeagueL02(state_, state_.sPyrPath);
-            // Hide and Randomize keep the players as loaded beside the league,
-            // for a later Restore; Restore reads that copy and leaves it.
-            if (optPots[kHidePots]->isChecked() || optPots[kRandomizePots]->isChecked()) {
-                step = "Keeping a copy of the potentials";
-                tavrin::CopyWorkingDatabase(state_, state_.sPotPath);
-            }
-            if (!RunOperation()) break;
-            step = "Saving the league";
-            tavrin::SaveLeagueL02(state_, state_.sPyrPath);
+        case Kind::Refused:
+            if (outcome.message == "Select Years") MsgBox(this, QMessageBox::Information, "Select Years");
+            else MsgBox(this, QMessageBox::Warning, FromCore(outcome.message));
             break;
-        default:
-            // Any other tag: not a league Tavrin knows; nothing happens.
+        case Kind::Failed:
+            // An error in the operation is the run's "Error"; one in another
+            // step names the step. Either way the program ends, the league
+            // unsaved.
+            if (outcome.inOperation)
+                MsgBox(this, QMessageBox::Critical, "Error", FromCore(outcome.message));
+            else
+                MsgBox(this, QMessageBox::Critical, FromCore(outcome.step + " failed:\n" + outcome.message));
+            emit endProgram(1);
             break;
-        }
-    } catch (const tavrin::Refusal& refusal) {
-        MsgBox(QMessageBox::Warning, FromCore(refusal.what()));
-    } catch (const std::exception& e) {
-        MsgBox(QMessageBox::Critical, step + " failed:\n" + FromCore(e.what()));
-        endProgram_(1);
-    } catch (...) {
-        MsgBox(QMessageBox::Critical, step + " failed for an unknown reason.");
-        endProgram_(1);
     }
 }
 
-std::int16_t frmMain::SelectedYearsLimit() const {
-    const int index = cboYears->currentIndex();
-    if (index < 0 || index >= cboYears->count())
-        throw tavrin::Error(tavrin::kErrInvalidIndex, "Invalid property array index");
-    bool ok = false;
-    const int limit = cboYears->itemData(index).toInt(&ok);
-    if (!ok || limit < std::numeric_limits<std::int16_t>::min() ||
-        limit > std::numeric_limits<std::int16_t>::max())
-        throw tavrin::Error(tavrin::kErrOverflow, "Overflow");
-    return static_cast<std::int16_t>(limit);
+bool frmMain::GoOnWhileStillHidden(const run::StillHidden& found) {
+    QMessageBox box(QMessageBox::Warning, kMsgBoxTitle, FromCore(run::StillHiddenText(found)), QMessageBox::NoButton,
+                    this);
+    const QString goOn = found.now == run::Operation::Hide ? "&Hide Anyway" : "&Randomize Anyway";
+    QPushButton* anyway = box.addButton(goOn, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == anyway;
 }
 
-bool frmMain::RunOperation() {
-    // The run's one error handler: the unselected list entry is answered with
-    // "Select Years" and the run ends; any other failure of the operation is
-    // "Error" and the end of the program. Either way the league is not saved.
-    try {
-        if (optPots[kHidePots]->isChecked()) tavrin::HidePots(state_, SelectedYearsLimit());
-        if (optPots[kRandomizePots]->isChecked()) tavrin::RandomizePots(state_, random_);
-        if (optPots[kRestorePots]->isChecked()) tavrin::RestorePots(state_);
-        return true;
-    } catch (const tavrin::Error& error) {
-        if (error.number() == tavrin::kErrInvalidIndex) {
-            MsgBox(QMessageBox::Information, "Select Years");
-            return false;
-        }
-        MsgBox(QMessageBox::Critical, "Error", FromCore(error.what()));
-    } catch (const tavrin::Refusal& refusal) {
-        MsgBox(QMessageBox::Warning, FromCore(refusal.what()));
-        return false;
-    } catch (const std::exception& e) {
-        MsgBox(QMessageBox::Critical, "Error", FromCore(e.what()));
-    } catch (...) {
-        MsgBox(QMessageBox::Critical, "Error");
-    }
-    endProgram_(1);
-    return false;
-}
+}  // namespace tavrin::app

@@ -1,4 +1,4 @@
-#include "frmStatus.h"
+#include "app/frmStatus.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -9,7 +9,9 @@
 
 #include <cmath>
 
-#include "Forms.h"
+#include "app/Forms.h"
+
+namespace tavrin::app {
 
 namespace {
 
@@ -20,8 +22,6 @@ const char* const kLoadCaption = "Updating: Quarterbacks";
 }  // namespace
 
 frmStatus::frmStatus(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
-    using tavrin::app::Px;
-    using tavrin::app::TwipsRect;
     // Positions of the label and the bar are inside Frame1, as in the layout
     // they come from.
 
@@ -43,7 +43,7 @@ frmStatus::frmStatus(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Frameless
     lblPosition = new QLabel(kLoadCaption, Frame1);
     lblPosition->setObjectName("lblPosition");
     lblPosition->setGeometry(TwipsRect(960, 240, 3015, 375));
-    lblPosition->setFont(tavrin::app::FormFont(12));
+    lblPosition->setFont(FormFont(12));
     QPalette text = lblPosition->palette();
     text.setColor(QPalette::WindowText, text.color(QPalette::HighlightedText));
     lblPosition->setPalette(text);
@@ -63,7 +63,7 @@ frmStatus::~frmStatus() {
 
 void frmStatus::Show() {
     if (!fLoaded_) Form_Load();
-    tavrin::app::CentreOnScreen(*this);
+    CentreOnScreen(*this);
     show();
 }
 
@@ -103,3 +103,5 @@ QString frmStatus::labelText() const { return lblPosition->text(); }
 void frmStatus::ShowValue() {
     ProgressBar1->setValue(static_cast<int>(std::lround(static_cast<double>(fValue_) * kBarScale)));
 }
+
+}  // namespace tavrin::app

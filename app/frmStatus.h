@@ -9,13 +9,15 @@
 
 #include <string_view>
 
-#include "Progress.h"
+#include "league/Progress.h"
 
 class QGroupBox;
 class QLabel;
 class QProgressBar;
 
-class frmStatus : public QWidget, public tavrin::Progress {
+namespace tavrin::app {
+
+class frmStatus : public QWidget, public Progress {
     Q_OBJECT
 
 public:
@@ -54,3 +56,5 @@ private:
     float fValue_ = 0.0f;
     bool fLoaded_ = false;
 };
+
+}  // namespace tavrin::app

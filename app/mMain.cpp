@@ -7,11 +7,11 @@
 
 #include <filesystem>
 
-#include "RandomSource.h"
-#include "Forms.h"
-#include "frmMain.h"
-#include "frmStatus.h"
-#include "mGlobal.h"
+#include "app/Forms.h"
+#include "app/frmMain.h"
+#include "app/frmStatus.h"
+#include "league/mGlobal.h"
+#include "pots/RandomSource.h"
 
 namespace {
 
@@ -21,9 +21,10 @@ int Main() {
     state.appDir = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
 
     tavrin::ClockRandomSource random;
-    frmMain form(state, random);
+    tavrin::app::frmMain form(state, random);
+    QObject::connect(&form, &tavrin::app::frmMain::endProgram, [](int code) { QCoreApplication::exit(code); });
     // Owned by the main window, so it stays above it during a run.
-    auto* status = new frmStatus(&form);
+    auto* status = new tavrin::app::frmStatus(&form);
     state.progress = status;
 
     form.setWindowTitle(QStringLiteral("Tavrin v. %1.%2.%3")

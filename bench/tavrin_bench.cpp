@@ -30,8 +30,6 @@
 
 #include <sqlite3.h>
 
-#include <SQLiteCpp/Database.h>
-
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -50,16 +48,18 @@
 #include <string_view>
 #include <vector>
 
-#include "Cp1252.h"
-#include "LeagueGenerator.h"
-#include "mDBCreate.h"
-#include "mDbEngine.h"
-#include "mDbase.h"
-#include "mEncrypt97.h"
-#include "mGlobal.h"
-#include "mGridexType.h"
-#include "mPots.h"
-#include "RandomSource.h"
+#include "db/PlayersTable.h"
+#include "db/Sqlite.h"
+#include "db/mDBCreate.h"
+#include "db/mDbEngine.h"
+#include "league/Cp1252.h"
+#include "league/mDbase.h"
+#include "league/mEncrypt97.h"
+#include "league/mGlobal.h"
+#include "league/mGridexType.h"
+#include "pots/RandomSource.h"
+#include "pots/mPots.h"
+#include "tools/LeagueGenerator.h"
 
 // The benchmark's only platform-specific parts: flushing a file to the disk
 // and reading the process's resident memory.
@@ -264,14 +264,26 @@ void CopyFileFloor(const fs::path& from, const fs::path& to) {
     std::fclose(out);
 }
 
-void Exec(sqlite3* db, const std::string& sql) {
-    char* err = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-        const std::string message = err ? err : "?";
-        sqlite3_free(err);
-        throw std::runtime_error("floor: " + message + " in " + sql);
+// A floor's connection, under the working database's own settings and in one
+// transaction, committed when it goes.
+class FloorDb {
+public:
+    explicit FloorDb(const fs::path& path, bool write = true)
+        : connection_(path, write ? db::Connection::Open::ReadWrite : db::Connection::Open::ReadOnly), write_(write) {
+        if (write) {
+            db::ApplySettings(connection_, db::Database::Mode::Scratch);
+            connection_.Exec("BEGIN");
+        }
     }
-}
+    ~FloorDb() {
+        if (write_) connection_.Exec("COMMIT");
+    }
+    db::Connection& operator*() { return connection_; }
+
+private:
+    db::Connection connection_;
+    bool write_;
+};
 
 // The UTF-8 text of every code page 1252 byte, worked out before any timing.
 std::array<std::string, 256> Utf8OfBytes() {
@@ -289,18 +301,15 @@ double InsertFloor(const fs::path& pyrPath, const fs::path& dbPath, const std::a
     CreateDatabaseFile(dbPath);
     CreatePlayersTable(dbPath, "Players");
     return TimeMs([&] {
-        auto database = db::Database::OpenDatabase(dbPath);
-        sqlite3* h = database->Connection().getHandle();
+        FloorDb database(dbPath);
         std::string sql = "INSERT INTO Players (";
         std::string params;
         for (std::size_t i = 0; i < kPlayerFieldsL02.size(); ++i) {
-            sql += (i ? ", " : "") + std::string(kPlayerFieldsL02[i].column);
+            sql += (i ? ", " : "") + std::string(Name(kPlayerFieldsL02[i].column));
             params += i ? ", ?" : "?";
         }
         sql += ") VALUES (" + params + ")";
-        sqlite3_stmt* insert = nullptr;
-        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(h));
+        db::Statement insert(*database, sql);
 
         std::FILE* in = OpenFile(pyrPath, false);
         if (!in) throw std::runtime_error("cannot read " + pyrPath.string());
@@ -325,37 +334,30 @@ double InsertFloor(const fs::path& pyrPath, const fs::path& dbPath, const std::a
                         std::string& text = names[static_cast<std::size_t>(name++)];
                         text.clear();
                         for (std::size_t c = 0; c < kNameLen; ++c) text += utf8[plain[f.offset + c]];
-                        sqlite3_bind_text(insert, pos, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+                        insert.Bind(pos, std::string_view(text));
                     } else {
-                        sqlite3_bind_int(insert, pos, plain[f.offset]);
+                        insert.Bind(pos, std::int64_t{plain[f.offset]});
                     }
                 }
-                if (sqlite3_step(insert) != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(h));
-                sqlite3_reset(insert);
+                insert.Step();
+                insert.Reset();
             }
         }
         std::fclose(in);
-        sqlite3_finalize(insert);
-        database->Close();  // the commit
     });
 }
 
-constexpr std::array<std::string_view, 8> kPotColumns{"Pot_SP", "Pot_AC", "Pot_AG", "Pot_ST",
-                                                      "Pot_HA", "Pot_EN", "Pot_IN", "Pot_DI"};
-constexpr std::array<std::string_view, 8> kActColumns{"Act_SP", "Act_AC", "Act_AG", "Act_ST",
-                                                      "Act_HA", "Act_EN", "Act_IN", "Act_DI"};
 
 // One UPDATE setting the eight potentials, `value` giving each one's new value
 // from its attribute's index, in one transaction on the floor's database.
 double UpdateFloor(const fs::path& dbPath, const std::function<std::string(std::size_t)>& value,
                    std::string_view where) {
     std::string sql = "UPDATE Players SET ";
-    for (std::size_t a = 0; a < 8; ++a) sql += (a ? ", " : "") + std::string(kPotColumns[a]) + " = " + value(a);
+    for (std::size_t a = 0; a < 8; ++a) sql += (a ? ", " : "") + std::string(Name(kPotColumns[a])) + " = " + value(a);
     sql += std::string(where);
     return TimeMs([&] {
-        auto database = db::Database::OpenDatabase(dbPath);
-        Exec(database->Connection().getHandle(), sql);
-        database->Close();
+        FloorDb database(dbPath);
+        (*database).Exec(sql);
     });
 }
 
@@ -365,39 +367,29 @@ double UpdateFloor(const fs::path& dbPath, const std::function<std::string(std::
 double ScanReference(const fs::path& dbPath) {
     std::string sql = "SELECT ";
     for (std::size_t i = 0; i < kPlayerFieldsL02.size(); ++i)
-        sql += (i ? ", " : "") + std::string(kPlayerFieldsL02[i].column);
+        sql += (i ? ", " : "") + std::string(Name(kPlayerFieldsL02[i].column));
     sql += " FROM Players WHERE Position < 15";
     return TimeMs([&] {
-        auto database = db::Database::OpenDatabase(dbPath, db::Database::Mode::ReadOnly);
-        sqlite3* h = database->Connection().getHandle();
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(h));
+        FloorDb database(dbPath, false);
+        db::Statement stmt(*database, sql);
         std::uint64_t sum = 0;
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
+        while (stmt.Step()) {
             for (int c = 0; c < static_cast<int>(kPlayerFieldsL02.size()); ++c) {
-                if (sqlite3_column_type(stmt, c) == SQLITE_TEXT)
-                    sum += static_cast<std::uint64_t>(sqlite3_column_bytes(stmt, c));
+                if (stmt.Type(c) == db::Storage::Text)
+                    sum += stmt.Text(c).size();
                 else
-                    sum += static_cast<std::uint64_t>(sqlite3_column_int(stmt, c));
+                    sum += static_cast<std::uint64_t>(stmt.Int(c));
             }
         }
-        sqlite3_finalize(stmt);
-        database->Close();
         if (sum == 0) throw std::runtime_error("the reference scan read nothing");
     });
 }
 
 std::int64_t CountRows(const fs::path& dbPath, std::string_view where) {
-    auto database = db::Database::OpenDatabase(dbPath, db::Database::Mode::ReadOnly);
-    sqlite3* h = database->Connection().getHandle();
-    const std::string sql = "SELECT count(*) FROM Players" + std::string(where);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(h, sql.c_str(), -1, &stmt, nullptr);
-    sqlite3_step(stmt);
-    const std::int64_t n = sqlite3_column_int64(stmt, 0);
-    sqlite3_finalize(stmt);
-    return n;
+    FloorDb database(dbPath, false);
+    db::Statement stmt(*database, "SELECT count(*) FROM Players" + std::string(where));
+    stmt.Step();
+    return stmt.Int(0);
 }
 
 // ------------------------------------------------------------ the run
@@ -446,21 +438,22 @@ SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const st
         // The floor of the save also puts the league's player file back as
         // generated, undoing the previous repetition's save.
         f[kSave] = TimeMs([&] { CopyFileFloor(pristine, state.sPyrPath); });
-        s[kImport] = TimeMs([&] { ImportLeagueL02(state, state.sPyrPath); });
+        ImportedLeague league;
+        s[kImport] = TimeMs([&] { league = ImportLeagueL02(state, state.sPyrPath); });
         f[kImport] = InsertFloor(state.sPyrPath, floorDb, utf8);
         s[kCopy] = TimeMs([&] { CopyWorkingDatabase(state, state.sPotPath); });
         f[kCopy] = TimeMs([&] { CopyFileFloor(state.WorkingDatabasePath(), floorCopy); });
         if (rep == 0) r.workingDbBytes = fs::file_size(state.WorkingDatabasePath());
         s[kHide] = TimeMs([&] { HidePots(state, 50); });
         f[kHide] = UpdateFloor(floorDb, [](std::size_t) { return std::string("0"); }, " WHERE Years < 50");
-        s[kSave] = TimeMs([&] { SaveLeagueL02(state, state.sPyrPath); });
+        s[kSave] = TimeMs([&] { SaveLeagueL02(state, league, state.sPyrPath); });
         // Restore puts back the potentials Hide took away, as a Restore run
         // on a hidden league does; Randomize then works on real potentials.
         s[kRestore] = TimeMs([&] { RestorePots(state); });
-        f[kRestore] = UpdateFloor(floorDb, [](std::size_t a) { return std::string(kActColumns[a]) + " + 1"; }, "");
+        f[kRestore] = UpdateFloor(floorDb, [](std::size_t a) { return std::string(Name(kActColumns[a])) + " + 1"; }, "");
         s[kRandomize] = TimeMs([&] { RandomizePots(state, random); });
         f[kRandomize] = UpdateFloor(
-            floorDb, [](std::size_t a) { return "min(99, " + std::string(kPotColumns[a]) + " + 2)"; },
+            floorDb, [](std::size_t a) { return "min(99, " + std::string(Name(kPotColumns[a])) + " + 2)"; },
             " WHERE Years < 7");
         if (rep == 0) r.randomized = CountRows(floorDb, " WHERE Years < 7");
         r.scan.push_back(ScanReference(floorDb));

@@ -6,15 +6,14 @@
 
 namespace tavrin {
 
-// Error numbers. The run's error handling (frmMain::RunOperation) tells the
-// unselected list entry (381) apart from everything else; the other numbers
-// only make messages and tests precise.
+// Error numbers, in the numbering of the database engine and runtime the
+// game's tools were written against. Nothing decides what to do by them: they
+// make messages and tests precise.
 enum ErrorNumber : int {
     kErrOverflow = 6,            // a value does not fit its type
     kErrFileNotFound = 53,
     kErrFileAccess = 75,         // a file cannot be opened, read or written
     kErrInvalidUseOfNull = 94,   // an empty value where a number is needed
-    kErrInvalidIndex = 381,      // item data of a combo box entry that is not there
     kErrEngine = 3000,           // any other failure of the database engine
     kErrNoCurrentRecord = 3021,  // a move or read with no row under the cursor
     kErrDataType = 3421,         // a value refused by a column's type

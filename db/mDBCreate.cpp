@@ -1,52 +1,27 @@
-#include "mDBCreate.h"
+#include "db/mDBCreate.h"
 
-#include "Error.h"
+#include "db/Error.h"
+#include "db/PlayersTable.h"
+#include "db/mDbEngine.h"
 
 namespace tavrin {
 
-using db::FieldType;
+std::vector<db::FieldDef> PlayersFieldDefs() {
+    std::vector<db::FieldDef> fields;
+    for (const ColumnDef& c : kPlayersColumns) fields.push_back({std::string(c.name), c.type});
+    return fields;
+}
 
-const std::array<db::FieldDef, 39> kPlayersColumns{{
-    {"Team", FieldType::Text},
-    {"PID_a", FieldType::Byte},
-    {"PID_b", FieldType::Byte},
-    {"JNum", FieldType::Integer},
-    {"FirstName", FieldType::Text},
-    {"LastName", FieldType::Text},
-    {"Years", FieldType::Byte},
-    {"Position", FieldType::Byte},
-    {"PositionGen", FieldType::Byte},
-    {"INJ_Sev_a", FieldType::Byte},
-    {"INJ_Sev_b", FieldType::Byte},
-    {"INJ_Type", FieldType::Byte},
-    {"INJ_Week", FieldType::Byte},
-    {"INJStatus", FieldType::Byte},
-    {"Pot_SP", FieldType::Byte},
-    {"Pot_AC", FieldType::Byte},
-    {"Pot_AG", FieldType::Byte},
-    {"Pot_ST", FieldType::Byte},
-    {"Pot_HA", FieldType::Byte},
-    {"Pot_EN", FieldType::Byte},
-    {"Pot_IN", FieldType::Byte},
-    {"Pot_DI", FieldType::Byte},
-    {"Act_SP", FieldType::Byte},
-    {"Act_AC", FieldType::Byte},
-    {"Act_AG", FieldType::Byte},
-    {"Act_ST", FieldType::Byte},
-    {"Act_HA", FieldType::Byte},
-    {"Act_EN", FieldType::Byte},
-    {"Act_IN", FieldType::Byte},
-    {"Act_DI", FieldType::Byte},
-    {"Height", FieldType::Byte},
-    {"Weight", FieldType::Byte},
-    {"SkinColor", FieldType::Byte},
-    {"OrgTeam", FieldType::Byte},
-    {"OrgJerseyNum", FieldType::Byte},
-    {"fBWPicture", FieldType::Byte},
-    {"fColorPicture", FieldType::Byte},
-    {"fPlayerCard", FieldType::Byte},
-    {"fAudioPBP", FieldType::Byte},
-}};
+PlayersColumns::PlayersColumns(const std::vector<db::FieldDef>& fields) {
+    for (const ColumnDef& c : kPlayersColumns)
+        index_[static_cast<std::size_t>(c.column)] = db::FindField(fields, c.name);
+}
+
+int PlayersColumns::At(Col c) const {
+    const int i = index_[static_cast<std::size_t>(c)];
+    if (i < 0) throw Error(kErrEngine, "There is no column " + std::string(Name(c)) + " in Players");
+    return i;
+}
 
 void CreateDatabaseFile(const std::filesystem::path& sPath) {
     std::error_code ec;
@@ -62,7 +37,7 @@ void CreateDatabaseFile(const std::filesystem::path& sPath) {
 
 void CreatePlayersTable(const std::filesystem::path& sPath, std::string_view sTable) {
     auto database = db::Database::OpenDatabase(sPath);
-    database->CreateTable(sTable, {kPlayersColumns.begin(), kPlayersColumns.end()});
+    database->CreateTable(sTable, PlayersFieldDefs());
     database->Close();
 }
 

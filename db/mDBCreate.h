@@ -1,15 +1,11 @@
 #pragma once
 
-#include <array>
+// Making the working database afresh: an empty file, then the Players table.
+
 #include <filesystem>
 #include <string_view>
 
-#include "mDbEngine.h"
-
 namespace tavrin {
-
-// The 39 columns of Players, in the order they are created.
-extern const std::array<db::FieldDef, 39> kPlayersColumns;
 
 // Deletes any file at sPath and creates an empty database in its place.
 // (The original store offered an "encrypted" option for this file; SQLite

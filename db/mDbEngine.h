@@ -3,9 +3,11 @@
 // Our small database engine layer over SQLite. It offers the operations the
 // rest of Tavrin relies on, in the shape of the data-access objects the game's
 // tools were written against: a database opened by path, tables of typed
-// columns, recordsets on a table or a "SELECT * FROM table [WHERE ...]" text,
-// AddNew / Edit / Update of the current row, and forward movement in
-// insertion order.
+// columns, recordsets over the rows of a table that meet a condition, AddNew /
+// Edit / Update of the current row, and forward movement in insertion order.
+// Beside them it offers what a whole step needs in one go: a forward-only
+// cursor that reads straight from SQLite, and an UPDATE of every row that
+// meets a condition.
 //
 // Transactions: a read-write Database begins one transaction when it opens
 // and commits it when it closes, whatever the reason it closes (Close(), the
@@ -22,10 +24,7 @@
 #include <variant>
 #include <vector>
 
-namespace SQLite {
-class Database;
-class Statement;
-}
+#include "db/Sqlite.h"
 
 namespace tavrin::db {
 
@@ -41,16 +40,70 @@ struct FieldDef {
     FieldType type;
 };
 
+// The position of a column in a field list, by name without regard to case;
+// -1 where there is none. Column names are ASCII.
+int FindField(const std::vector<FieldDef>& fields, std::string_view name);
+
 // A column value as read: empty (null), a whole number, or a text (UTF-8).
 using Value = std::variant<std::monostate, std::int64_t, std::string>;
 
 inline bool IsNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
 
+// "column < value" or "column = value" on an integer column.
+struct Condition {
+    enum class Op { Less, Equal };
+    std::string column;
+    Op op;
+    std::int64_t value;
+};
+
+// What a recordset or a cursor walks: the rows of one table that meet every
+// condition, in insertion (rowid) order. `columns` names the columns that are
+// read (and, for a recordset, added); empty means every column.
+struct Query {
+    std::string table;
+    std::vector<Condition> where;
+    std::vector<std::string> columns;
+
+    // "SELECT * FROM Players WHERE Years < 7", for messages.
+    std::string Text() const;
+};
+
 class Database;
 
-// A cursor over the rows of one table, in insertion (rowid) order, optionally
-// filtered by the WHERE clause of a SELECT text. Rows are read from SQLite as
-// the cursor moves, so memory stays flat whatever the number of rows.
+// A forward-only walk that reads straight from SQLite: nothing is copied, and
+// a text view is valid until the cursor moves. For steps that only read.
+class Cursor {
+public:
+    // True on a row; false once past the last.
+    bool Next();
+    std::int64_t RowId() const;
+    // Columns by their position in the query's column list.
+    bool IsNull(int column) const;
+    // Whether Int() would give the column's value, and Text() a text.
+    bool IsInt(int column) const;
+    bool IsText(int column) const;
+    // The column's integer. An empty value is error 94; a value that is not
+    // a whole number in the 64-bit range (a real with a fraction, a text, a
+    // blob) is error 3421 naming the column and the value as stored.
+    std::int64_t Int(int column) const;
+    // The column's text; nothing for an empty value; a number or a blob is
+    // error 3421.
+    std::optional<std::string_view> Text(int column) const;
+    Value Field(int column) const;
+
+private:
+    friend class Database;
+    Cursor(Connection& connection, const Query& query, std::vector<std::string> columns);
+    std::string table_;
+    std::vector<std::string> columns_;
+    Statement statement_;
+};
+
+// A cursor over the rows of a query that can change them: the current row is
+// edited and updated, or a new row is added. Rows are fetched a batch at a
+// time, so an edit never has SQLite find its place in the table again more
+// than once per batch, and memory stays flat whatever the number of rows.
 class Recordset {
 public:
     ~Recordset();
@@ -62,8 +115,8 @@ public:
     bool IsEOF() const;
     void MoveNext();
     void MoveFirst();
-    // Counts the rows, so that RecordCount is complete afterwards. On an empty
-    // result this is the engine's "No current record." error (3021).
+    // Counts the rows, so that RecordCount is complete, and stands on the last
+    // one. On an empty result this is the engine's "No current record." (3021).
     void MoveLast();
     // After MoveLast: the number of rows. Before: the rows visited so far.
     std::int64_t RecordCount() const;
@@ -75,30 +128,25 @@ public:
     // Stores the new or edited row. Without AddNew or Edit this is an error.
     void Update();
 
-    // The column's position in the table (0-based), by name without regard to
-    // case. An unknown name is an error naming it.
-    int FieldIndex(std::string_view name) const;
+    // Every column of the table, in its order: positions below are positions
+    // in this list.
     const std::vector<FieldDef>& Fields() const;
-    // A number no other recordset opened by this program shares: callers that
-    // resolve column positions once may key them on it.
-    std::uint64_t Serial() const;
+    // The column's position, by name without regard to case. An unknown name
+    // is an error naming it.
+    int FieldIndex(std::string_view name) const;
 
     // Sets a column of the row being added or edited. Numbers are checked
     // against the column's type (error 3421 naming the column and the value).
     void SetField(int index, std::int64_t value);
     void SetField(int index, std::string_view text);
     void SetNull(int index);
-    template <class T>
-    void SetField(std::string_view name, T&& value) { SetField(FieldIndex(name), std::forward<T>(value)); }
 
-    // Reads a column of the current row (the edited value after Update).
+    // Reads a column of the current row as it was when the cursor reached it.
     Value Field(int index) const;
-    Value Field(std::string_view name) const { return Field(FieldIndex(name)); }
-    // Reads a number; an empty value is error 94 ("Invalid use of Null").
+    // Reads a number; an empty value is error 94, anything but a whole number
+    // error 3421.
     std::int64_t Int(int index) const;
-    std::int64_t Int(std::string_view name) const { return Int(FieldIndex(name)); }
-    // Reads a text without copying it; nothing for an empty value. The view
-    // is valid until the cursor moves or the row is updated.
+    // Reads a text; nothing for an empty value. Valid until the cursor moves.
     std::optional<std::string_view> Text(int index) const;
     // The current row's rowid: its 1-based position among the rows ever added
     // to a freshly created table.
@@ -113,36 +161,58 @@ private:
 
 class Database {
 public:
-    enum class Mode { ReadWrite, ReadOnly };
+    enum class Mode {
+        // The working database: scratch space rebuilt from the player file
+        // by every import and never rolled back, so it keeps no journal, never
+        // waits for the disk and is held by this connection alone.
+        Scratch,
+        // Read and written with a journal and every commit flushed to the
+        // disk: the saved-potentials database.
+        Durable,
+        // Only read: nothing is ever written or created.
+        ReadOnly,
+    };
 
-    // Creates a new, empty database file. The path must not name an existing
-    // file. The handle is closed at once.
+    // Creates a new, empty database file with the working database's
+    // settings. The path must not name an existing file.
     static void CreateDatabase(const std::filesystem::path& path);
     // Opens an existing database file; a missing file is an error, never
-    // created. ReadOnly opens it without a transaction and never writes it.
-    static std::unique_ptr<Database> OpenDatabase(const std::filesystem::path& path,
-                                                  Mode mode = Mode::ReadWrite);
+    // created.
+    static std::unique_ptr<Database> OpenDatabase(const std::filesystem::path& path, Mode mode = Mode::Scratch);
 
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    const std::filesystem::path& Path() const;
+    bool HasTable(std::string_view table);
+    // The table's columns in order; an error naming it where there is none.
+    std::vector<FieldDef> TableFields(std::string_view table);
+
     // Creates a table with these columns, in this order.
     void CreateTable(std::string_view table, const std::vector<FieldDef>& fields);
-    // Opens a recordset on a table name or a "SELECT * FROM table [WHERE ...]"
-    // text. The database owns it; Close releases it.
-    Recordset& OpenRecordset(std::string_view source);
+    // Opens a recordset on the query, standing on its first row. The database
+    // owns it; Close releases it.
+    Recordset& OpenRecordset(const Query& query);
+    // Opens a forward-only cursor on the query, before its first row.
+    std::unique_ptr<Cursor> OpenCursor(const Query& query);
+    // Sets columns to values in every row that meets the conditions; returns
+    // the number of rows changed.
+    std::int64_t UpdateWhere(std::string_view table, const std::vector<std::pair<std::string, std::int64_t>>& set,
+                             const std::vector<Condition>& where);
+    // Deletes every row of the table.
+    void DeleteAll(std::string_view table);
     // Releases every recordset, commits and closes. Idempotent.
     void Close();
 
-    // For the benchmark's floors and for tests: the underlying connection.
-    SQLite::Database& Connection();
-
-    struct Impl;  // shared with Recordset
-
 private:
+    struct Impl;
     explicit Database(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
+
+// The settings a connection of this mode works under (the benchmark holds
+// its floors to the same ones).
+void ApplySettings(Connection& connection, Database::Mode mode);
 
 }  // namespace tavrin::db

@@ -1,4 +1,4 @@
-#include "Cp1252.h"
+#include "league/Cp1252.h"
 
 #include <array>
 
@@ -47,9 +47,41 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+namespace {
+
+// The UTF-8 form of every byte, worked out once: a name's 13 characters then
+// cost 13 table lookups.
+struct Utf8OfByte {
+    std::array<char, 3> bytes{};
+    std::uint8_t length = 0;
+};
+
+const std::array<Utf8OfByte, 256>& Utf8Table() {
+    static const std::array<Utf8OfByte, 256> table = [] {
+        std::array<Utf8OfByte, 256> t{};
+        for (int b = 0; b < 256; ++b) {
+            std::string s;
+            AppendUtf8(s, ToUnicode(static_cast<std::uint8_t>(b)));
+            auto& entry = t[static_cast<std::size_t>(b)];
+            entry.length = static_cast<std::uint8_t>(s.size());
+            for (std::size_t i = 0; i < s.size(); ++i) entry.bytes[i] = s[i];
+        }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
 void BytesToUtf8(std::string_view bytes, std::string& out) {
-    out.clear();
-    for (char c : bytes) AppendUtf8(out, ToUnicode(static_cast<std::uint8_t>(c)));
+    const auto& table = Utf8Table();
+    out.resize(bytes.size() * 3);
+    std::size_t n = 0;
+    for (const char c : bytes) {
+        const Utf8OfByte& e = table[static_cast<std::uint8_t>(c)];
+        for (std::size_t i = 0; i < e.length; ++i) out[n++] = e.bytes[i];
+    }
+    out.resize(n);
 }
 
 std::string BytesToUtf8(std::string_view bytes) {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "Error.h"
+#include "db/Error.h"
 
 namespace tavrin {
 

@@ -1,4 +1,4 @@
-#include "mEncrypt97.h"
+#include "league/mEncrypt97.h"
 
 namespace tavrin {
 

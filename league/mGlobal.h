@@ -1,18 +1,14 @@
 #pragma once
 
-// Program-wide state, in one place: the run state the main window sets, the
-// substitution tables and record buffers the import fills and the save of the
-// same run reuses, where the working database lives, and the progress sink.
-// One ProgramState lives as long as the program; each run overwrites it.
-// (The open database and recordset of a step are that step's locals: no step
-// keeps either open past its end.)
+// What lives as long as the program: where the working database is, the run
+// state each run overwrites (the league's paths and its format code), and the
+// progress window the steps report to. What one run's import hands to its
+// save travels as a value (ImportedLeague, mDbase.h), not through here.
 
 #include <cstdint>
 #include <filesystem>
 
-#include "Progress.h"
-#include "mEncrypt97.h"
-#include "mGridexType.h"
+#include "league/Progress.h"
 
 namespace tavrin {
 
@@ -24,21 +20,18 @@ enum LeagueVersion : std::int16_t {
 };
 
 struct ProgramState {
+    ProgramState() = default;
+    ProgramState(const ProgramState&) = delete;
+    ProgramState& operator=(const ProgramState&) = delete;
+
     // The folder that holds the working database Temp.mdb: the application's
-    // directory, or a test's own temporary folder.
+    // directory, the user's data folder, or a test's own temporary folder.
     std::filesystem::path appDir;
 
     // Run state, set by every run.
     std::filesystem::path sPyrPath;  // the league's player file
     std::filesystem::path sPotPath;  // the league's saved-potentials database
     std::int16_t iLeagueVersion = kLeagueOther;
-
-    // Filled by the import, reused by the save of the same run.
-    CodeTables tables;
-    HeaderRecL02 headerL02{};
-    HeaderRecL03 headerL03{};
-    PlayerRecL02 playerL02{};
-    PlayerRecL03 playerL03{};
 
     // The progress window, or a silent stand-in.
     Progress* progress = &silentProgress;
@@ -48,8 +41,15 @@ struct ProgramState {
 };
 
 // Sets sPyrPath and sPotPath from the chosen league file: its last three
-// characters, whatever they are, replaced by "pyr" and "pot" (always lower
-// case): D:\lg\MYLG.LGE gives D:\lg\MYLG.pyr and D:\lg\MYLG.pot.
+// characters, whatever they are, replaced by "pyr" and "pot" (lower case):
+// D:\lg\mylg.lge gives D:\lg\mylg.pyr and D:\lg\mylg.pot. Where no file of
+// that name exists but exactly one in the folder matches it regardless of
+// case (MYLG.PYR, copied from another machine), that file is meant: the
+// league's files keep the spelling they have on disk.
 void SetLeaguePaths(ProgramState& state, const std::filesystem::path& sLeaguePath);
+
+// The file at `path` as it is spelled on disk: `path` itself when it exists
+// or when no single file of the folder matches its name regardless of case.
+std::filesystem::path SpelledOnDisk(const std::filesystem::path& path);
 
 }  // namespace tavrin

@@ -1,4 +1,4 @@
-#include "mGridexType.h"
+#include "league/mGridexType.h"
 
 #include <algorithm>
 

@@ -15,9 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string_view>
 
-#include "mEncrypt97.h"
+#include "db/PlayersTable.h"
+#include "league/mEncrypt97.h"
 
 namespace tavrin {
 
@@ -47,7 +47,7 @@ enum class Stored : std::uint8_t {
 };
 
 struct FieldLayout {
-    std::string_view column;  // Players column
+    Col column;               // the Players column it fills (so always one)
     std::uint8_t offset;      // in the record
     Stored stored;
 };
@@ -56,47 +56,57 @@ struct FieldLayout {
 // Ratings are stored in the record in the order AC, AG, DI, EN, HA, IN, SP,
 // ST; the columns are set in Tavrin's usual order SP, AC, AG, ST, HA, EN, IN, DI.
 inline constexpr std::array<FieldLayout, 27> kPlayerFieldsL02{{
-    {"PID_a", 0, Stored::Plain},
-    {"PID_b", 1, Stored::Plain},
-    {"FirstName", 2, Stored::Name},
-    {"LastName", 15, Stored::Name},
-    {"Years", 50, Stored::Substituted},
-    {"Position", 41, Stored::Substituted},
-    {"PositionGen", 40, Stored::Substituted},
-    {"INJ_Sev_a", 36, Stored::Plain},
-    {"INJ_Sev_b", 37, Stored::Plain},
-    {"INJ_Type", 38, Stored::Plain},
-    {"INJ_Week", 39, Stored::Plain},
-    {"POT_SP", 34, Stored::Substituted},
-    {"POT_AC", 28, Stored::Substituted},
-    {"POT_AG", 29, Stored::Substituted},
-    {"POT_ST", 35, Stored::Substituted},
-    {"POT_HA", 32, Stored::Substituted},
-    {"POT_EN", 31, Stored::Substituted},
-    {"POT_IN", 33, Stored::Substituted},
-    {"POT_DI", 30, Stored::Substituted},
-    {"ACT_SP", 48, Stored::Substituted},
-    {"ACT_AC", 42, Stored::Substituted},
-    {"ACT_AG", 43, Stored::Substituted},
-    {"ACT_ST", 49, Stored::Substituted},
-    {"ACT_HA", 46, Stored::Substituted},
-    {"ACT_EN", 45, Stored::Substituted},
-    {"ACT_IN", 47, Stored::Substituted},
-    {"ACT_DI", 44, Stored::Substituted},
+    {Col::PID_a, 0, Stored::Plain},
+    {Col::PID_b, 1, Stored::Plain},
+    {Col::FirstName, 2, Stored::Name},
+    {Col::LastName, 15, Stored::Name},
+    {Col::Years, 50, Stored::Substituted},
+    {Col::Position, 41, Stored::Substituted},
+    {Col::PositionGen, 40, Stored::Substituted},
+    {Col::INJ_Sev_a, 36, Stored::Plain},
+    {Col::INJ_Sev_b, 37, Stored::Plain},
+    {Col::INJ_Type, 38, Stored::Plain},
+    {Col::INJ_Week, 39, Stored::Plain},
+    {Col::Pot_SP, 34, Stored::Substituted},
+    {Col::Pot_AC, 28, Stored::Substituted},
+    {Col::Pot_AG, 29, Stored::Substituted},
+    {Col::Pot_ST, 35, Stored::Substituted},
+    {Col::Pot_HA, 32, Stored::Substituted},
+    {Col::Pot_EN, 31, Stored::Substituted},
+    {Col::Pot_IN, 33, Stored::Substituted},
+    {Col::Pot_DI, 30, Stored::Substituted},
+    {Col::Act_SP, 48, Stored::Substituted},
+    {Col::Act_AC, 42, Stored::Substituted},
+    {Col::Act_AG, 43, Stored::Substituted},
+    {Col::Act_ST, 49, Stored::Substituted},
+    {Col::Act_HA, 46, Stored::Substituted},
+    {Col::Act_EN, 45, Stored::Substituted},
+    {Col::Act_IN, 47, Stored::Substituted},
+    {Col::Act_DI, 44, Stored::Substituted},
 }};
 
 // The nine plain bytes an L03 record adds behind the 51 of L02.
 inline constexpr std::array<FieldLayout, 9> kPlayerFieldsL03Extra{{
-    {"Height", 51, Stored::Plain},
-    {"Weight", 52, Stored::Plain},
-    {"SkinColor", 53, Stored::Plain},
-    {"OrgTeam", 54, Stored::Plain},
-    {"OrgJerseyNum", 55, Stored::Plain},
-    {"fBWPicture", 56, Stored::Plain},
-    {"fColorPicture", 57, Stored::Plain},
-    {"fPlayerCard", 58, Stored::Plain},
-    {"fAudioPBP", 59, Stored::Plain},
+    {Col::Height, 51, Stored::Plain},
+    {Col::Weight, 52, Stored::Plain},
+    {Col::SkinColor, 53, Stored::Plain},
+    {Col::OrgTeam, 54, Stored::Plain},
+    {Col::OrgJerseyNum, 55, Stored::Plain},
+    {Col::fBWPicture, 56, Stored::Plain},
+    {Col::fColorPicture, 57, Stored::Plain},
+    {Col::fPlayerCard, 58, Stored::Plain},
+    {Col::fAudioPBP, 59, Stored::Plain},
 }};
+
+// The offset of a column's byte in a player record (the first byte, for a
+// name); for a column no record holds, the record's length.
+constexpr std::size_t OffsetOf(Col column) {
+    for (const FieldLayout& f : kPlayerFieldsL02)
+        if (f.column == column) return f.offset;
+    for (const FieldLayout& f : kPlayerFieldsL03Extra)
+        if (f.column == column) return f.offset;
+    return kRecordLenL03;
+}
 
 namespace detail {
 constexpr std::array<bool, kRecordLenL03> SubstitutedMask() {

@@ -1,13 +1,23 @@
-#include "mLeagueVersion.h"
+#include "league/mLeagueVersion.h"
 
 #include <QFile>
 
-#include "QtFiles.h"
+#include "db/Error.h"
+#include "league/QtFiles.h"
+#include "league/mGridexType.h"
 
 namespace tavrin {
 
 void ReadLeagueVersion(ProgramState& state, const std::filesystem::path& sLeaguePath) {
     LeagueFileRec rec{};  // cleared: a short file leaves the rest of the tag as zeros
+
+    // Anything but a regular file (a folder, a pipe, a device) is refused
+    // before it is opened: reading a pipe would wait for ever.
+    std::error_code ec;
+    const auto status = std::filesystem::status(sLeaguePath, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw Refusal("Cannot read the league file " + PathText(sLeaguePath) +
+                      ": it is not a regular file.\n\nNo file was changed.");
 
     QFile file(ToQString(sLeaguePath));
     // The game's tools open the league file for binary access, which creates

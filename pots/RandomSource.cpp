@@ -1,4 +1,4 @@
-#include "RandomSource.h"
+#include "pots/RandomSource.h"
 
 #include <chrono>
 

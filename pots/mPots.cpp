@@ -1,51 +1,43 @@
-#include "mPots.h"
+#include "pots/mPots.h"
 
 #include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "Error.h"
-#include "mDbEngine.h"
+#include "db/Error.h"
+#include "db/PlayersTable.h"
+#include "db/mDbEngine.h"
 
 namespace tavrin {
 
 namespace {
 
-// Tavrin's attribute order.
-constexpr std::array<std::string_view, 8> kPotColumns{"Pot_SP", "Pot_AC", "Pot_AG", "Pot_ST",
-                                                      "Pot_HA", "Pot_EN", "Pot_IN", "Pot_DI"};
-constexpr std::array<std::string_view, 8> kActColumns{"Act_SP", "Act_AC", "Act_AG", "Act_ST",
-                                                      "Act_HA", "Act_EN", "Act_IN", "Act_DI"};
-
 constexpr std::string_view kRestoringPots = "Restoring Pots";
 
-std::array<int, 8> Indexes(const db::Recordset& rs, const std::array<std::string_view, 8>& names) {
-    std::array<int, 8> out{};
-    for (std::size_t i = 0; i < names.size(); ++i) out[i] = rs.FieldIndex(names[i]);
-    return out;
+template <class Row>
+std::int64_t Checked(const Row& row, int index, std::int64_t lo, std::int64_t hi, std::string_view column) {
+    const std::int64_t v = row.Int(index);
+    if (v < lo || v > hi)
+        throw Error(kErrOverflow, "Overflow: " + std::string(column) + " holds " + std::to_string(v));
+    return v;
 }
 
-std::int64_t Checked(std::int64_t v, std::int64_t lo, std::int64_t hi, const db::Recordset& rs, int index) {
-    if (v < lo || v > hi)
-        throw Error(kErrOverflow, "Overflow: " + rs.Fields()[static_cast<std::size_t>(index)].name + " holds " +
-                                      std::to_string(v));
-    return v;
+db::Query PlayersWhereYearsBelow(std::int64_t limit, std::vector<std::string> columns = {}) {
+    return {"Players", {{"Years", db::Condition::Op::Less, limit}}, std::move(columns)};
 }
 
 }  // namespace
 
-void HidePots(ProgramState& state, std::int16_t iYearsLimit) {
+std::int64_t HidePots(const ProgramState& state, std::int16_t iYearsLimit) {
+    // One statement for every player below the limit: the same rows and the
+    // same values as an edit of each in turn, in the step's one transaction.
     auto database = db::Database::OpenDatabase(state.WorkingDatabasePath());
-    db::Recordset& rs = database->OpenRecordset("SELECT * FROM Players WHERE Years < " + std::to_string(iYearsLimit));
-    const auto pots = Indexes(rs, kPotColumns);
-    while (!rs.IsEOF()) {
-        rs.Edit();
-        for (int index : pots) rs.SetField(index, std::int64_t{0});
-        rs.Update();
-        rs.MoveNext();
-    }
+    std::vector<std::pair<std::string, std::int64_t>> zero;
+    for (const Col pot : kPotColumns) zero.emplace_back(Name(pot), 0);
+    const std::int64_t hidden = database->UpdateWhere("Players", zero, PlayersWhereYearsBelow(iYearsLimit).where);
     database->Close();
+    return hidden;
 }
 
 std::int16_t RandomSpread(std::int16_t iYears, std::uint8_t bPot) {
@@ -75,95 +67,115 @@ std::int16_t RandomPot(std::int16_t iYears, std::uint8_t bPot, std::uint8_t bAct
     return static_cast<std::int16_t>(v);
 }
 
-void RandomizePots(ProgramState& state, RandomSource& random) {
+std::int64_t RandomizePots(const ProgramState& state, RandomSource& random) {
+    constexpr std::array<Col, 17> kRead{Col::Years,  Col::Pot_SP, Col::Pot_AC, Col::Pot_AG, Col::Pot_ST, Col::Pot_HA,
+                                        Col::Pot_EN, Col::Pot_IN, Col::Pot_DI, Col::Act_SP, Col::Act_AC, Col::Act_AG,
+                                        Col::Act_ST, Col::Act_HA, Col::Act_EN, Col::Act_IN, Col::Act_DI};
     auto database = db::Database::OpenDatabase(state.WorkingDatabasePath());
-    db::Recordset& rs = database->OpenRecordset("SELECT * FROM Players WHERE Years < 7");
-    const int years = rs.FieldIndex("Years");
-    const auto pots = Indexes(rs, kPotColumns);
-    const auto acts = Indexes(rs, kActColumns);
-    while (!rs.IsEOF()) {
+    db::Recordset& rs = database->OpenRecordset(PlayersWhereYearsBelow(7, ColumnNames(kRead)));
+    const PlayersColumns columns(rs.Fields());
+    std::int64_t players = 0;
+    for (; !rs.IsEOF(); rs.MoveNext(), ++players) {
         rs.Edit();
-        for (std::size_t a = 0; a < pots.size(); ++a) {
+        for (std::size_t a = 0; a < kPotColumns.size(); ++a) {
             // Each attribute reads its own old potential; the edit is stored
             // only by Update, so the order changes nothing but the draws.
-            const auto iYears = static_cast<std::int16_t>(Checked(rs.Int(years), -32768, 32767, rs, years));
-            const auto bPot = static_cast<std::uint8_t>(Checked(rs.Int(pots[a]), 0, 255, rs, pots[a]));
-            const auto bAct = static_cast<std::uint8_t>(Checked(rs.Int(acts[a]), 0, 255, rs, acts[a]));
-            rs.SetField(pots[a], std::int64_t{RandomPot(iYears, bPot, bAct, random)});
+            const int pot = columns[kPotColumns[a]], act = columns[kActColumns[a]];
+            const auto iYears = static_cast<std::int16_t>(Checked(rs, columns[Col::Years], -32768, 32767, "Years"));
+            const auto bPot = static_cast<std::uint8_t>(Checked(rs, pot, 0, 255, Name(kPotColumns[a])));
+            const auto bAct = static_cast<std::uint8_t>(Checked(rs, act, 0, 255, Name(kActColumns[a])));
+            rs.SetField(pot, std::int64_t{RandomPot(iYears, bPot, bAct, random)});
         }
         rs.Update();
-        rs.MoveNext();
     }
     database->Close();
+    return players;
 }
 
-void RestorePots(ProgramState& state) {
+namespace {
+
+// The saved potentials of every identity. An identity is two bytes, so a flat
+// table of 65,536 slots finds every player at once. kNull marks an empty saved
+// value, kNone an identity with no saved row.
+class SavedPotentials {
+public:
+    static constexpr std::int16_t kNull = -1;
+    static constexpr std::int16_t kNone = -2;
+    using Pots = std::array<std::int16_t, 8>;
+
+    // One pass over the saved table, in its order: the first saved row of each
+    // identity supplies that player's potentials, later duplicates are passed
+    // over.
+    explicit SavedPotentials(const std::filesystem::path& path) : pots_(65536) {
+        for (Pots& p : pots_) p[0] = kNone;
+        auto saved = db::Database::OpenDatabase(path, db::Database::Mode::ReadOnly);
+        std::vector<Col> read{Col::PID_a, Col::PID_b};
+        read.insert(read.end(), kPotColumns.begin(), kPotColumns.end());
+        std::vector<std::string> names;
+        for (const Col c : read) names.emplace_back(Name(c));
+        auto rows = saved->OpenCursor({"Players", {}, names});
+        while (rows->Next()) {
+            if (rows->IsNull(0) || rows->IsNull(1)) continue;  // an empty identity matches no player
+            const std::int64_t a = rows->Int(0), b = rows->Int(1);
+            if (a < 0 || a > 255 || b < 0 || b > 255) continue;  // nor does one no player file holds
+            Pots& slot = pots_[static_cast<std::size_t>(a * 256 + b)];
+            if (slot[0] != kNone) continue;
+            for (std::size_t i = 0; i < kPotColumns.size(); ++i) {
+                const int column = static_cast<int>(i) + 2;
+                slot[i] = rows->IsNull(column) ? kNull
+                                               : static_cast<std::int16_t>(Checked(*rows, column, 0, 255, names[i + 2]));
+            }
+        }
+        saved->Close();
+    }
+
+    const Pots& Of(std::int64_t pidA, std::int64_t pidB) const { return pots_[static_cast<std::size_t>(pidA * 256 + pidB)]; }
+
+private:
+    std::vector<Pots> pots_;
+};
+
+}  // namespace
+
+void RestorePots(const ProgramState& state, const std::filesystem::path& saved) {
     auto working = db::Database::OpenDatabase(state.WorkingDatabasePath());
-    db::Recordset& rs = working->OpenRecordset("SELECT * FROM Players");
+    db::Recordset& rs = working->OpenRecordset({"Players", {}, ColumnNames(std::array{Col::PID_a, Col::PID_b})});
     rs.MoveLast();  // no player at all: "No current record", before anything else
     const double step = 100.0 / static_cast<double>(rs.RecordCount());
     rs.MoveFirst();
 
-    auto saved = db::Database::OpenDatabase(state.sPotPath, db::Database::Mode::ReadOnly);
-
-    // One pass over the saved table, in its order: the first saved row of
-    // each identity supplies that player's potentials, later duplicates are
-    // passed over. An identity is two bytes, so a flat table of 65,536 slots
-    // finds every player at once. -1 marks an empty saved value, kEmpty a
-    // player with no saved row.
-    constexpr std::int16_t kNull = -1;
-    constexpr std::int16_t kEmpty = -2;
-    std::vector<std::array<std::int16_t, 8>> savedPots(65536);
-    for (auto& p : savedPots) p[0] = kEmpty;
-    {
-        db::Recordset& src = saved->OpenRecordset("SELECT * FROM Players");
-        const int a = src.FieldIndex("PID_a");
-        const int b = src.FieldIndex("PID_b");
-        const auto pots = Indexes(src, kPotColumns);
-        for (; !src.IsEOF(); src.MoveNext()) {
-            const db::Value va = src.Field(a), vb = src.Field(b);
-            const auto* ia = std::get_if<std::int64_t>(&va);
-            const auto* ib = std::get_if<std::int64_t>(&vb);
-            if (!ia || !ib || *ia < 0 || *ia > 255 || *ib < 0 || *ib > 255) continue;  // matches no player
-            auto& slot = savedPots[static_cast<std::size_t>(*ia * 256 + *ib)];
-            if (slot[0] != kEmpty) continue;
-            for (std::size_t i = 0; i < pots.size(); ++i) {
-                const db::Value v = src.Field(pots[i]);
-                const auto* n = std::get_if<std::int64_t>(&v);
-                if (db::IsNull(v)) {
-                    slot[i] = kNull;
-                } else {  // a text is read as a number, or refused
-                    slot[i] = static_cast<std::int16_t>(Checked(n ? *n : src.Int(pots[i]), 0, 255, src, pots[i]));
-                }
-            }
-        }
+    // Everything saved is read before the first player changes: a saved
+    // table that cannot serve is refused with the league untouched.
+    std::optional<SavedPotentials> from;
+    try {
+        from.emplace(saved);
+    } catch (const Error& e) {
+        throw Refusal("Cannot restore the potentials from " + PathText(saved) + ": " + e.what() +
+                      "\n\nNo file was changed.");
     }
 
     ProgressShowing showing(*state.progress);
-    const int a = rs.FieldIndex("PID_a");
-    const int b = rs.FieldIndex("PID_b");
-    const auto pots = Indexes(rs, kPotColumns);
+    const PlayersColumns columns(rs.Fields());
+    const int a = columns[Col::PID_a], b = columns[Col::PID_b];
     while (!rs.IsEOF()) {
-        const std::int64_t pidA = Checked(rs.Int(a), 0, 255, rs, a);
-        const std::int64_t pidB = Checked(rs.Int(b), 0, 255, rs, b);
+        const std::int64_t pidA = Checked(rs, a, 0, 255, "PID_a");
+        const std::int64_t pidB = Checked(rs, b, 0, 255, "PID_b");
         state.progress->UpdateBar(kRestoringPots, step);
-        const auto& from = savedPots[static_cast<std::size_t>(pidA * 256 + pidB)];
-        if (from[0] == kEmpty)
+        const auto& pots = from->Of(pidA, pidB);
+        if (pots[0] == SavedPotentials::kNone)
             throw Error(kErrNoCurrentRecord, "No current record: player " + std::to_string(pidA) + "/" +
                                                  std::to_string(pidB) + " has no saved potentials in " +
-                                                 PathText(state.sPotPath));
+                                                 PathText(saved));
         rs.Edit();
-        for (std::size_t i = 0; i < pots.size(); ++i) {
-            if (from[i] == kNull)
-                rs.SetNull(pots[i]);
-            else
-                rs.SetField(pots[i], std::int64_t{from[i]});
+        for (std::size_t i = 0; i < kPotColumns.size(); ++i) {
+            const int column = columns[kPotColumns[i]];
+            if (pots[i] == SavedPotentials::kNull) rs.SetNull(column);
+            else rs.SetField(column, std::int64_t{pots[i]});
         }
         rs.Update();
         rs.MoveNext();
     }
     working->Close();
-    saved->Close();
 }
 
 }  // namespace tavrin

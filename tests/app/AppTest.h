@@ -7,8 +7,8 @@
 #include <QtWidgets>
 
 #include "Fixture.h"
-#include "frmMain.h"
-#include "frmStatus.h"
+#include "app/frmMain.h"
+#include "app/frmStatus.h"
 
 namespace tavrin::apptest {
 
@@ -27,8 +27,7 @@ public:
         state.appDir = appDir.path();
         state.progress = status;
         status->installEventFilter(this);
-        form.setEndProgram([this](int code) { ends << code; });
-        form.setFileDialogOptions(QFileDialog::DontUseNativeDialog);
+        connect(&form, &app::frmMain::endProgram, this, [this](int code) { ends << code; });
         form.show();
     }
 
@@ -38,7 +37,8 @@ public:
 
     // Presses OK and returns when the run has ended. The file dialog is
     // answered with the path ("" cancels it); each message box is recorded
-    // and answered OK.
+    // and answered OK, a question with the key in `questionKey` (Escape, or
+    // Return for its default button) or else its button captioned `answer`.
     void PressOk(const std::filesystem::path& path) {
         const QString answer = QString::fromStdU16String(path.u16string());
         QPointer<QWidget> seen;
@@ -54,8 +54,13 @@ public:
                 dialogs << modal->windowTitle() + "|" + what;
                 if (box) icons << box->icon();
             }
-            if (box) {
+            if (box && box->button(QMessageBox::Ok)) {
                 box->button(QMessageBox::Ok)->click();
+            } else if (box) {
+                defaults << (box->defaultButton() ? box->defaultButton()->text() : QString());
+                if (questionKey) QTest::keyClick(box, static_cast<Qt::Key>(questionKey));
+                for (QAbstractButton* b : box->buttons())
+                    if (!questionKey && b->text() == questionAnswer) b->click();
             } else if (files && !answer.isEmpty()) {
                 // Answered again on the next poll if still busy with its folder.
                 files->selectFile(answer);
@@ -69,6 +74,9 @@ public:
         Find<QPushButton>("cmdOK")->click();
     }
 
+    int questionKey = Qt::Key_Escape;
+    QString questionAnswer;
+    QStringList defaults;            // each question's default button
     QList<int> ends;                 // each call of the program's end
     QStringList dialogs;             // "title|filters" or "title|text" of each dialog
     QList<QMessageBox::Icon> icons;  // of each message box
@@ -78,8 +86,8 @@ public:
     test::TempDir leagueDir, appDir;
     ProgramState state;
     ClockRandomSource random;
-    frmMain form{state, random};
-    frmStatus* status = new frmStatus(&form);
+    app::frmMain form{state, random};
+    app::frmStatus* status = new app::frmStatus(&form);
     QComboBox* list = Find<QComboBox>("cboYears");
 
 protected:

@@ -6,7 +6,7 @@
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    frmMain* form = nullptr;
+    tavrin::app::frmMain* form = nullptr;
     QComboBox* list() const { return form->findChild<QComboBox*>("cboYears"); }
     QRadioButton* option(int i) const { return form->findChild<QRadioButton*>("optPots" + QString::number(i)); }
 
@@ -14,7 +14,7 @@ private slots:
     void initTestCase() {
         tavrin::apptest::QuietOffscreen();
         for (QWidget* window : QApplication::topLevelWidgets())
-            if (auto* main = qobject_cast<frmMain*>(window)) form = main;
+            if (auto* main = qobject_cast<tavrin::app::frmMain*>(window)) form = main;
         QVERIFY(form && form->isVisible());
     }
 

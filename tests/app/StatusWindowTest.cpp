@@ -4,7 +4,7 @@
 #include "AppTest.h"
 
 // Calls UpdateBar and tells whether it let pending events run.
-static bool Yields(frmStatus& status, const char* text, double step) {
+static bool Yields(tavrin::app::frmStatus& status, const char* text, double step) {
     bool ran = false;
     QMetaObject::invokeMethod(&status, [&ran] { ran = true; }, Qt::QueuedConnection);
     status.UpdateBar(text, step);
@@ -34,7 +34,7 @@ private slots:
     void nStepsOfAnNthEndAtOrJustBelow100() {
         QFETCH(int, n);
         QFETCH(float, value);
-        frmStatus status;
+        tavrin::app::frmStatus status;
         status.Show();
         for (int i = 0; i < n; ++i) status.UpdateBar("Loading League", 100.0 / n);
         QVERIFY2(status.value() == value, qPrintable(QString::asprintf("%a", double(status.value()))));
@@ -42,7 +42,7 @@ private slots:
     }
 
     void refusedCallsChangeNothingAndEveryShowingStartsAfresh() {
-        frmStatus status;
+        tavrin::app::frmStatus status;
         for (int showing = 0; showing < 2; ++showing) {
             status.Show();
             const QCursor* pointer = QGuiApplication::overrideCursor();

@@ -6,11 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <SQLiteCpp/SQLiteCpp.h>
-
-#include "Error.h"
 #include "Fixture.h"
-#include "mDBCreate.h"
+#include "db/Error.h"
+#include "db/mDBCreate.h"
 
 namespace tavrin {
 namespace {
@@ -26,23 +24,26 @@ fs::path MakeDb(const TempDir& dir, std::initializer_list<int> pids = {}) {
     CreateDatabaseFile(path);
     CreatePlayersTable(path, "Players");
     auto database = Database::OpenDatabase(path);
-    auto& rs = database->OpenRecordset("Players");
+    auto& rs = database->OpenRecordset({"Players", {}, {}});
     for (const int pid : pids) {
         rs.AddNew();
-        rs.SetField("PID_a", std::int64_t{pid});
+        rs.SetField(rs.FieldIndex("PID_a"), std::int64_t{pid});
         rs.Update();
     }
     database->Close();
     return path;
 }
 
-// One column of every row the source yields, in recordset order.
-Ints Column(const fs::path& path, std::string_view source, std::string_view column) {
+// One column of every row the query yields, in recordset order.
+Ints Column(const fs::path& path, const db::Query& query, std::string_view column) {
     auto database = Database::OpenDatabase(path, Database::Mode::ReadOnly);
     Ints values;
-    for (auto& rs = database->OpenRecordset(source); !rs.IsEOF(); rs.MoveNext()) values.push_back(rs.Int(column));
+    for (auto& rs = database->OpenRecordset(query); !rs.IsEOF(); rs.MoveNext())
+        values.push_back(rs.Int(rs.FieldIndex(column)));
     return values;
 }
+
+db::Query Players(std::vector<db::Condition> where = {}) { return {"Players", std::move(where), {}}; }
 
 TEST(PlayersTable, ReplacesWhateverFileWasThereWithTheThirtyNineColumnsInOrder) {
     TempDir dir;
@@ -51,9 +52,10 @@ TEST(PlayersTable, ReplacesWhateverFileWasThereWithTheThirtyNineColumnsInOrder) 
     for (int before = 0; before < 3; ++before) {
         if (before < 2) test::WriteFileBytes(dir / "Temp.mdb", test::Bytes(before ? 0 : 5000, 0xAB));
         else Database::OpenDatabase(MakeDb(dir, {7}))->CreateTable("Leftover", {{"X", db::FieldType::Byte}});
-        auto database = Database::OpenDatabase(MakeDb(dir));
-        EXPECT_EQ(database->Connection().execAndGet("SELECT group_concat(name) FROM sqlite_master").getString(), "Players");
-        auto& rs = database->OpenRecordset("Players");
+        MakeDb(dir);
+        EXPECT_EQ(test::SqlText(dir / "Temp.mdb", "SELECT group_concat(name) FROM sqlite_master"), "Players");
+        auto database = Database::OpenDatabase(dir / "Temp.mdb");
+        auto& rs = database->OpenRecordset(Players());
         std::string columns;  // texts marked $, 16-bit integers %, the rest bytes
         for (const auto& f : rs.Fields())
             columns += f.name + (f.type == db::FieldType::Text ? "$ " : f.type == db::FieldType::Integer ? "% " : " ");
@@ -73,10 +75,10 @@ TEST(DbEngine, NumbersOutsideTheColumnTypeAreRefusedNamingColumnAndValue) {
                           Case{"JNum", 32768, false}, Case{"JNum", -32769, false}, Case{"YEARS", 255, true},
                           Case{"years", 0, true}, Case{"jnum", -32768, true}, Case{"JNUM", 32767, true}}) {
         auto database = Database::OpenDatabase(path);
-        auto& rs = database->OpenRecordset("Players");
+        auto& rs = database->OpenRecordset(Players());
         try {
             rs.AddNew();
-            rs.SetField(c.column, c.value);  // names match without regard to case
+            rs.SetField(rs.FieldIndex(c.column), c.value);  // names match without regard to case
             rs.Update();
             EXPECT_TRUE(c.fits) << c.column << " = " << c.value;
         } catch (const Error& e) {
@@ -85,28 +87,29 @@ TEST(DbEngine, NumbersOutsideTheColumnTypeAreRefusedNamingColumnAndValue) {
                         what.find(std::to_string(c.value)) != std::string::npos) << what;
         }
     }
-    EXPECT_EQ(Column(path, "SELECT * FROM Players WHERE years IS NOT NULL", "yEaRs"), (Ints{255, 0}));
-    EXPECT_EQ(Column(path, "SELECT * FROM Players WHERE JNum IS NOT NULL", "JNUM"), (Ints{-32768, 32767}));
+    EXPECT_EQ(Column(path, Players({{"years", db::Condition::Op::Less, 256}}), "yEaRs"), (Ints{255, 0}));
+    EXPECT_EQ(Column(path, Players({{"JNum", db::Condition::Op::Less, 40000}}), "JNUM"), (Ints{-32768, 32767}));
 }
 
 TEST(DbEngine, AWalkThatEditsRowsAndStartsReadingPartWaySeesEveryRowOnce) {
-    // Edits move SQLite's cursor, rowids are read ahead in batches, and the
-    // first read of a column changes what the cursor fetches: none of it may
-    // skip, repeat or reorder a row. The 400 rows walked take two batches.
+    // Rows are read a batch at a time between edits: no edit may make the
+    // walk skip, repeat or reorder a row. The 400 rows walked take two batches.
     TempDir dir;
     const auto path = MakeDb(dir);
     auto database = Database::OpenDatabase(path);
-    auto& adder = database->OpenRecordset("Players");
+    auto& adder = database->OpenRecordset(Players());
+    const auto set = [&](db::Recordset& rs, std::string_view column, std::int64_t v) { rs.SetField(rs.FieldIndex(column), v); };
+    const auto get = [&](db::Recordset& rs, std::string_view column) { return rs.Int(rs.FieldIndex(column)); };
     for (int i = 0; i < 600; ++i) {
         adder.AddNew();
-        adder.SetField("PID_a", std::int64_t{i % 256});
-        adder.SetField("PID_b", std::int64_t{i / 256});
-        adder.SetField("Years", std::int64_t{i % 3 == 0 ? 9 : 1});
-        adder.SetField("Pot_SP", std::int64_t{0});
+        set(adder, "PID_a", i % 256);
+        set(adder, "PID_b", i / 256);
+        set(adder, "Years", i % 3 == 0 ? 9 : 1);
+        set(adder, "Pot_SP", 0);
         adder.Update();
     }
     Ints seen, expected, walked;
-    auto& rs = database->OpenRecordset("SELECT * FROM Players WHERE Years < 5");
+    auto& rs = database->OpenRecordset(Players({{"Years", db::Condition::Op::Less, 5}}));
     rs.MoveLast();  // counts at once, as the save and Restore do
     EXPECT_EQ(rs.RecordCount(), 400);
     // The first walk edits only, on rowids to the end of the cursor; the second
@@ -116,11 +119,11 @@ TEST(DbEngine, AWalkThatEditsRowsAndStartsReadingPartWaySeesEveryRowOnce) {
         std::int64_t n = 0;
         for (; !rs.IsEOF() && n < 1000; rs.MoveNext(), ++n) {
             rs.Edit();
-            rs.SetField("Pot_SP", 7 + pass);
+            set(rs, "Pot_SP", 7 + pass);
             rs.Update();
             if (pass == 0 || n < 150) continue;
-            EXPECT_EQ(rs.Int("Pot_SP"), 8);  // the edit, read on the row it was made on
-            seen.push_back(rs.Int("PID_b") * 256 + rs.Int("PID_a"));
+            EXPECT_EQ(get(rs, "Pot_SP"), 8);  // the edit, read on the row it was made on
+            seen.push_back(get(rs, "PID_b") * 256 + get(rs, "PID_a"));
         }
         walked.push_back(n);
     }
@@ -129,11 +132,11 @@ TEST(DbEngine, AWalkThatEditsRowsAndStartsReadingPartWaySeesEveryRowOnce) {
     EXPECT_EQ(walked, (Ints{400, 400}));
     EXPECT_EQ(seen, expected);
     rs.MoveLast();  // walks to the last row only when it is read
-    EXPECT_EQ(rs.Int("PID_a"), 599 % 256);
+    EXPECT_EQ(get(rs, "PID_a"), 599 % 256);
     rs.MoveFirst();
-    EXPECT_EQ(rs.Int("PID_a"), 1);
+    EXPECT_EQ(get(rs, "PID_a"), 1);
     database->Close();
-    const Ints pots = Column(path, "Players", "Pot_SP");
+    const Ints pots = Column(path, Players(), "Pot_SP");
     for (int i = 0; i < 600; ++i) ASSERT_EQ(pots[static_cast<std::size_t>(i)], i % 3 == 0 ? 0 : 8) << "row " << i;
 }
 

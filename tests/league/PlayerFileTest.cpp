@@ -4,16 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <SQLiteCpp/SQLiteCpp.h>
-
 #include <bitset>
 #include <sstream>
 
-#include "Cp1252.h"
-#include "Error.h"
 #include "Fixture.h"
-#include "mLeagueVersion.h"
-#include "mPots.h"
+#include "db/Error.h"
+#include "league/Cp1252.h"
+#include "league/mLeagueVersion.h"
+#include "pots/mPots.h"
 
 namespace tavrin {
 namespace {
@@ -184,7 +182,7 @@ TEST(Save, AfterAHideEachRowGoesBackToItsOwnSlotAndOnlyTheHiddenPotentialsChange
         const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
         fs::permissions(r.pyr, perms);
         fs::create_symlink(r.pyr, r.dir / "link.pyr");
-        SaveLeagueL02(r.state, r.dir / "link.pyr");
+        r.Save(r.dir / "link.pyr");
         EXPECT_TRUE(fs::is_symlink(r.dir / "link.pyr"));
         EXPECT_EQ(fs::status(r.pyr).permissions(), perms);
         EXPECT_EQ(test::Snapshot(r.dir.path()).size(), 4u);
@@ -208,10 +206,10 @@ TEST(Save, AFailureLeavesTheOldFileAsItWas) {
         RunFolder r;
         r.Load(league);
         HidePots(r.state, 50);
-        if (sql) db::Database::OpenDatabase(r.state.WorkingDatabasePath())->Connection().exec(sql);
+        if (sql) test::SqlExec(r.state.WorkingDatabasePath(), sql);
         else fs::permissions(r.pyr, kWrite, fs::perm_options::remove);
         const auto perms = fs::status(r.pyr).permissions();
-        EXPECT_THROW(SaveLeagueL02(r.state, r.pyr), std::runtime_error);
+        EXPECT_THROW(r.Save(r.pyr), std::runtime_error);
         EXPECT_EQ(test::ReadFileBytes(r.pyr), gen::PlayerFileBytes(league));
         EXPECT_EQ(fs::status(r.pyr).permissions(), perms);
         EXPECT_EQ(test::Snapshot(r.dir.path()).size(), 3u);

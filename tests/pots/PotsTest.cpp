@@ -6,9 +6,9 @@
 #include <cmath>
 #include <set>
 
-#include "Error.h"
 #include "Fixture.h"
-#include "mPots.h"
+#include "db/Error.h"
+#include "pots/mPots.h"
 
 namespace tavrin {
 namespace {

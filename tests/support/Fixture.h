@@ -14,10 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "LeagueGenerator.h"
-#include "mDbEngine.h"
-#include "mDbase.h"
-#include "mGlobal.h"
+#include "db/PlayersTable.h"
+#include "db/mDbEngine.h"
+#include "league/mDbase.h"
+#include "league/mGlobal.h"
+#include "tools/LeagueGenerator.h"
 
 namespace tavrin::test {
 
@@ -61,15 +62,35 @@ inline void WriteFileBytes(const fs::path& p, const Bytes& bytes) {
         throw std::runtime_error("cannot write " + p.string());
 }
 
-// Every file of a folder by name, with its bytes.
+// Every file under a folder by its path there ("Demo.history/x.pot"), with
+// its bytes; a folder is listed by its name and "/".
 inline std::map<std::string, Bytes> Snapshot(const fs::path& dir) {
     std::map<std::string, Bytes> files;
-    for (const auto& file : fs::directory_iterator(dir)) files[file.path().filename().string()] = ReadFileBytes(file);
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string name = entry.path().lexically_relative(dir).generic_string();
+        if (fs::is_directory(entry.path())) files[name + "/"] = {};
+        else if (fs::is_regular_file(entry.path())) files[name] = ReadFileBytes(entry.path());
+    }
     return files;
 }
 
-inline constexpr std::array<const char*, 8> kPot{"Pot_SP", "Pot_AC", "Pot_AG", "Pot_ST",
-                                                 "Pot_HA", "Pot_EN", "Pot_IN", "Pot_DI"};
+// The potential columns' names, in Tavrin's attribute order.
+inline const std::array<std::string, 8> kPot = [] {
+    std::array<std::string, 8> names;
+    for (std::size_t a = 0; a < 8; ++a) names[a] = std::string(Name(kPotColumns[a]));
+    return names;
+}();
+
+// Runs SQL of a test's own on a database file, made where there is none (to
+// spoil it, or to read it).
+inline void SqlExec(const fs::path& database, const std::string& sql) {
+    db::Connection(database, db::Connection::Open::Create).Exec(sql);
+}
+inline std::string SqlText(const fs::path& database, const std::string& sql) {
+    db::Connection c(database, db::Connection::Open::ReadOnly);
+    db::Statement q(c, sql);
+    return q.Step() ? std::string(q.Text(0)) : std::string();
+}
 
 class RecordingProgress final : public Progress {
 public:
@@ -108,25 +129,27 @@ struct RunFolder {
         Import(league.kind, pyr);
     }
     void Import(gen::Kind kind, const fs::path& file) {
-        if (kind == gen::Kind::L02) ImportLeagueL02(state, file);
-        else ImportLeagueL03(state, file);
+        imported = kind == gen::Kind::L02 ? ImportLeagueL02(state, file) : ImportLeagueL03(state, file);
     }
+    SaveResult Save(const fs::path& file) { return SaveLeagueL02(state, imported, file); }
     // Every row of Players, in table order.
     std::vector<Row> Working() const {
         auto db = db::Database::OpenDatabase(state.WorkingDatabasePath(), db::Database::Mode::ReadOnly);
-        auto& rs = db->OpenRecordset("Players");
-        std::vector<Row> rows;
-        for (; !rs.IsEOF(); rs.MoveNext()) {
-            Row& row = rows.emplace_back();
-            for (std::size_t i = 0; i < rs.Fields().size(); ++i) row[rs.Fields()[i].name] = rs.Field(static_cast<int>(i));
+        auto rows = db->OpenCursor({"Players", {}, {}});
+        const auto fields = db->TableFields("Players");
+        std::vector<Row> out;
+        while (rows->Next()) {
+            Row& row = out.emplace_back();
+            for (std::size_t i = 0; i < fields.size(); ++i) row[fields[i].name] = rows->Field(static_cast<int>(i));
         }
-        return rows;
+        return out;
     }
 
     TempDir dir;
     RecordingProgress progress;
     ProgramState state;
     fs::path pyr;
+    ImportedLeague imported;
 };
 
 }  // namespace tavrin::test

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "LeagueGenerator.h"
+#include "tools/LeagueGenerator.h"
 
 namespace {
 

@@ -1,40 +1,36 @@
-#include "LeagueGenerator.h"
+#include "tools/LeagueGenerator.h"
 
 #include <algorithm>
 #include <fstream>
 #include <stdexcept>
 #include <string_view>
 
-#include "mEncrypt97.h"
-#include "mGridexType.h"
+#include "league/mEncrypt97.h"
+#include "league/mGridexType.h"
 
 namespace tavrin::gen {
 
 namespace {
 
-// The rating columns in Tavrin's attribute order SP, AC, AG, ST, HA, EN, IN,
-// DI, the order of Player::pot and Player::act.
-constexpr std::array<std::string_view, 8> kPotColumns{"POT_SP", "POT_AC", "POT_AG", "POT_ST",
-                                                      "POT_HA", "POT_EN", "POT_IN", "POT_DI"};
-constexpr std::array<std::string_view, 8> kActColumns{"ACT_SP", "ACT_AC", "ACT_AG", "ACT_ST",
-                                                      "ACT_HA", "ACT_EN", "ACT_IN", "ACT_DI"};
-
 // The value of one single-byte column of the player.
-std::uint8_t ByteValue(const Player& p, std::string_view column) {
-    if (column == "PID_a") return p.pidA;
-    if (column == "PID_b") return p.pidB;
-    if (column == "Years") return p.years;
-    if (column == "Position") return p.position;
-    if (column == "PositionGen") return p.positionGen;
-    if (column == "INJ_Sev_a") return p.injSevA;
-    if (column == "INJ_Sev_b") return p.injSevB;
-    if (column == "INJ_Type") return p.injType;
-    if (column == "INJ_Week") return p.injWeek;
+std::uint8_t ByteValue(const Player& p, Col column) {
+    switch (column) {
+        case Col::PID_a: return p.pidA;
+        case Col::PID_b: return p.pidB;
+        case Col::Years: return p.years;
+        case Col::Position: return p.position;
+        case Col::PositionGen: return p.positionGen;
+        case Col::INJ_Sev_a: return p.injSevA;
+        case Col::INJ_Sev_b: return p.injSevB;
+        case Col::INJ_Type: return p.injType;
+        case Col::INJ_Week: return p.injWeek;
+        default: break;
+    }
     for (std::size_t i = 0; i < 8; ++i) {
         if (column == kPotColumns[i]) return p.pot[i];
         if (column == kActColumns[i]) return p.act[i];
     }
-    throw std::logic_error("league generator: no value for column " + std::string(column));
+    throw std::logic_error("league generator: no value for column " + std::string(Name(column)));
 }
 
 void PutName(std::array<std::uint8_t, 60>& rec, std::size_t offset, const std::string& name) {
@@ -90,7 +86,7 @@ std::array<std::uint8_t, 60> PlainRecord(const Player& player) {
     std::array<std::uint8_t, 60> rec{};
     for (const FieldLayout& f : kPlayerFieldsL02) {
         if (f.stored == Stored::Name)
-            PutName(rec, f.offset, f.column == "FirstName" ? player.firstName : player.lastName);
+            PutName(rec, f.offset, f.column == Col::FirstName ? player.firstName : player.lastName);
         else
             rec[f.offset] = ByteValue(player, f.column);
     }

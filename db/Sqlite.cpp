@@ -1,0 +1,145 @@
+#include "db/Sqlite.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "db/Error.h"
+
+namespace tavrin::db {
+
+namespace {
+
+std::string Utf8Path(const std::filesystem::path& p) {
+    const std::u8string u8 = p.u8string();
+    return {reinterpret_cast<const char*>(u8.data()), u8.size()};
+}
+
+}  // namespace
+
+Connection::Connection(const std::filesystem::path& path, Open how) : path_(path) {
+    // One connection per step, used by one thread: SQLite's own mutexes would
+    // only cost time on every call.
+    int flags = SQLITE_OPEN_NOMUTEX;
+    switch (how) {
+        case Open::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
+        case Open::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
+        case Open::Create: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
+    }
+    const int rc = sqlite3_open_v2(Utf8Path(path).c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw Error(kErrFileAccess, "Cannot open " + PathText(path) + ": " + reason);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+}
+
+Connection::~Connection() { sqlite3_close_v2(db_); }
+
+void Connection::Exec(const std::string& sql) {
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sql);
+}
+
+std::int64_t Connection::Changes() const { return sqlite3_changes64(db_); }
+
+void Connection::Fail(std::string_view doing) const {
+    std::string reason = sqlite3_errmsg(db_);
+    if (reason.empty()) reason = sqlite3_errstr(sqlite3_errcode(db_));
+    throw Error(kErrEngine, "Database " + PathText(path_) + ": " + std::string(doing) + ": " + reason);
+}
+
+Statement::Statement(Connection& connection, const std::string& sql) : connection_(connection) {
+    if (sqlite3_prepare_v2(connection.db_, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
+        connection.Fail(sql);
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+bool Statement::Step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    sqlite3_reset(stmt_);  // makes the statement's own error the connection's message
+    connection_.Fail(sqlite3_sql(stmt_));
+}
+
+void Statement::Reset() { sqlite3_reset(stmt_); }
+
+void Statement::ClearBindings() { sqlite3_clear_bindings(stmt_); }
+
+void Statement::Bind(int param, std::int64_t value) {
+    if (sqlite3_bind_int64(stmt_, param, value) != SQLITE_OK) connection_.Fail("binding a value");
+}
+
+void Statement::Bind(int param, std::string_view text) {
+    if (sqlite3_bind_text(stmt_, param, text.data(), static_cast<int>(text.size()), SQLITE_STATIC) != SQLITE_OK)
+        connection_.Fail("binding a text");
+}
+
+void Statement::BindNull(int param) {
+    if (sqlite3_bind_null(stmt_, param) != SQLITE_OK) connection_.Fail("binding an empty value");
+}
+
+Storage Statement::Type(int column) const {
+    switch (sqlite3_column_type(stmt_, column)) {
+        case SQLITE_INTEGER: return Storage::Integer;
+        case SQLITE_FLOAT: return Storage::Real;
+        case SQLITE_TEXT: return Storage::Text;
+        case SQLITE_BLOB: return Storage::Blob;
+        default: return Storage::Null;
+    }
+}
+
+std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+double Statement::Real(int column) const { return sqlite3_column_double(stmt_, column); }
+
+std::string_view Statement::Text(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return {text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
+}
+
+std::string_view Statement::Blob(int column) const {
+    const auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    return {blob ? blob : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
+}
+
+std::string Statement::ColumnName(int column) const {
+    const char* name = sqlite3_column_name(stmt_, column);
+    return name ? name : "";
+}
+
+std::string StoredText(const Statement& row, int column) {
+    switch (row.Type(column)) {
+        case Storage::Null: return "NULL";
+        case Storage::Integer: return std::to_string(row.Int(column));
+        case Storage::Real: {
+            // The shortest of 15 or 17 digits that reads back as the same value.
+            const double v = row.Real(column);
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%.15g", v);
+            if (std::strtod(buffer, nullptr) != v) std::snprintf(buffer, sizeof buffer, "%.17g", v);
+            return buffer;
+        }
+        case Storage::Text: {
+            std::string out = "'";
+            for (const char c : row.Text(column).substr(0, 40)) out += c == '\0' ? ' ' : c;
+            return out + (row.Text(column).size() > 40 ? "…'" : "'");
+        }
+        case Storage::Blob: {
+            static constexpr char kHex[] = "0123456789abcdef";
+            std::string out = "x'";
+            for (const char c : row.Blob(column).substr(0, 20)) {
+                out += kHex[static_cast<unsigned char>(c) >> 4];
+                out += kHex[static_cast<unsigned char>(c) & 15];
+            }
+            return out + (row.Blob(column).size() > 20 ? "…'" : "'");
+        }
+    }
+    return "?";
+}
+
+}  // namespace tavrin::db

@@ -1,0 +1,90 @@
+#pragma once
+
+// Our one layer over SQLite's C API: a connection and a prepared statement,
+// each owning its handle. Every call that fails throws an Error naming the
+// database file and SQLite's own reason, so no caller ever sees a return code.
+// The rest of the engine (mDbEngine.h) and nothing else includes <sqlite3.h>.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tavrin::db {
+
+class Statement;
+
+class Connection {
+public:
+    enum class Open {
+        ReadOnly,   // never writes, never creates
+        ReadWrite,  // an existing file
+        Create,     // a new file (the caller makes sure none is there)
+    };
+
+    Connection(const std::filesystem::path& path, Open how);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Runs SQL that returns no rows (one or more statements).
+    void Exec(const std::string& sql);
+    // Rows changed by the last INSERT, UPDATE or DELETE.
+    std::int64_t Changes() const;
+    const std::filesystem::path& Path() const { return path_; }
+
+    // "Database <path>: <doing>: <SQLite's reason>", as an Error (kErrEngine).
+    [[noreturn]] void Fail(std::string_view doing) const;
+
+private:
+    friend class Statement;
+    sqlite3* db_ = nullptr;
+    std::filesystem::path path_;
+};
+
+// How SQLite stores one value.
+enum class Storage { Null, Integer, Real, Text, Blob };
+
+class Statement {
+public:
+    Statement(Connection& connection, const std::string& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Runs to the next row: true on a row, false when done.
+    bool Step();
+    // Ready to run again; bindings are kept.
+    void Reset();
+    void ClearBindings();
+
+    // Parameters count from 1. A bound text must stay valid until the
+    // statement is stepped and reset: nothing is copied.
+    void Bind(int param, std::int64_t value);
+    void Bind(int param, std::string_view text);
+    void BindNull(int param);
+
+    // Columns of the current row count from 0. Text and blob views are valid
+    // until the statement steps or resets.
+    Storage Type(int column) const;
+    std::int64_t Int(int column) const;
+    double Real(int column) const;
+    std::string_view Text(int column) const;
+    std::string_view Blob(int column) const;
+    std::string ColumnName(int column) const;
+
+    const Connection& Owner() const { return connection_; }
+
+private:
+    const Connection& connection_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// A column value as SQLite holds it, in words for a message: 77, 77.9,
+// 1e+300, '77', x'3737', NULL.
+std::string StoredText(const Statement& row, int column);
+
+}  // namespace tavrin::db

@@ -1,0 +1,75 @@
+#include "league/Platform.h"
+
+#include <cerrno>
+#include <system_error>
+
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tavrin::platform {
+
+bool SyncToDisk(QFile& file, std::string& reason) {
+    if (!file.flush()) {
+        reason = file.errorString().toStdString();
+        return false;
+    }
+#if defined(_WIN32)
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    if (!FlushFileBuffers(handle)) {
+        reason = std::system_category().message(static_cast<int>(GetLastError()));
+        return false;
+    }
+#else
+#if defined(__APPLE__)
+    const int rc = fsync(file.handle());
+#else
+    const int rc = fdatasync(file.handle());
+#endif
+    if (rc != 0) {
+        reason = std::generic_category().message(errno);
+        return false;
+    }
+#endif
+    return true;
+}
+
+void SyncFolder(const std::filesystem::path& folder) {
+#if defined(_WIN32)
+    (void)folder;  // NTFS makes a rename durable with the file's own flush
+#else
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)::fsync(fd);  // where a folder cannot be flushed, the rename still stands
+    ::close(fd);
+#endif
+}
+
+void CopyOwner(const std::filesystem::path& from, QFile& to) {
+#if defined(_WIN32)
+    (void)from;
+    (void)to;
+#else
+    struct stat old {};
+    struct stat now {};
+    if (::stat(from.c_str(), &old) != 0 || ::fstat(to.handle(), &now) != 0) return;
+    if (old.st_uid == now.st_uid && old.st_gid == now.st_gid) return;
+    if (::fchown(to.handle(), old.st_uid, old.st_gid) != 0)
+        (void)::fchown(to.handle(), static_cast<uid_t>(-1), old.st_gid);  // at least the group, where allowed
+#endif
+}
+
+std::size_t NameLength(const std::filesystem::path& name) {
+#if defined(_WIN32)
+    return name.filename().wstring().size();
+#else
+    return name.filename().native().size();
+#endif
+}
+
+}  // namespace tavrin::platform

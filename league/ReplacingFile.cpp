@@ -1,0 +1,106 @@
+#include "league/ReplacingFile.h"
+
+#include <vector>
+
+#include "db/Error.h"
+#include "league/Platform.h"
+#include "league/QtFiles.h"
+
+namespace tavrin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where a symbolic link points, so that the file is replaced and the link stays.
+fs::path Resolved(const fs::path& target) {
+    std::error_code ec;
+    if (!fs::is_symlink(target, ec)) return target;
+    const fs::path real = fs::canonical(target, ec);
+    if (ec) ThrowFileError("write", target, QString::fromStdString(ec.message()));
+    return real;
+}
+
+}  // namespace
+
+bool HasWritePermission(const fs::path& path) {
+    using fs::perms;
+    std::error_code ec;
+    const perms bits = fs::status(path, ec).permissions();
+    return !ec && (bits & (perms::owner_write | perms::group_write | perms::others_write)) != perms::none;
+}
+
+fs::path ReplacingFile::NewPath(const fs::path& target) {
+    fs::path p = target;
+    p += ".tavrin-new";
+    return p;
+}
+
+ReplacingFile::ReplacingFile(const fs::path& target) : target_(Resolved(target)), newPath_(NewPath(target_)) {
+    std::error_code ec;
+    const auto status = fs::status(target_, ec);
+    if (fs::exists(status)) {
+        if (!fs::is_regular_file(status)) ThrowFileError("write", target, QStringLiteral("it is not a regular file"));
+        if (!HasWritePermission(target_)) ThrowFileError("write", target, QStringLiteral("the file is read-only"));
+    }
+    // A new file left behind by a run that was killed part-way.
+    if (fs::exists(fs::symlink_status(newPath_, ec)) && !fs::remove(newPath_, ec))
+        ThrowFileError("remove", newPath_, QString::fromStdString(ec.message()));
+    file_.setFileName(ToQString(newPath_));
+    // Unbuffered, so a failing write reports the system's reason at once.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        ThrowFileError("write", newPath_, file_);
+}
+
+ReplacingFile::~ReplacingFile() {
+    if (committed_) return;
+    file_.close();
+    std::error_code ec;
+    fs::remove(newPath_, ec);
+}
+
+void ReplacingFile::Write(const void* data, std::int64_t bytes) {
+    if (bytes > 0 && file_.write(static_cast<const char*>(data), bytes) != bytes)
+        ThrowFileError("write", newPath_, file_);
+}
+
+void ReplacingFile::Commit(const fs::path& keepReplacedAs) {
+    std::string reason;
+    if (!platform::SyncToDisk(file_, reason)) ThrowFileError("write", newPath_, QString::fromStdString(reason));
+    std::error_code ec;
+    const bool replacing = fs::exists(target_, ec);
+    if (replacing) {
+        // Owner first: a change of owner may clear permission bits.
+        platform::CopyOwner(target_, file_);
+        fs::permissions(newPath_, fs::status(target_).permissions(), ec);
+        if (ec) ThrowFileError("write", newPath_, QString::fromStdString(ec.message()));
+    }
+    file_.close();
+    if (file_.error() != QFileDevice::NoError) ThrowFileError("write", newPath_, file_);
+
+    if (replacing && !keepReplacedAs.empty()) {
+        fs::create_hard_link(target_, keepReplacedAs, ec);
+        if (ec) CopyFileReplacing(target_, keepReplacedAs);
+    }
+    fs::rename(newPath_, target_, ec);
+    if (ec) ThrowFileError("replace", target_, QString::fromStdString(ec.message()));
+    committed_ = true;
+    platform::SyncFolder(target_.parent_path().empty() ? fs::path(".") : target_.parent_path());
+}
+
+void CopyFileReplacing(const fs::path& from, const fs::path& to, const fs::path& keepReplacedAs) {
+    QFile in(ToQString(from));
+    if (!in.open(QIODevice::ReadOnly)) ThrowFileError("read", from, in);
+    ReplacingFile out(to);
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const qint64 got = in.read(buffer.data(), static_cast<qint64>(buffer.size()));
+        if (got < 0) ThrowFileError("read", from, in);
+        if (got == 0) break;
+        out.Write(buffer.data(), got);
+    }
+    in.close();
+    out.Commit(keepReplacedAs);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,58 @@
+#pragma once
+
+// Replacing a file all or nothing. The new contents go to a file of a name
+// Tavrin knows, beside the one they replace ("Demo.pyr.tavrin-new"), are
+// flushed to the disk, take the old file's permissions, owner and group, and
+// are renamed over it in one step. Until that rename the old file is exactly
+// as it was; a failure (a full disk, a write or flush error) removes the new
+// file and says so. A new file left by a run that was killed is removed by
+// the next one, so no file system, with or without anonymous temporary
+// files, keeps strays.
+
+#include <QFile>
+
+#include <cstdint>
+#include <filesystem>
+
+namespace tavrin {
+
+class ReplacingFile {
+public:
+    // Starts the new contents of `target`. Through a symbolic link, the file
+    // it points to is replaced and the link stays. A target that exists but
+    // is not a regular file, or is read-only by its permission bits (whoever
+    // runs Tavrin), is refused before anything is written.
+    explicit ReplacingFile(const std::filesystem::path& target);
+    // Without Commit, the new file is removed and the target left alone.
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    void Write(const void* data, std::int64_t bytes);
+    // Puts the new contents in place. Where `keepReplacedAs` is given and the
+    // target exists, the file being replaced is kept under that name first
+    // (linked where the file system can, else copied, all or nothing too).
+    void Commit(const std::filesystem::path& keepReplacedAs = {});
+
+    // The file being replaced (the target, or where its link points).
+    const std::filesystem::path& Target() const { return target_; }
+
+    // The name the new contents are written under, beside `target`.
+    static std::filesystem::path NewPath(const std::filesystem::path& target);
+
+private:
+    std::filesystem::path target_;
+    std::filesystem::path newPath_;
+    QFile file_;
+    bool committed_ = false;
+};
+
+// Copies a file all or nothing (the same way), as `to`.
+void CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
+                       const std::filesystem::path& keepReplacedAs = {});
+
+// Whether the file's permission bits let anyone write it: a file marked
+// read-only stays untouched even for an administrator.
+bool HasWritePermission(const std::filesystem::path& path);
+
+}  // namespace tavrin
