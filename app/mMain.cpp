@@ -7,7 +7,9 @@
 
 #include <filesystem>
 
+#include "app/CommandLine.h"
 #include "app/Forms.h"
+#include "app/WorkingFolder.h"
 #include "app/frmMain.h"
 #include "app/frmStatus.h"
 #include "league/mGlobal.h"
@@ -17,8 +19,7 @@ namespace {
 
 int Main() {
     tavrin::ProgramState state;
-    // The working database Temp.mdb lives beside the program.
-    state.appDir = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
+    state.appDir = tavrin::app::WorkingFolder();
 
     tavrin::ClockRandomSource random;
     tavrin::app::frmMain form(state, random);
@@ -42,6 +43,9 @@ int Main() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tavrin::app::NameApplication();
+    // A command runs headless: no window, no display needed.
+    if (tavrin::app::IsCommandLine(argc, argv)) return tavrin::app::RunCommandLine(argc, argv);
     QApplication app(argc, argv);
     return Main();
 }

@@ -10,6 +10,7 @@ $SUDO apt-get update
 $SUDO apt-get install -y \
   cmake ninja-build g++ \
   qt6-base-dev \
-  libsqlitecpp-dev libsqlite3-dev \
+  libsqlite3-dev \
   libgtest-dev \
-  fonts-dejavu-core
+  fonts-dejavu-core \
+  desktop-file-utils appstream dpkg-dev groff-base
