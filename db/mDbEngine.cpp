@@ -158,14 +158,23 @@ std::int64_t Cursor::RowId() const { return statement_.Int(0); }
 
 bool Cursor::IsNull(int column) const { return statement_.Type(column + 1) == Storage::Null; }
 
-bool Cursor::IsInt(int column) const {
-    if (statement_.Type(column + 1) == Storage::Integer) return true;
-    detail::Cell cell;
-    detail::ReadCell(statement_, column + 1, cell);
-    return cell.storage == Storage::Integer;
+std::optional<std::int64_t> Cursor::IntIf(int column) const {
+    switch (statement_.Type(column + 1)) {
+        case Storage::Integer: return statement_.Int(column + 1);
+        case Storage::Real: {
+            detail::Cell cell;
+            detail::ReadCell(statement_, column + 1, cell);
+            if (cell.storage == Storage::Integer) return cell.number;
+            return std::nullopt;
+        }
+        default: return std::nullopt;
+    }
 }
 
-bool Cursor::IsText(int column) const { return statement_.Type(column + 1) == Storage::Text; }
+std::optional<std::string_view> Cursor::TextIf(int column) const {
+    if (statement_.Type(column + 1) != Storage::Text) return std::nullopt;
+    return statement_.Text(column + 1);
+}
 
 std::int64_t Cursor::Int(int column) const {
     if (statement_.Type(column + 1) == Storage::Integer) return statement_.Int(column + 1);
@@ -268,15 +277,13 @@ void Database::CreateTable(std::string_view table, const std::vector<FieldDef>& 
     if (fields.empty() || fields.size() > 64) impl_->Open().Fail("a table needs 1 to 64 columns");
     std::string sql = "CREATE TABLE " + QuoteIdent(table) + " (";
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const FieldDef& f = fields[i];
-        const std::string col = QuoteIdent(f.name);
-        sql += (i ? ", " : "") + col;
-        switch (f.type) {
-            case FieldType::Text: sql += " " + std::string(kTextType); break;
-            case FieldType::Byte: sql += " " + std::string(kByteType) + " CHECK (" + col + " BETWEEN 0 AND 255)"; break;
-            case FieldType::Integer:
-                sql += " " + std::string(kIntegerType) + " CHECK (" + col + " BETWEEN -32768 AND 32767)";
-                break;
+        if (i) sql += ", ";
+        sql += QuoteIdent(fields[i].name);
+        sql += ' ';
+        switch (fields[i].type) {
+            case FieldType::Text: sql += kTextType; break;
+            case FieldType::Byte: sql += kByteType; break;
+            case FieldType::Integer: sql += kIntegerType; break;
         }
     }
     impl_->Open().Exec(sql + ")");

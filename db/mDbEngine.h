@@ -80,9 +80,12 @@ public:
     std::int64_t RowId() const;
     // Columns by their position in the query's column list.
     bool IsNull(int column) const;
-    // Whether Int() would give the column's value, and Text() a text.
-    bool IsInt(int column) const;
-    bool IsText(int column) const;
+    // The column's whole number, or nothing where it holds none (an empty
+    // value, a text, a blob, a real with a fraction): the one read a walk
+    // over every value needs.
+    std::optional<std::int64_t> IntIf(int column) const;
+    // The column's text, or nothing where it holds none.
+    std::optional<std::string_view> TextIf(int column) const;
     // The column's integer. An empty value is error 94; a value that is not
     // a whole number in the 64-bit range (a real with a fraction, a text, a
     // blob) is error 3421 naming the column and the value as stored.

@@ -1,6 +1,5 @@
 #include "league/mDbase.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 
 #include <algorithm>
@@ -180,29 +179,28 @@ ImportedLeague ImportLeague(const ProgramState& state, const fs::path& sPyrPath,
 }
 
 // Fills the plain bytes of one L02 record from the cursor's row, whose
-// columns are the layout's, in its order.
+// columns are the layout's, in its order: one read of each value.
 void PlainRecordFromRow(const db::Cursor& row, PlayerRecL02& plain, const fs::path& sPyrPath, std::int64_t slot) {
-    thread_local std::u32string chars;  // its buffer serves every name of every row
     for (std::size_t c = 0; c < kPlayerFieldsL02.size(); ++c) {
         const FieldLayout& f = kPlayerFieldsL02[c];
         const int column = static_cast<int>(c);
-        const std::string name(Name(f.column));
+        const auto name = [&] { return std::string(Name(f.column)); };
         if (f.stored == Stored::Name) {
-            if (!row.IsText(column)) RefuseRow(sPyrPath, slot, "has no text in " + name);
-            if (!cp1252::Utf8ToCodePoints(*row.Text(column), chars))
-                RefuseRow(sPyrPath, slot, "has a " + name + " that is not valid text");
-            chars = PadName(std::move(chars));
-            for (std::size_t i = 0; i < kNameLen; ++i) {  // characters after the 13th are left out
-                const auto byte = cp1252::FromUnicode(chars[i]);
-                if (!byte) RefuseRow(sPyrPath, slot, "has a character in " + name + " that the player file cannot hold");
-                plain[f.offset + i] = *byte;
+            const auto text = row.TextIf(column);
+            if (!text) RefuseRow(sPyrPath, slot, "has no text in " + name());
+            // Characters after the 13th are left out; a shorter name is NUL-padded.
+            switch (cp1252::Utf8ToBytes(*text, std::span(plain).subspan(f.offset, kNameLen))) {
+                case cp1252::ToBytes::Done: break;
+                case cp1252::ToBytes::NotUtf8: RefuseRow(sPyrPath, slot, "has a " + name() + " that is not valid text");
+                case cp1252::ToBytes::NoByte:
+                    RefuseRow(sPyrPath, slot, "has a character in " + name() + " that the player file cannot hold");
             }
         } else {
-            if (!row.IsInt(column)) RefuseRow(sPyrPath, slot, "has no number in " + name);
-            const std::int64_t n = row.Int(column);
-            if (n < 0 || n > 255)
-                RefuseRow(sPyrPath, slot, "has " + name + " = " + std::to_string(n) + ", which does not fit in one byte");
-            plain[f.offset] = static_cast<std::uint8_t>(n);
+            const auto n = row.IntIf(column);
+            if (!n) RefuseRow(sPyrPath, slot, "has no number in " + name());
+            if (*n < 0 || *n > 255)
+                RefuseRow(sPyrPath, slot, "has " + name() + " = " + std::to_string(*n) + ", which does not fit in one byte");
+            plain[f.offset] = static_cast<std::uint8_t>(*n);
         }
     }
 }
@@ -295,9 +293,7 @@ SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league
     RecordReader in(sPyrPath, RecordKind::L02);
     std::optional<ReplacingFile> out;
     if (!options.dryRun) out.emplace(sPyrPath);
-    QCryptographicHash sha(QCryptographicHash::Sha256);
     const auto write = [&](const std::uint8_t* data, qint64 bytes) {
-        sha.addData(QByteArrayView(reinterpret_cast<const char*>(data), bytes));
         if (out) out->Write(data, bytes);
     };
 
@@ -346,8 +342,6 @@ SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league
     // Bytes after the last whole record belong to no record and stay as they are.
     const auto trailing = in.Trailing();
     write(trailing.data(), static_cast<qint64>(trailing.size()));
-    const QByteArray digest = sha.result();
-    std::memcpy(result.sha256.data(), digest.constData(), result.sha256.size());
 
     if (out) {
         if (StampOf(sPyrPath) != league.stamp) changedSince();

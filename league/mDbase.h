@@ -73,9 +73,8 @@ struct SaveOptions {
 };
 
 struct SaveResult {
-    std::int64_t written = 0;           // records written from rows
-    std::int64_t changed = 0;           // of them, those whose bytes changed
-    std::array<std::uint8_t, 32> sha256{};  // of the player file as saved
+    std::int64_t written = 0;  // records written from rows
+    std::int64_t changed = 0;  // of them, those whose bytes changed
 };
 
 // Writes the league back: the header as imported, then every Players row with

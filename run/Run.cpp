@@ -177,7 +177,7 @@ private:
         outcome.players = league.players;
         outcome.changed = saved.changed;
         outcome.message = Summary(outcome);
-        if (writes) AfterSave(saved, outcome);
+        if (writes) AfterSave(outcome);
         return outcome;
     }
 
@@ -289,15 +289,14 @@ private:
         return line;
     }
 
-    // The note in the .pot, and the history's pruning. The league is saved
-    // by now: what fails here is told, but does not undo the run.
-    void AfterSave(const SaveResult& saved, Outcome& outcome) {
+    // The note in the .pot (the fingerprint of the player file just saved),
+    // and the history's pruning. The league is saved by now: what fails here
+    // is told, but does not undo the run.
+    void AfterSave(Outcome& outcome) {
         try {
             if (request_.operation != Operation::Restore) {
-                const QByteArray sha(reinterpret_cast<const char*>(saved.sha256.data()),
-                                     static_cast<qsizetype>(saved.sha256.size()));
-                WriteSavedNote(state_.sPotPath,
-                               {std::string(OperationName(request_.operation)), NowUtc(), sha.toHex().toStdString(), {}});
+                WriteSavedNote(state_.sPotPath, {std::string(OperationName(request_.operation)), NowUtc(),
+                                                 Sha256Hex(state_.sPyrPath), {}});
             } else if (std::error_code ec; fs::exists(state_.sPotPath, ec) && HasWritePermission(state_.sPotPath)) {
                 if (auto note = ReadSavedNote(state_.sPotPath); note && note->restoredAt.empty()) {
                     note->restoredAt = NowUtc();
