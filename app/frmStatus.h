@@ -40,7 +40,9 @@ public:
     // Hides the window and gives back the pointer it took.
     void Unload() override;
 
-    // The bar's value as the window keeps it (single precision, 0 to 100).
+    // The bar's value and the label's caption as the window keeps them (the
+    // widgets show them at the next frame): the value in single precision,
+    // 0 to 100.
     float value() const { return fValue_; }
     QString labelText() const;
     bool isLoaded() const { return fLoaded_; }
@@ -58,7 +60,8 @@ private:
     // the bar shows it in hundredths.
     float fValue_ = 0.0f;
     bool fLoaded_ = false;
-    std::string sLabelText_;     // the step's text the label shows
+    QString sCaption_;           // what the label reads: "Updating: " and the step's text
+    std::string sLabelText_;     // the step's text in it
     bool fYielded_ = false;      // events have run since this showing began
     QElapsedTimer sinceYield_;
 };

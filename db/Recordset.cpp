@@ -131,9 +131,16 @@ struct Recordset::Impl {
     }
 
     int InsertParam(int index) const {
-        const int slot = slotOf.at(static_cast<std::size_t>(index));
+        const int slot = slotOf[static_cast<std::size_t>(index)];
         if (slot < 0) throw Error(kErrEngine, "The column " + Field(index).name + " is not among the recordset's columns");
         return slot + 1;
+    }
+
+    // The column about to be set: one of the table's, with an AddNew or Edit begun.
+    void RequireSettable(int index) const {
+        if (index < 0 || static_cast<std::size_t>(index) >= fields.size())
+            throw Error(kErrEngine, "There is no column " + std::to_string(index) + " in " + table);
+        RequireEdit(index);
     }
 
     template <class V>
@@ -277,8 +284,8 @@ int Recordset::FieldIndex(std::string_view name) const { return static_cast<int>
 
 void Recordset::SetField(int index, std::int64_t value) {
     Impl& r = *impl_;
-    r.RequireEdit(index);
-    const FieldType type = r.Field(index).type;
+    r.RequireSettable(index);
+    const FieldType type = r.fields[static_cast<std::size_t>(index)].type;
     if ((type == FieldType::Byte && (value < 0 || value > 255)) ||
         (type == FieldType::Integer && (value < -32768 || value > 32767)))
         r.DoesNotFit(index, "value " + std::to_string(value));
@@ -288,8 +295,8 @@ void Recordset::SetField(int index, std::int64_t value) {
 
 void Recordset::SetField(int index, std::string_view text) {
     Impl& r = *impl_;
-    r.RequireEdit(index);
-    if (r.Field(index).type != FieldType::Text) r.DoesNotFit(index, "text value '" + std::string(text) + "'");
+    r.RequireSettable(index);
+    if (r.fields[static_cast<std::size_t>(index)].type != FieldType::Text) r.DoesNotFit(index, "text value '" + std::string(text) + "'");
     if (r.mode == Impl::EditMode::Adding) {
         std::string& kept = r.texts[static_cast<std::size_t>(r.InsertParam(index) - 1)];
         kept.assign(text);  // keeps its buffer from row to row
@@ -301,7 +308,7 @@ void Recordset::SetField(int index, std::string_view text) {
 
 void Recordset::SetNull(int index) {
     Impl& r = *impl_;
-    r.RequireEdit(index);
+    r.RequireSettable(index);
     if (r.mode == Impl::EditMode::Adding) r.BindForAdd(index, std::monostate{});
     else r.Pending(index) = std::monostate{};
 }

@@ -95,6 +95,12 @@ Storage Statement::Type(int column) const {
 
 std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
 
+std::optional<std::int64_t> Statement::IntIfInteger(int column) const {
+    sqlite3_value* v = sqlite3_column_value(stmt_, column);
+    if (sqlite3_value_type(v) != SQLITE_INTEGER) return std::nullopt;
+    return sqlite3_value_int64(v);
+}
+
 double Statement::Real(int column) const { return sqlite3_column_double(stmt_, column); }
 
 std::string_view Statement::Text(int column) const {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -70,6 +71,9 @@ public:
     // Columns of the current row count from 0. Text and blob views are valid
     // until the statement steps or resets.
     Storage Type(int column) const;
+    // The column's integer where SQLite stores one; nothing for any other
+    // value (an empty one, a real, a text, a blob). One look at the value.
+    std::optional<std::int64_t> IntIfInteger(int column) const;
     std::int64_t Int(int column) const;
     double Real(int column) const;
     std::string_view Text(int column) const;

@@ -159,16 +159,12 @@ std::int64_t Cursor::RowId() const { return statement_.Int(0); }
 bool Cursor::IsNull(int column) const { return statement_.Type(column + 1) == Storage::Null; }
 
 std::optional<std::int64_t> Cursor::IntIf(int column) const {
-    switch (statement_.Type(column + 1)) {
-        case Storage::Integer: return statement_.Int(column + 1);
-        case Storage::Real: {
-            detail::Cell cell;
-            detail::ReadCell(statement_, column + 1, cell);
-            if (cell.storage == Storage::Integer) return cell.number;
-            return std::nullopt;
-        }
-        default: return std::nullopt;
-    }
+    if (const auto n = statement_.IntIfInteger(column + 1)) return n;
+    if (statement_.Type(column + 1) != Storage::Real) return std::nullopt;
+    detail::Cell cell;  // a real that holds a whole number counts as that number
+    detail::ReadCell(statement_, column + 1, cell);
+    if (cell.storage == Storage::Integer) return cell.number;
+    return std::nullopt;
 }
 
 std::optional<std::string_view> Cursor::TextIf(int column) const {

@@ -84,8 +84,9 @@ void ReplacingFile::Commit(const fs::path& keepReplacedAs) {
     }
     fs::rename(newPath_, target_, ec);
     if (ec) ThrowFileError("replace", target_, QString::fromStdString(ec.message()));
+    // The folder's entry is not flushed: should the machine lose power before
+    // the system writes it, the old file is what it finds, complete.
     committed_ = true;
-    platform::SyncFolder(target_.parent_path().empty() ? fs::path(".") : target_.parent_path());
 }
 
 void CopyFileReplacing(const fs::path& from, const fs::path& to, const fs::path& keepReplacedAs) {
