@@ -340,12 +340,24 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
     EXPECT_EQ(cli.Run("restore --from Demo.saved Demo.lge").exit, 0);
     EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), gen::PlayerFileBytes(DemoLeague()));
     for (const char* args : {"--version", "-v", "show -v"}) EXPECT_EQ(cli.Run(args).out, "tavrin " TAVRIN_VERSION_TEXT "\n");
+    // The manual page's built-in text, for builds that cannot run the
+    // program, is the help word for word.
+    const std::string page = [] {
+        const Bytes bytes = test::ReadFileBytes(TAVRIN_MANPAGE_SCRIPT);
+        const std::string text(bytes.begin(), bytes.end()), open = "set(kBuiltInHelp [=[\n";
+        const std::size_t start = text.find(open) + open.size();
+        return text.substr(start, text.find("]=]", start) - start);
+    }();
     for (const char* args : {"--help", "hide -h --years 12"}) {
-        const Result help = cli.Run(args);
+        Result help = cli.Run(args);
         EXPECT_EQ(help.exit, 0);
-        for (const char* part : {"Usage: ", "Example: tavrin hide", "Example: tavrin randomize", "Example: tavrin restore",
+        for (const char* part : {"Example: tavrin hide", "Example: tavrin randomize", "Example: tavrin restore",
                                  "Example: tavrin show", "\nExit status:\n  0  Done.\n  1  Refused"})
             EXPECT_NE(help.out.find(part), std::string::npos) << part;
+        const std::string program = PathText(cli.program);
+        for (std::size_t at; (at = help.out.find(program)) != std::string::npos;)
+            help.out.replace(at, program.size(), "tavrin");
+        EXPECT_EQ(help.out, page);
     }
 }
 
