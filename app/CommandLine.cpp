@@ -195,7 +195,8 @@ public:
         const auto command = CommandOf(word);
         if (!command) throw UsageError{"unknown command '" + word + "' (the commands: hide, randomize, restore, show)"};
         if (words.size() < 2) throw UsageError{word + " needs a league file (LEAGUE.lge)"};
-        if (words.size() > 2) throw UsageError{word + " takes one league file, not " + std::to_string(words.size() - 1)};
+        if (words.size() > 2)
+            throw UsageError{word + " takes one league file, not " + std::to_string(words.size() - 1)};
 
         Invocation in;
         in.command = *command;
@@ -218,7 +219,8 @@ public:
         if (takes(seed_, {Command::Randomize})) {
             const std::string text = ToStd(parser_.value(seed_));
             in.seed = SeedOf(text);
-            if (!in.seed) throw UsageError{"--seed takes a whole number from 0 to 18446744073709551615, not '" + text + "'"};
+            if (!in.seed)
+                throw UsageError{"--seed takes a whole number from 0 to 18446744073709551615, not '" + text + "'"};
         }
         if (takes(from_, {Command::Restore})) {
             in.from = PathOf(parser_.value(from_));
