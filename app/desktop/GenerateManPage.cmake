@@ -19,8 +19,8 @@
 # A program that prints no help (one that fails, prints nothing, has no usage
 # line, or opens its window instead and is stopped after TIMEOUT seconds, 20
 # by default) gets the built-in help text below instead: the build never fails
-# for want of a manual page. The built-in text describes the command line as
-# it is meant to be; keep it in step with the program's --help.
+# for want of a manual page. The built-in text is the program's --help word
+# for word, the program named tavrin (the command line's tests compare them).
 
 cmake_minimum_required(VERSION 3.25)
 
