@@ -280,7 +280,6 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
     ASSERT_EQ(cli.Run("hide --years all Other.lge").exit, 0);
     test::WriteFileBytes(cli.leagues / "Bad.lge", {'L', '0', '4', ':'});
     ASSERT_EQ(cli.Run("hide --years 1 Demo.lge").exit, 0);
-    fs::copy_file(cli.leagues / "Demo.pot", cli.leagues / "Demo.saved");
     const auto files = cli.Files();
     const std::string usage = " (tavrin --help lists the commands and options)\n";
     struct Case {
@@ -318,8 +317,6 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
     const Result forced = cli.Run("randomize --force Demo.lge");
     EXPECT_EQ(forced.exit, 0);
     ExpectOneMessage(forced, "warning: The potentials in Demo.pyr are still the ones hidden by Hide");
-    EXPECT_EQ(cli.Run("restore --from Demo.saved Demo.lge").exit, 0);
-    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), gen::PlayerFileBytes(DemoLeague()));
     for (const char* args : {"--version", "-v", "show -v"})
         EXPECT_EQ(cli.Run(args).out, "tavrin " TAVRIN_VERSION_TEXT "\n");
     // The manual page's built-in text, for builds that cannot run the
