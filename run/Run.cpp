@@ -228,7 +228,7 @@ private:
         std::error_code ec;
         if (!fs::exists(state_.sPotPath, ec) || !fs::exists(state_.sPyrPath, ec)) return true;
         const auto note = ReadSavedNote(state_.sPotPath);
-        if (!note || !note->restoredAt.empty() || note->sha256 != Sha256Hex(state_.sPyrPath)) return true;
+        if (!note || !IsStillHidden(*note, state_.sPyrPath)) return true;
         return host_.GoOnWhileStillHidden(
             {state_.sPyrPath, state_.sPotPath, note->operation, LocalTimeText(note->savedAt), request_.operation});
     }

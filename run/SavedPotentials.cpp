@@ -57,6 +57,10 @@ std::optional<SavedNote> ReadSavedNote(const fs::path& pot) {
     }
 }
 
+bool IsStillHidden(const SavedNote& note, const fs::path& pyr) {
+    return note.restoredAt.empty() && note.sha256 == Sha256Hex(pyr);
+}
+
 void WriteSavedNote(const fs::path& pot, const SavedNote& note) {
     auto database = db::Database::OpenDatabase(pot, db::Database::Mode::Durable);
     if (database->HasTable(kNoteTable)) {
