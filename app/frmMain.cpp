@@ -62,8 +62,8 @@ QIcon ProgramIcon() {
 
 // The status line takes the window's width under the frame; the window is
 // that much taller than its 2640 twips, and nothing else moves.
-constexpr int kStatusTop = 2520, kStatusHeight = 360;
-constexpr int kClientHeight = 2640 + kStatusHeight;
+constexpr QRect kStatusLine = TwipsRect(120, 2520, 5550, 360);
+constexpr int kClientHeight = 2640 + 360;
 
 // A label of one line that shows as much of its text as fits, ending in "…".
 // Its text stays whole: for the tool tip, tests and screen readers.
@@ -200,14 +200,14 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
     // focus (Alt+A reaches it), so Tab still goes OK, Cancel, options, list.
     lblStatus = new StatusLabel(this);
     lblStatus->setObjectName("lblStatus");
-    lblStatus->setGeometry(TwipsRect(120, kStatusTop, 5550, kStatusHeight));
+    lblStatus->setGeometry(kStatusLine);
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     cmdOtherLeague = new QPushButton("Choose &another league\u2026", this);
     cmdOtherLeague->setObjectName("cmdOtherLeague");
     cmdOtherLeague->setFocusPolicy(Qt::NoFocus);
     const int buttonWidth = cmdOtherLeague->sizeHint().width();
-    cmdOtherLeague->setGeometry(lblStatus->geometry().right() + 1 - buttonWidth, lblStatus->y(), buttonWidth,
-                                lblStatus->height());
+    cmdOtherLeague->setGeometry(kStatusLine.right() + 1 - buttonWidth, kStatusLine.y(), buttonWidth,
+                                kStatusLine.height());
     cmdOtherLeague->hide();
 
     // OK takes Enter unless another button has the focus; Escape is Cancel
@@ -307,7 +307,8 @@ void frmMain::dropEvent(QDropEvent* event) {
         [this, local, remote] {
             if (local.isEmpty() && remote.size() == 1)
                 MsgBox(this, QMessageBox::Warning,
-                       QStringLiteral("Cannot open the league %1: it is not a file on this computer.").arg(remote.front()));
+                       QStringLiteral("Cannot open the league %1: it is not a file on this computer.")
+                           .arg(remote.front()));
             else
                 UseGivenLeagues(local + remote);
         },
@@ -333,8 +334,7 @@ void frmMain::SetGivenLeague(const QString& path) {
     if (!path.isEmpty()) RememberLeague(path);
     cmdOtherLeague->setVisible(!path.isEmpty());
     // The line's text stops short of the button while it shows.
-    lblStatus->setFixedWidth((path.isEmpty() ? cmdOtherLeague->geometry().right() + 1 : cmdOtherLeague->x() - Px(120)) -
-                             lblStatus->x());
+    lblStatus->setFixedWidth(path.isEmpty() ? kStatusLine.width() : cmdOtherLeague->x() - Px(120) - kStatusLine.x());
     ShowStatus(path.isEmpty() ? QString() : "OK will run on " + QFileInfo(path).fileName());
     if (!path.isEmpty()) lblStatus->setToolTip(Shown(path));
 }

@@ -11,7 +11,9 @@ namespace gen = tavrin::gen;
 namespace {
 
 const QString kSelectLeague = "Select League|lge (*.lge)";
-gen::League League(gen::Kind kind = gen::Kind::L02) { return {kind, 173, 37, {0x40, 0x45}, gen::MakePlayers(40, 7), {}}; }
+gen::League League(gen::Kind kind = gen::Kind::L02) {
+    return {kind, 173, 37, {0x40, 0x45}, gen::MakePlayers(40, 7), {}};
+}
 QString Q(const fs::path& p) { return QString::fromStdU16String(p.u16string()); }
 QString Folder(const fs::path& p) { return QDir(Q(p)).absolutePath(); }
 
@@ -158,7 +160,8 @@ private slots:
             QTRY_COMPARE(h.form.givenLeague(), Q(other));
         });
         h.Answering({}, [&] { h.Find<QPushButton>("cmdOtherLeague")->click(); });
-        QCOMPARE(h.folders, (QStringList{Folder(h.leagueDir.path()) + "|lg.lge", Folder(h.leagueDir.path()) + "|other.lge"}));
+        const QString folder = Folder(h.leagueDir.path());
+        QCOMPARE(h.folders, (QStringList{folder + "|lg.lge", folder + "|other.lge"}));
         QCOMPARE(h.form.statusText(), QString("OK will run on other.lge"));
     }
 
@@ -193,9 +196,12 @@ private slots:
         QTest::addColumn<QString>("league");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("message");
-        QTest::newRow("Hide") << "L02" << "^Hid the potentials of \\d+ of 40 players in lg.pyr; true potentials saved in lg.pot$" << "";
+        QTest::newRow("Hide") << "L02"
+                              << "^Hid the potentials of \\d+ of 40 players in lg.pyr; true potentials saved in lg.pot$"
+                              << "";
         QTest::newRow("L03") << "L03" << "^Loaded the 40 players of lg.pyr \\(a league of the L03 format" << "";
-        QTest::newRow("unknown tag") << "XYZ!" << "^$" << "lg.lge is not a league Tavrin knows: its header begins with \"XYZ!\"";
+        QTest::newRow("unknown tag") << "XYZ!" << "^$"
+                                     << "lg.lge is not a league Tavrin knows: its header begins with \"XYZ!\"";
         QTest::newRow("not gone on") << "again" << "^Nothing was changed.$" << "";
     }
     void eachRunIsTold() {
@@ -203,7 +209,8 @@ private slots:
         QFETCH(QString, status);
         QFETCH(QString, message);
         Harness h;
-        const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", League(league == "L03" ? gen::Kind::L03 : gen::Kind::L02));
+        const gen::Kind kind = league == "L03" ? gen::Kind::L03 : gen::Kind::L02;
+        const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", League(kind));
         if (league == "XYZ!") {
             Bytes bytes = ReadFileBytes(lge);
             std::copy_n("XYZ!", 4, bytes.begin());

@@ -50,9 +50,9 @@ private slots:
         };
         for (const auto& [name, place, grows] : table) {
             const QRect got = find(name)->geometry();
-            QVERIFY2(grows ? got.topLeft() == place.topLeft() && got.height() == place.height() && got.width() >= place.width()
-                           : got == place,
-                     name);
+            const bool grownRight = got.topLeft() == place.topLeft() && got.height() == place.height() &&
+                                    got.width() >= place.width();
+            QVERIFY2(grows ? grownRight : got == place, name);
         }
         // The line's text stops short of its button while a league is given.
         const QRect line = TwipsRect(120, 2520, 5550, 360), status = find("lblStatus")->geometry();
