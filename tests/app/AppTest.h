@@ -29,7 +29,6 @@ public:
         QCoreApplication::setOrganizationName("Tavrin");
         QCoreApplication::setApplicationName("Tavrin");
         UseSettingsIn(settingsDir.path());
-        qunsetenv("TAVRIN_LEAGUE_FOLDER");
         state.appDir = appDir.path();
         state.progress = status;
         status->installEventFilter(this);
