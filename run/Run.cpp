@@ -35,7 +35,7 @@ std::string StillHiddenText(const StillHidden& found) {
     const std::string now = found.now == Operation::Hide ? "Hiding" : "Randomizing";
     return "The potentials in " + PathText(found.pyr) + " are still the ones hidden by " + found.operation + " on " +
            found.when + ": the true potentials are in " + PathText(found.pot) + ".\n\n" + now +
-           " again would make the hidden potentials the saved ones. Restore the league first to keep the true ones.";
+           " the league now would make the hidden potentials the saved ones. Restore it first to keep the true ones.";
 }
 
 namespace {
