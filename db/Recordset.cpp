@@ -88,11 +88,11 @@ struct Recordset::Impl {
         batchQuery->Bind(1, after);
         const std::size_t width = fetched.size();
         while (rowids.size() < kBatchRows && batchQuery->Step()) {
-            rowids.push_back(batchQuery->Int(0));
+            rowids.push_back(batchQuery->Int(static_cast<int>(width)));
             const std::size_t row = rowids.size() - 1;
             if (cells.size() < (row + 1) * width) cells.resize((row + 1) * width);
             for (std::size_t s = 0; s < width; ++s)
-                detail::ReadCell(*batchQuery, static_cast<int>(s) + 1, cells[row * width + s]);
+                detail::ReadCell(*batchQuery, static_cast<int>(s), cells[row * width + s]);
         }
         batchQuery->Reset();
         more = rowids.size() == kBatchRows;

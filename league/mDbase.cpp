@@ -51,7 +51,7 @@ std::vector<std::string> LayoutColumns(RecordKind kind) {
 
 // Sets the row's columns from the plain record bytes, in the layout's order.
 template <std::size_t N>
-void SetColumns(const std::array<FieldLayout, N>& layout, std::span<const std::uint8_t> plain, db::Recordset& rs,
+void SetColumns(const std::array<FieldLayout, N>& layout, std::span<const std::uint8_t> plain, db::RowAppender& rs,
                 const PlayersColumns& columns) {
     thread_local std::string text;  // its buffer serves every name of every row
     for (const FieldLayout& f : layout) {
@@ -141,7 +141,7 @@ ImportedLeague ImportLeague(const ProgramState& state, const fs::path& sPyrPath,
     CreateDatabaseFile(dbPath);
     CreatePlayersTable(dbPath, "Players");
     auto database = db::Database::OpenDatabase(dbPath);
-    db::Recordset& rs = database->OpenRecordset({"Players", {}, LayoutColumns(kind)});
+    db::RowAppender& rs = database->OpenAppender("Players", LayoutColumns(kind));
     const PlayersColumns columns(rs.Fields());
 
     ProgressShowing showing(*state.progress);
@@ -178,29 +178,46 @@ ImportedLeague ImportLeague(const ProgramState& state, const fs::path& sPyrPath,
                   " " + problem + ".\n\nThe player file was not changed.");
 }
 
+// The places, among the layout's columns, of its numbers and of its names.
+template <bool kNames>
+constexpr auto LayoutPlaces() {
+    constexpr std::size_t kCount = [] {
+        std::size_t n = 0;
+        for (const FieldLayout& f : kPlayerFieldsL02) n += (f.stored == Stored::Name) == kNames;
+        return n;
+    }();
+    std::array<int, kCount> places{};
+    for (std::size_t c = 0, n = 0; c < kPlayerFieldsL02.size(); ++c)
+        if ((kPlayerFieldsL02[c].stored == Stored::Name) == kNames) places[n++] = static_cast<int>(c);
+    return places;
+}
+constexpr auto kNumberPlaces = LayoutPlaces<false>();
+constexpr auto kNamePlaces = LayoutPlaces<true>();
+
 // Fills the plain bytes of one L02 record from the cursor's row, whose
-// columns are the layout's, in its order: one read of each value.
+// columns are the layout's, in its order: every value read once.
 void PlainRecordFromRow(const db::Cursor& row, PlayerRecL02& plain, const fs::path& sPyrPath, std::int64_t slot) {
-    for (std::size_t c = 0; c < kPlayerFieldsL02.size(); ++c) {
-        const FieldLayout& f = kPlayerFieldsL02[c];
-        const int column = static_cast<int>(c);
-        const auto name = [&] { return std::string(Name(f.column)); };
-        if (f.stored == Stored::Name) {
-            const auto text = row.TextIf(column);
-            if (!text) RefuseRow(sPyrPath, slot, "has no text in " + name());
-            // Characters after the 13th are left out; a shorter name is NUL-padded.
-            switch (cp1252::Utf8ToBytes(*text, std::span(plain).subspan(f.offset, kNameLen))) {
-                case cp1252::ToBytes::Done: break;
-                case cp1252::ToBytes::NotUtf8: RefuseRow(sPyrPath, slot, "has a " + name() + " that is not valid text");
-                case cp1252::ToBytes::NoByte:
-                    RefuseRow(sPyrPath, slot, "has a character in " + name() + " that the player file cannot hold");
-            }
-        } else {
-            const auto n = row.IntIf(column);
-            if (!n) RefuseRow(sPyrPath, slot, "has no number in " + name());
-            if (*n < 0 || *n > 255)
-                RefuseRow(sPyrPath, slot, "has " + name() + " = " + std::to_string(*n) + ", which does not fit in one byte");
-            plain[f.offset] = static_cast<std::uint8_t>(*n);
+    const auto name = [](int place) { return std::string(Name(kPlayerFieldsL02[static_cast<std::size_t>(place)].column)); };
+    std::array<std::int64_t, kNumberPlaces.size()> numbers;
+    if (!row.IntsIf(kNumberPlaces, numbers))
+        for (const int place : kNumberPlaces)
+            if (!row.IntIf(place)) RefuseRow(sPyrPath, slot, "has no number in " + name(place));
+    for (std::size_t i = 0; i < kNumberPlaces.size(); ++i) {
+        if (numbers[i] < 0 || numbers[i] > 255)
+            RefuseRow(sPyrPath, slot, "has " + name(kNumberPlaces[i]) + " = " + std::to_string(numbers[i]) +
+                                          ", which does not fit in one byte");
+        plain[kPlayerFieldsL02[static_cast<std::size_t>(kNumberPlaces[i])].offset] = static_cast<std::uint8_t>(numbers[i]);
+    }
+    for (const int place : kNamePlaces) {
+        const auto text = row.TextIf(place);
+        if (!text) RefuseRow(sPyrPath, slot, "has no text in " + name(place));
+        // Characters after the 13th are left out; a shorter name is NUL-padded.
+        const std::size_t offset = kPlayerFieldsL02[static_cast<std::size_t>(place)].offset;
+        switch (cp1252::Utf8ToBytes(*text, std::span(plain).subspan(offset, kNameLen))) {
+            case cp1252::ToBytes::Done: break;
+            case cp1252::ToBytes::NotUtf8: RefuseRow(sPyrPath, slot, "has a " + name(place) + " that is not valid text");
+            case cp1252::ToBytes::NoByte:
+                RefuseRow(sPyrPath, slot, "has a character in " + name(place) + " that the player file cannot hold");
         }
     }
 }
@@ -217,7 +234,7 @@ FileStamp StampOf(const fs::path& path) {
     return stamp;
 }
 
-void DecodePlayerL02(const PlayerRecL02& record, const CodeTables& tables, db::Recordset& rs,
+void DecodePlayerL02(const PlayerRecL02& record, const CodeTables& tables, db::RowAppender& rs,
                      const PlayersColumns& columns) {
     PlayerRecL02 plain;
     DecodeRecord(record, plain, tables);
@@ -226,7 +243,7 @@ void DecodePlayerL02(const PlayerRecL02& record, const CodeTables& tables, db::R
     rs.Update();
 }
 
-void DecodePlayerL03(const PlayerRecL03& record, const CodeTables& tables, db::Recordset& rs,
+void DecodePlayerL03(const PlayerRecL03& record, const CodeTables& tables, db::RowAppender& rs,
                      const PlayersColumns& columns) {
     PlayerRecL03 plain;
     DecodeRecord(record, plain, tables);
