@@ -20,9 +20,9 @@
 //              encoded, written to a new file, flushed and renamed over the
 //              old one (what a save cannot do without)
 //
-// Then, in the same repetition, the whole Hide run once more with the real
-// progress window (drawn offscreen), against the same run with the silent
-// sink: what the window costs.
+// Then, after every size, the whole Hide run with the real progress window
+// (drawn offscreen), in turns with the same run with the silent sink: what
+// the window costs.
 //
 // The floors use the connection settings of the core's own engine layer
 // (db::ApplySettings), so a ratio measures the core's overhead, not a
@@ -442,8 +442,12 @@ struct SizeResult {
 // Import, copy, Hide and save: a whole Hide run.
 constexpr std::array<Step, 4> kHideRun{kImport, kCopy, kHide, kSave};
 
-SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const std::array<std::string, 256>& utf8,
-                   Progress* window) {
+// A whole Hide run on a league as generated, with the given progress; the
+// time of each step, and what the import handed the save.
+std::pair<std::array<double, 6>, ImportedLeague> HideRunOnce(ProgramState& state, const fs::path& pristine,
+                                                              Progress& progress);
+
+SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const std::array<std::string, 256>& utf8) {
     SizeResult r;
     r.players = players;
     r.reps = reps;
@@ -462,27 +466,11 @@ SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const st
     const fs::path floorSave = dir / "floor-save.pyr";
     ClockRandomSource random;
 
-    // A whole Hide run on the league as generated, with the given progress.
-    const auto hideRun = [&](Progress& progress, std::array<double, kSteps>* steps) {
-        CopyFileFloor(pristine, state.sPyrPath);
-        state.progress = &progress;
-        std::array<double, kSteps> s{};
-        ImportedLeague league;
-        s[kImport] = TimeMs([&] { league = ImportLeagueL02(state, state.sPyrPath); });
-        s[kCopy] = TimeMs([&] { CopyWorkingDatabase(state, state.sPotPath); });
-        s[kHide] = TimeMs([&] { HidePots(state, 50); });
-        s[kSave] = TimeMs([&] { SaveLeagueL02(state, league, state.sPyrPath); });
-        state.progress = &state.silentProgress;
-        if (steps) *steps = s;
-        return std::pair(s[kImport] + s[kCopy] + s[kHide] + s[kSave], league);
-    };
-
     ResetPeak();
     r.before = ReadMemory();
     for (int rep = 0; rep < reps; ++rep) {
-        std::array<double, kSteps> s{}, f{};
-        const auto [core, league] = hideRun(state.silentProgress, &s);
-        r.core.push_back(core);
+        std::array<double, kSteps> f{};
+        auto [s, league] = HideRunOnce(state, pristine, state.silentProgress);
         f[kImport] = InsertFloor(state.sPyrPath, floorDb, utf8);
         f[kCopy] = TimeMs([&] { CopyFileFloor(state.WorkingDatabasePath(), floorCopy); });
         if (rep == 0) r.workingDbBytes = fs::file_size(state.WorkingDatabasePath());
@@ -497,7 +485,6 @@ SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const st
             floorDb, [](std::size_t a) { return "min(99, " + std::string(Name(kPotColumns[a])) + " + 2)"; },
             " WHERE Years < 7");
         if (rep == 0) r.randomized = CountRows(floorDb, " WHERE Years < 7");
-        if (window) r.window.push_back(hideRun(*window, nullptr).first);
 
         for (int k = 0; k < kSteps; ++k) {
             r.step[static_cast<std::size_t>(k)].push_back(s[static_cast<std::size_t>(k)]);
@@ -507,6 +494,39 @@ SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const st
     r.after = ReadMemory();
     fs::remove_all(dir);
     return r;
+}
+
+std::pair<std::array<double, 6>, ImportedLeague> HideRunOnce(ProgramState& state, const fs::path& pristine,
+                                                              Progress& progress) {
+    CopyFileFloor(pristine, state.sPyrPath);
+    state.progress = &progress;
+    std::array<double, kSteps> s{};
+    ImportedLeague league;
+    s[kImport] = TimeMs([&] { league = ImportLeagueL02(state, state.sPyrPath); });
+    s[kCopy] = TimeMs([&] { CopyWorkingDatabase(state, state.sPotPath); });
+    s[kHide] = TimeMs([&] { HidePots(state, 50); });
+    s[kSave] = TimeMs([&] { SaveLeagueL02(state, league, state.sPyrPath); });
+    state.progress = &state.silentProgress;
+    return {s, league};
+}
+
+// The whole Hide run through the progress window against the same run with
+// the silent sink, taken in turns on the same league. Done after every size's
+// steps, so that the window's own memory never counts as the run's.
+void RunWindow(const fs::path& root, SizeResult& r, Progress& window) {
+    const fs::path dir = root / ("w" + std::to_string(r.players));
+    fs::create_directories(dir / "app");
+    const fs::path pristine = dir / "pristine.pyr";
+    WritePlayerFile(pristine, r.players);
+    ProgramState state;
+    state.appDir = dir / "app";
+    SetLeaguePaths(state, dir / "Bench.lge");
+    const auto whole = [](const std::array<double, kSteps>& s) { return s[kImport] + s[kCopy] + s[kHide] + s[kSave]; };
+    for (int rep = 0; rep < r.reps; ++rep) {
+        r.core.push_back(whole(HideRunOnce(state, pristine, state.silentProgress).first));
+        r.window.push_back(whole(HideRunOnce(state, pristine, window).first));
+    }
+    fs::remove_all(dir);
 }
 
 double NsPerPlayer(double ms, std::size_t players) { return ms * 1e6 / static_cast<double>(players); }
@@ -546,13 +566,16 @@ void PrintSize(const SizeResult& r) {
               << Pad(Fixed(NsPerPlayer(run, r.players), 0), 11) << "   " << Pad("sum of its floors", 24, true)
               << Pad(Ms(floors), 9) << Pad(Ms(HideRun(r, true, Median)), 11)
               << Pad(Fixed(NsPerPlayer(floors, r.players), 0), 11) << Pad(Fixed(run / floors, 2), 8) << "\n";
-    if (!r.window.empty())
-        std::cout << "whole Hide run through the progress window " << Ms(Min(r.window)) << " ms (median "
-                  << Ms(Median(r.window)) << "), without it " << Ms(Min(r.core)) << " ms (median " << Ms(Median(r.core))
-                  << "): window / core " << Fixed(WindowRatio(r), 2) << "\n";
     std::cout << "resident memory: " << MiB(r.before.current) << " before the first repetition, peak "
               << MiB(r.after.peak)
               << (r.after.peakIsSinceReset ? " during this size's repetitions" : " of the process so far") << "\n";
+}
+
+void PrintWindow(const SizeResult& r) {
+    if (!r.window.empty())
+        std::cout << Thousands(r.players) << " players: whole Hide run through the progress window " << Ms(Min(r.window)) << " ms (median "
+                  << Ms(Median(r.window)) << "), without it " << Ms(Min(r.core)) << " ms (median " << Ms(Median(r.core))
+                  << "): window / core " << Fixed(WindowRatio(r), 2) << "\n";
 }
 
 std::vector<std::size_t> ParseList(std::string_view text) {
@@ -590,20 +613,27 @@ std::string RatiosLine(const std::vector<SizeResult>& results, double (*ratio)(c
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The real progress window, made when first needed (drawn offscreen unless
+// a platform is asked for); none where the benchmark is built without windows.
+Progress* Window() {
 #if defined(TAVRIN_BENCH_WINDOW)
-    // The progress window is drawn offscreen unless a platform is asked for.
+    static int argc = 1;
+    static char name[] = "tavrin-bench";
+    static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static const QtMessageHandler previous =  // the offscreen platform's notes on what it cannot do
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
             if (!text.startsWith("This plugin does not support") && previous) previous(type, context, text);
         });
-    QApplication application(argc, argv);
-    app::frmStatus status;
-    Progress* window = &status;
+    static QApplication application(argc, argv);
+    static app::frmStatus status;
+    return &status;
 #else
-    Progress* window = nullptr;
+    return nullptr;
 #endif
+}
+
+int main(int argc, char** argv) {
     std::vector<std::size_t> sizes{2000, 65536, 1000000};
     std::vector<std::size_t> reps{15, 9, 5};
     fs::path root = fs::temp_directory_path() / ("tavrin-bench-" + std::to_string(
@@ -646,9 +676,18 @@ int main(int argc, char** argv) {
         const auto utf8 = Utf8OfBytes();
         std::vector<SizeResult> results;
         for (std::size_t i = 0; i < sizes.size(); ++i) {
-            results.push_back(RunSize(root, sizes[i], static_cast<int>(reps[i]), utf8, window));
+            results.push_back(RunSize(root, sizes[i], static_cast<int>(reps[i]), utf8));
             PrintSize(results.back());
             std::cout.flush();
+        }
+        Progress* window = Window();
+        if (window) {
+            std::cout << "\n== the whole Hide run through the real progress window, in turns with the run without it ==\n";
+            for (SizeResult& r : results) {
+                RunWindow(root, r, *window);
+                PrintWindow(r);
+                std::cout.flush();
+            }
         }
         fs::remove_all(root);
 

@@ -42,13 +42,6 @@ gen::League DemoLeague(gen::Kind kind = gen::Kind::L02, std::size_t players = 40
     return league;
 }
 
-// The player file after hiding the potentials of the players below `limit`.
-Bytes Hidden(gen::League league, int limit) {
-    for (gen::Player& p : league.players)
-        if (p.years < limit) p.pot.fill(0);
-    return gen::PlayerFileBytes(league);
-}
-
 // The program in a folder of its own, and a league folder beside it.
 struct Cli {
     Cli() {
@@ -146,7 +139,7 @@ TEST(CommandLine, EachCommandOnALeagueOfEachKind) {
     };
     EXPECT_EQ(ok("hide --years all Demo.lge"),
               "Hid the potentials of 40 of 40 players in Demo.pyr; true potentials saved in Demo.pot\n");
-    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), Hidden(league, 50));
+    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), test::Hidden(league, 50));
     EXPECT_TRUE(fs::exists(cli.working));
     const std::string shown = ok("show Demo.lge");
     EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 2 + 40 + 1 + 4);
@@ -365,7 +358,7 @@ TEST(CommandLine, ASecondRunAtOnceIsRefusedAndTheFirstSavesItsOwnFile) {
                                  ". Wait until it has finished. No file was changed.\n");
     EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), small);
     EXPECT_EQ(Cli::Finish(first).exit, 0);
-    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Big.pyr"), Hidden(big, 50));
+    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Big.pyr"), test::Hidden(big, 50));
 }
 
 }  // namespace
