@@ -27,6 +27,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace tavrin::app {
 
 namespace fs = std::filesystem;
@@ -377,7 +381,24 @@ bool IsCommandLine(int argc, char** argv) {
     return argc > 2;
 }
 
+namespace {
+
+// On Windows the program is built for its window and has no console of its
+// own: a command attaches to the console it was started from, so that its
+// results and messages reach it (where they are not redirected already).
+void AttachToConsole() {
+#if defined(_WIN32)
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    FILE* reopened = nullptr;
+    if (_fileno(stdout) < 0) freopen_s(&reopened, "CONOUT$", "w", stdout);
+    if (_fileno(stderr) < 0) freopen_s(&reopened, "CONOUT$", "w", stderr);
+#endif
+}
+
+}  // namespace
+
 int RunCommandLine(int argc, char** argv) {
+    AttachToConsole();
     QCoreApplication application(argc, argv);
     Options options;
     const bool parsed = options.Parser().parse(QCoreApplication::arguments());
