@@ -36,6 +36,12 @@ fs::path ReplacingFile::NewPath(const fs::path& target) {
     return p;
 }
 
+void ReplacingFile::RemoveLeftOver(const fs::path& target) {
+    std::error_code ec;
+    const fs::path real = fs::is_symlink(target, ec) ? fs::canonical(target, ec) : target;
+    if (!ec) fs::remove(NewPath(real), ec);
+}
+
 ReplacingFile::ReplacingFile(const fs::path& target) : target_(Resolved(target)), newPath_(NewPath(target_)) {
     std::error_code ec;
     const auto status = fs::status(target_, ec);
@@ -88,10 +94,10 @@ void ReplacingFile::Commit(const fs::path& keepReplacedAs) {
     platform::SyncFolder(target_.parent_path().empty() ? fs::path(".") : target_.parent_path());
 }
 
-void CopyFileReplacing(const fs::path& from, const fs::path& to, const fs::path& keepReplacedAs) {
-    QFile in(ToQString(from));
-    if (!in.open(QIODevice::ReadOnly)) ThrowFileError("read", from, in);
-    ReplacingFile out(to);
+namespace {
+
+// Copies the rest of `in` into the new contents.
+void CopyInto(QFile& in, const fs::path& from, ReplacingFile& out) {
     std::vector<char> buffer(1 << 20);
     for (;;) {
         const qint64 got = in.read(buffer.data(), static_cast<qint64>(buffer.size()));
@@ -100,7 +106,25 @@ void CopyFileReplacing(const fs::path& from, const fs::path& to, const fs::path&
         out.Write(buffer.data(), got);
     }
     in.close();
+}
+
+}  // namespace
+
+void CopyFileReplacing(const fs::path& from, const fs::path& to, const fs::path& keepReplacedAs) {
+    QFile in(ToQString(from));
+    if (!in.open(QIODevice::ReadOnly)) ThrowFileError("read", from, in);
+    ReplacingFile out(to);
+    CopyInto(in, from, out);
     out.Commit(keepReplacedAs);
+}
+
+void ChangeThroughCopy(const fs::path& file, const std::function<void(const fs::path& copy)>& change) {
+    QFile in(ToQString(file));
+    if (!in.open(QIODevice::ReadOnly)) ThrowFileError("read", file, in);
+    ReplacingFile out(file);
+    CopyInto(in, file, out);
+    change(ReplacingFile::NewPath(out.Target()));
+    out.Commit();
 }
 
 }  // namespace tavrin
