@@ -125,7 +125,13 @@ private:
         step_ = "Reading the league file";
         std::error_code ec;
         const auto status = fs::status(request_.league, ec);
-        if (!fs::exists(status)) throw Refused{"The league file " + PathText(request_.league) + " does not exist."};
+        if (!fs::exists(status)) {
+            // A name the system cannot look up at all (one too long) is not
+            // a missing file: its reason is told as the system gives it.
+            if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+                throw Refused{"Cannot read the league file " + PathText(request_.league) + ": " + ec.message() + "."};
+            throw Refused{"The league file " + PathText(request_.league) + " does not exist."};
+        }
         if (!fs::is_regular_file(status))
             throw Refused{"Cannot read the league file " + PathText(request_.league) + ": it is not a regular file."};
 
