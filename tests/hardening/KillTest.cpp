@@ -15,6 +15,7 @@
 
 #include "Driver.h"
 #include "Fixture.h"
+#include "run/Run.h"
 
 namespace tavrin {
 namespace {
@@ -206,6 +207,41 @@ TEST_F(KillTest, EveryKillLeavesTheOldOrTheCompleteNewFilesAndTheNextRunClearsUp
     for (const auto& [seen, n] : tally) std::cout << n << " x " << seen << "\n";
     // Or the kills missed the writes they are here for.
     EXPECT_GE(midWrite, 3);
+}
+
+TEST(KillLeftOvers, TheNextRunThatWritesRemovesThemWhereverTheKilledRunWasWriting) {
+    // What a run killed part-way may leave: new files beside the player file
+    // (beside the file a link points to) and the .pot, and a copy the history
+    // was making where the file system has no hard links. Any run that writes
+    // removes them first, a Restore too, which replaces no .pot of its own.
+    struct NoQuestions final : run::Host {
+        bool GoOnWhileStillHidden(const run::StillHidden&) override { return false; }
+    };
+    test::TempDir dir, elsewhere, work;
+    const gen::League league{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(40, 5), {}};
+    const fs::path lge = gen::WriteLeague(dir.path(), "Demo", league);
+    fs::rename(dir / "Demo.pyr", elsewhere / "real.pyr");
+    fs::create_symlink(elsewhere / "real.pyr", dir / "Demo.pyr");
+    const auto run = [&](run::Operation op) {
+        ProgramState state;
+        state.appDir = work.path();
+        NoQuestions host;
+        ClockRandomSource random;
+        run::Request request;
+        request.operation = op;
+        request.yearsLimit = 50;
+        request.league = lge;
+        return run::RunLeague(request, state, host, random).kind;
+    };
+    ASSERT_EQ(run(run::Operation::Hide), run::Outcome::Kind::Done);
+    // Killed before the note: a Restore then writes nothing to the .pot.
+    test::SqlExec(dir / "Demo.pot", "DROP TABLE SavedPlayerFile");
+    const std::vector<fs::path> left{elsewhere / "real.pyr.tavrin-new", dir / "Demo.pot.tavrin-new",
+                                     dir / "Demo.history" / "2026-01-01T00-00-00 before Hide.pot.tavrin-new"};
+    for (const fs::path& p : left) test::WriteFileBytes(p, Bytes(5000, 0xAB));
+    ASSERT_EQ(run(run::Operation::Restore), run::Outcome::Kind::Done);
+    for (const fs::path& p : left) EXPECT_FALSE(fs::exists(p)) << p;
+    EXPECT_EQ(test::ReadFileBytes(elsewhere / "real.pyr"), gen::PlayerFileBytes(league));
 }
 
 }  // namespace
