@@ -30,7 +30,7 @@ struct SavedNote {
 // The note in the file; nothing where the file, its table or its row is
 // missing (an older or hand-made .pot).
 std::optional<SavedNote> ReadSavedNote(const std::filesystem::path& pot);
-// Replaces the note, in one transaction flushed to the disk.
+// Replaces the note: in a copy of the file that then replaces it whole.
 void WriteSavedNote(const std::filesystem::path& pot, const SavedNote& note);
 
 // SHA-256 of a file's bytes, in hex.

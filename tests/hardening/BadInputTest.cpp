@@ -6,10 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Fixture.h"
+#include "LeagueFolder.h"
 #include "db/Error.h"
 #include "league/ReplacingFile.h"
-#include "run/Run.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -24,38 +23,7 @@ using run::Operation;
 using Kind = run::Outcome::Kind;
 using test::Bytes;
 
-struct NoQuestions final : run::Host {
-    bool GoOnWhileStillHidden(const run::StillHidden&) override { return false; }
-};
-
-gen::League DemoLeague() { return {gen::Kind::L02, 173, 37, {1, 2}, gen::MakePlayers(40, 11), {}}; }
-
-// A league of our generator in a folder of its own, and runs on it.
-struct Folder {
-    explicit Folder(const std::string& base = "Demo") {
-        lge = gen::WriteLeague(dir.path(), base, league);
-        const std::u8string u8(base.begin(), base.end());
-        pyr = dir.path() / fs::path(u8 + u8".pyr");
-        pot = dir.path() / fs::path(u8 + u8".pot");
-    }
-    run::Outcome Run(Operation op, const fs::path& from = {}) {
-        run::Request request;
-        request.operation = op;
-        request.yearsLimit = 50;
-        request.league = lge;
-        request.restoreFrom = from;
-        ProgramState state;
-        state.appDir = work.path();
-        NoQuestions host;
-        ClockRandomSource random;
-        return run::RunLeague(request, state, host, random);
-    }
-    std::map<std::string, Bytes> Files() const { return test::Snapshot(dir.path()); }
-
-    gen::League league = DemoLeague();
-    test::TempDir dir, work;
-    fs::path lge, pyr, pot;
-};
+using test::LeagueFolder;
 
 // A saved-potentials file made by hand: a Players table without column
 // types, each player's potentials one less than in the league, and one value
@@ -79,11 +47,10 @@ void WriteHandMadePot(const fs::path& path, const gen::League& league, const std
 
 TEST(BadInput, SavedValuesThatAreNotWholeNumbersAreRefusedBeforeAnyPlayerChanges) {
     struct Case { std::string column, value, shown; };
-    for (const Case& c : {Case{"Pot_AC", "1e300", "1e+300"}, Case{"PID_a", "-1e300", "-1e+300"},
-                          Case{"Pot_DI", "77.9", "77.9"}, Case{"Pot_SP", "'77'", "'77'"},
-                          Case{"PID_b", "x'3737'", "x'3737'"}}) {
+    // (Which values the engine refuses, its own test shows.)
+    for (const Case& c : {Case{"Pot_AC", "1e300", "1e+300"}, Case{"PID_b", "x'3737'", "x'3737'"}}) {
         SCOPED_TRACE(c.column + " = " + c.value);
-        Folder f;
+        LeagueFolder f;
         WriteHandMadePot(f.pot, f.league, c.column, c.value);
         const auto files = f.Files();
         const run::Outcome o = f.Run(Operation::Restore);
@@ -93,7 +60,7 @@ TEST(BadInput, SavedValuesThatAreNotWholeNumbersAreRefusedBeforeAnyPlayerChanges
         EXPECT_EQ(f.Files(), files);
     }
     // Whole numbers stored as reals are numbers: restored as such.
-    Folder f;
+    LeagueFolder f;
     WriteHandMadePot(f.pot, f.league);
     const run::Outcome o = f.Run(Operation::Restore);
     EXPECT_EQ(o.kind, Kind::Done) << o.message;
@@ -106,47 +73,22 @@ TEST(BadInput, SavedValuesThatAreNotWholeNumbersAreRefusedBeforeAnyPlayerChanges
 #if !defined(_WIN32)
 TEST(BadInput, AnythingButARegularFileIsRefusedBeforeItIsOpened) {
     // A pipe would make a read wait for ever, a device never end.
-    const auto pipe = [](const fs::path& p) {
-        fs::remove(p);
-        ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0);
-    };
-    const auto device = [](const fs::path& p) {
-        fs::remove(p);
-        fs::create_symlink("/dev/zero", p);
-    };
-    const auto folder = [](const fs::path& p) {
-        fs::remove(p);
-        fs::create_directory(p);
-    };
-    struct Case {
-        std::string name;
-        Operation op;
-        std::function<void(Folder&)> spoil;
-        std::string says;
-    };
-    const std::vector<Case> cases{
-        {".pot a pipe, Hide", Operation::Hide, [&](Folder& f) { pipe(f.pot); }, "not a regular file"},
-        {".pot a pipe, Restore", Operation::Restore, [&](Folder& f) { pipe(f.pot); }, "not a regular file"},
-        {".pot a folder, Restore", Operation::Restore, [&](Folder& f) { folder(f.pot); }, "not a regular file"},
-        {".pot a device, Randomize", Operation::Randomize, [&](Folder& f) { device(f.pot); }, "not a regular file"},
-        {"restored from a pipe", Operation::Restore, [&](Folder& f) { pipe(f.dir / "kept.pot"); }, "not a regular file"},
-        {"league file a device", Operation::Hide, [&](Folder& f) { device(f.lge); }, "not a regular file"},
-        {"player file a device", Operation::Hide, [&](Folder& f) { device(f.pyr); }, "not a regular file"},
-        {"player file a folder", Operation::Restore,
-         [&](Folder& f) {
-             WriteHandMadePot(f.pot, f.league);
-             folder(f.pyr);
-         },
-         "not a regular file"},
-    };
-    for (const Case& c : cases) {
+    struct Case { std::string name; Operation op; std::string file; bool pipe; };
+    for (const Case& c : {Case{".pot a pipe, Hide", Operation::Hide, "Demo.pot", true},
+                          Case{".pot a pipe, Restore", Operation::Restore, "Demo.pot", true},
+                          Case{"restored from a pipe", Operation::Restore, "kept.pot", true},
+                          Case{"league file a device", Operation::Hide, "Demo.lge", false},
+                          Case{"player file a device", Operation::Hide, "Demo.pyr", false}}) {
         SCOPED_TRACE(c.name);
-        Folder f;
-        c.spoil(f);
+        LeagueFolder f;
+        const fs::path p = f.dir / c.file;
+        fs::remove(p);
+        if (c.pipe) ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0);
+        else fs::create_symlink("/dev/zero", p);
         const auto files = f.Files();
-        const run::Outcome o = f.Run(c.op, c.name == "restored from a pipe" ? f.dir / "kept.pot" : fs::path());
+        const run::Outcome o = f.Run(c.op, c.file == "kept.pot" ? p : fs::path());
         EXPECT_EQ(o.kind, Kind::Refused) << o.message;
-        EXPECT_NE(o.message.find(c.says), std::string::npos) << o.message;
+        EXPECT_NE(o.message.find("not a regular file"), std::string::npos) << o.message;
         EXPECT_EQ(f.Files(), files);
     }
 }
@@ -157,7 +99,7 @@ TEST(BadInput, NamesAreCheckedBeforeTheFirstChangeAndFileErrorsGiveTheSystemsRea
     // 255 bytes. One more, in bytes of UTF-8 (121 two-byte letters), is
     // refused before anything is written.
     {
-        Folder f(std::string(240, 'n'));
+        LeagueFolder f(std::string(240, 'n'));
         EXPECT_EQ(f.Run(Operation::Hide).kind, Kind::Done);
         EXPECT_EQ(f.Run(Operation::Restore).kind, Kind::Done);
         EXPECT_EQ(test::ReadFileBytes(f.pyr), gen::PlayerFileBytes(f.league));
@@ -165,7 +107,7 @@ TEST(BadInput, NamesAreCheckedBeforeTheFirstChangeAndFileErrorsGiveTheSystemsRea
     {
         std::string base;
         for (int i = 0; i < 121; ++i) base += "\xC3\xA9";  // é
-        Folder f(base);
+        LeagueFolder f(base);
         const auto files = f.Files();
         const run::Outcome o = f.Run(Operation::Hide);
         EXPECT_EQ(o.kind, Kind::Refused) << o.message;
@@ -175,7 +117,7 @@ TEST(BadInput, NamesAreCheckedBeforeTheFirstChangeAndFileErrorsGiveTheSystemsRea
     // A league named longer than any file system allows, and files written
     // under such names or into a folder that is not there: each message
     // names the file and gives the system's own reason.
-    Folder f;
+    LeagueFolder f;
     const fs::path tooLong = f.dir / (std::string(300, 'n') + ".lge");
     f.lge = tooLong;
     const run::Outcome o = f.Run(Operation::Hide);
@@ -198,7 +140,7 @@ TEST(BadInput, AnotherUsersLeagueStaysHisThroughEveryFileARunReplaces) {
     if (::geteuid() != 0) GTEST_SKIP() << "only an administrator can save another user's files";
     // The .pot is replaced twice by a Hide (the copy, then its note) and once
     // by a Restore (the note): each time it keeps its owner, group and mode.
-    Folder f;
+    LeagueFolder f;
     ASSERT_EQ(f.Run(Operation::Hide).kind, Kind::Done);
     for (const fs::path& p : {f.pyr, f.pot}) {
         ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);

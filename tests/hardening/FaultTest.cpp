@@ -10,9 +10,8 @@
 #include <set>
 
 #include "Driver.h"
-#include "Fixture.h"
+#include "LeagueFolder.h"
 #include "db/Error.h"
-#include "run/Run.h"
 
 namespace tavrin {
 namespace {
@@ -20,33 +19,17 @@ namespace {
 namespace fs = std::filesystem;
 using test::Bytes;
 
-struct NoQuestions final : run::Host {
-    bool GoOnWhileStillHidden(const run::StillHidden&) override { return false; }
-};
-
-// A league of our generator after a Hide and a Restore: it has a .pot to
-// replace, and its player file is the one it started with.
-struct League {
+// A league after a Hide and a Restore: it has a .pot to replace, and its
+// player file is the one it started with.
+struct League : test::LeagueFolder {
     League() {
-        lge = gen::WriteLeague(dir.path(), "Demo", gen::League{gen::Kind::L02, 173, 37, {1, 2}, gen::MakePlayers(40, 9), {}});
-        for (const auto op : {run::Operation::Hide, run::Operation::Restore}) {
-            ProgramState state;
-            state.appDir = work.path();
-            NoQuestions host;
-            ClockRandomSource random;
-            run::Request request;
-            request.operation = op;
-            request.yearsLimit = 50;
-            request.league = lge;
-            EXPECT_EQ(run::RunLeague(request, state, host, random).kind, run::Outcome::Kind::Done);
-        }
+        EXPECT_EQ(Run(run::Operation::Hide).kind, run::Outcome::Kind::Done);
+        EXPECT_EQ(Run(run::Operation::Restore).kind, run::Outcome::Kind::Done);
         fs::remove_all(dir / "Demo.history");
-        pyr = test::ReadFileBytes(dir / "Demo.pyr");
-        pot = test::ReadFileBytes(dir / "Demo.pot");
+        pyrBytes = test::ReadFileBytes(pyr);
+        potBytes = test::ReadFileBytes(pot);
     }
-    test::TempDir dir, work;
-    fs::path lge;
-    Bytes pyr, pot;
+    Bytes pyrBytes, potBytes;
 };
 
 TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFileAndSaysWhy) {
@@ -65,7 +48,6 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFileAndSaysWhy) {
         {"rename:EIO:*/Demo.pot", "Keeping the true potentials", "Input/output error", "Demo.pot", false},
         {"write:ENOSPC:*/Demo.pyr.tavrin-new", "Saving the league", "No space left on device", "Demo.pyr.tavrin-new",
          true},
-        {"write:EDQUOT:*/Demo.pyr.tavrin-new", "Saving the league", "Disk quota exceeded", "Demo.pyr.tavrin-new", true},
         {"sync:EIO:*/Demo.pyr.tavrin-new", "Saving the league", "Input/output error", "Demo.pyr.tavrin-new", true},
         {"rename:EIO:*/Demo.pyr", "Saving the league", "Input/output error", "Demo.pyr", true},
         // The working database, on a full disk, in the database engine's words.
@@ -81,9 +63,9 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFileAndSaysWhy) {
         const fs::path named = (c.file == "Temp.mdb" ? league.work : league.dir) / c.file;
         EXPECT_NE(r.message.find(PathText(named)), std::string::npos) << r.message;
         EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
-        EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pyr"), league.pyr);
+        EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pyr"), league.pyrBytes);
         if (!c.potReplaced) {
-            EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pot"), league.pot);
+            EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pot"), league.potBytes);
         }
         for (const auto& [name, bytes] : test::Snapshot(league.dir.path()))
             EXPECT_FALSE(name.ends_with(".tavrin-new")) << name;
@@ -101,7 +83,7 @@ TEST(Faults, AFailedNoteOrNoHardLinksStillSavesTheLeague) {
                                                    {}});
         EXPECT_EQ(r.outcome, "Done") << r.output;
         EXPECT_NE(r.message.find("the note of what was saved could not be written"), std::string::npos) << r.message;
-        EXPECT_NE(test::ReadFileBytes(league.dir / "Demo.pyr"), league.pyr);
+        EXPECT_NE(test::ReadFileBytes(league.dir / "Demo.pyr"), league.pyrBytes);
         EXPECT_EQ(test::SqlText(league.dir / "Demo.pot", "SELECT count(*) FROM sqlite_master WHERE name = 'SavedPlayerFile'"),
                   "0");
         for (const auto& [name, bytes] : test::Snapshot(league.dir.path()))
@@ -117,7 +99,7 @@ TEST(Faults, AFailedNoteOrNoHardLinksStillSavesTheLeague) {
         std::multiset<Bytes> kept;
         for (const auto& entry : fs::directory_iterator(league.dir / "Demo.history"))
             kept.insert(test::ReadFileBytes(entry.path()));
-        EXPECT_EQ(kept, (std::multiset<Bytes>{league.pyr, league.pot}));
+        EXPECT_EQ(kept, (std::multiset<Bytes>{league.pyrBytes, league.potBytes}));
     }
 }
 

@@ -1,20 +1,14 @@
 // tavrin-run-driver: one run of the run core in a process of its own, for the
 // tests that kill a run part-way or make its system calls fail.
 //
-//   tavrin-run-driver hide|randomize|restore <league.lge> <working folder> [years limit]
+//   tavrin-run-driver hide|randomize|restore <league.lge> <working folder>
 //
-// It prints when each step of the progress window begins, in milliseconds
-// since the driver started ("@412 Saving"), then the outcome:
-//
-//   outcome Failed
-//   step Saving the league
-//   message Cannot write /x/Demo.pyr.tavrin-new: No space left on device
-//
-// and exits with 0 when the run was done, 1 otherwise (2 for bad arguments).
-// A league whose potentials are still hidden is never gone on with.
+// It prints the moments the progress window shows, changes its text and
+// unloads, in milliseconds since it started ("@412 Saving"), then the
+// outcome ("outcome Failed", "step Saving the league", "message Cannot write
+// ..."). Hide takes every player; a still-hidden league is never gone on with.
 
 #include <chrono>
-#include <cstdio>
 #include <iostream>
 #include <map>
 #include <string>
@@ -25,28 +19,22 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+void Mark(std::string_view what) {
+    static const auto start = std::chrono::steady_clock::now();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    std::cout << "@" << ms.count() << " " << what << std::endl;
+}
 
-class TimedProgress final : public tavrin::Progress {
-public:
+struct MarkingProgress final : tavrin::Progress {
+    std::string text;
     void Show() override { Mark("show"); }
-    void UpdateBar(std::string_view text, double) override {
-        if (text != last_) Mark(std::string(text));
-        last_ = text;
+    void UpdateBar(std::string_view now, double) override {
+        if (now != text) Mark(text = now);
     }
     void Unload() override {
         Mark("unload");
-        last_.clear();
+        text.clear();
     }
-
-    static void Mark(const std::string& what) {
-        static const Clock::time_point start = Clock::now();
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-        std::cout << "@" << ms << " " << what << std::endl;
-    }
-
-private:
-    std::string last_;
 };
 
 struct NeverGoOn final : tavrin::run::Host {
@@ -56,28 +44,27 @@ struct NeverGoOn final : tavrin::run::Host {
 }  // namespace
 
 int main(int argc, char** argv) {
-    TimedProgress::Mark("start");
+    Mark("start");
     using tavrin::run::Operation;
     const std::map<std::string_view, Operation> operations{
         {"hide", Operation::Hide}, {"randomize", Operation::Randomize}, {"restore", Operation::Restore}};
-    if (argc < 4 || argc > 5 || !operations.contains(argv[1])) {
-        std::cerr << "usage: tavrin-run-driver hide|randomize|restore <league.lge> <working folder> [years limit]\n";
+    if (argc != 4 || !operations.contains(argv[1])) {
+        std::cerr << "usage: tavrin-run-driver hide|randomize|restore <league.lge> <working folder>\n";
         return 2;
     }
     tavrin::run::Request request;
     request.operation = operations.at(argv[1]);
-    request.yearsLimit = static_cast<std::int16_t>(argc == 5 ? std::stoi(argv[4]) : 50);
-    request.league = std::filesystem::path(argv[2]);
-
+    request.yearsLimit = 50;
+    request.league = argv[2];
     tavrin::ProgramState state;
-    state.appDir = std::filesystem::path(argv[3]);
-    TimedProgress progress;
+    state.appDir = argv[3];
+    MarkingProgress progress;
     state.progress = &progress;
     NeverGoOn host;
     tavrin::ClockRandomSource random;
 
     const tavrin::run::Outcome o = tavrin::run::RunLeague(request, state, host, random);
-    TimedProgress::Mark("end");
+    Mark("end");
     static constexpr const char* kKinds[] = {"Done", "Refused", "Cancelled", "Failed", "NothingToDo"};
     std::cout << "outcome " << kKinds[static_cast<int>(o.kind)] << "\nstep " << o.step << "\nmessage " << o.message
               << std::endl;
