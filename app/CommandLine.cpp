@@ -1,9 +1,424 @@
 #include "app/CommandLine.h"
 
+// lib
+#include "app/LeagueReport.h"
+#include "app/TerminalProgress.h"
+#include "app/WorkingFolder.h"
+#include "db/Error.h"
+#include "league/mGlobal.h"
+#include "pots/RandomSource.h"
+#include "run/Run.h"
+
+// Qt
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
+
+// Std
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace tavrin::app {
 
-bool IsCommandLine(int, char**) { return false; }
+namespace fs = std::filesystem;
 
-int RunCommandLine(int, char**) { return 2; }
+namespace {
+
+enum class Command { Hide, Randomize, Restore, Show };
+
+struct CommandWord {
+    std::string_view word;
+    Command command;
+};
+constexpr std::array<CommandWord, 4> kCommands{{
+    {"hide", Command::Hide},
+    {"randomize", Command::Randomize},
+    {"restore", Command::Restore},
+    {"show", Command::Show},
+}};
+
+std::optional<Command> CommandOf(std::string_view word) {
+    for (const CommandWord& c : kCommands)
+        if (c.word == word) return c.command;
+    return std::nullopt;
+}
+
+// --- Output: results on standard output, messages on standard error ---
+
+void Out(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+// The run's messages are written for a message box, in paragraphs; a script
+// reads standard error line by line, so each message becomes one line.
+std::string OneLine(std::string text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n') {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void Message(const std::string& text) {
+    const std::string line = "tavrin: " + OneLine(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+std::string ToStd(const QString& text) { return text.toStdString(); }
+
+// --- The help ---
+
+constexpr const char* kDescription =
+    "Tavrin changes the eight potential ratings of a league's players: it hides\n"
+    "them, randomizes them and brings them back. With no command it opens its\n"
+    "window. With a command it runs without a window and exits with a status a\n"
+    "script can test; results go to standard output, messages to standard\n"
+    "error, one line each.\n"
+    "\n"
+    "Hide and Randomize keep the players as they were in LEAGUE.pot, beside the\n"
+    "league, before they change anything, and every file a run replaces is kept\n"
+    "in the league's history, LEAGUE.history/. The player file (LEAGUE.pyr) is\n"
+    "replaced all at once: if anything goes wrong, the old file stays as it was.\n"
+    "\n"
+    "Commands:\n"
+    "  hide --years Y LEAGUE.lge\n"
+    "      Sets every potential to 0 for the players up to the experience limit\n"
+    "      Y: rookies, 1 to 8 (years and less), or all.\n"
+    "      Example: tavrin hide --years rookies Demo.lge\n"
+    "  randomize [--seed N] LEAGUE.lge\n"
+    "      Moves each potential of every player with fewer than 7 years by a\n"
+    "      random amount that shrinks with experience, keeping it above the\n"
+    "      player's current rating and at most 99.\n"
+    "      Example: tavrin randomize --seed 7 Demo.lge\n"
+    "  restore [--from FILE] LEAGUE.lge\n"
+    "      Brings back the potentials saved by the last Hide or Randomize run.\n"
+    "      Example: tavrin restore Demo.lge\n"
+    "  show [--csv] LEAGUE.lge\n"
+    "      Lists the league's players (identity, names, position, years, the\n"
+    "      eight current ratings and the eight potentials), says whether their\n"
+    "      potentials are still hidden by an earlier run, and lists the files\n"
+    "      the league's history keeps.\n"
+    "      Example: tavrin show --csv Demo.lge > players.csv";
+
+constexpr const char* kHelpEnd =
+    "\n"
+    "Examples:\n"
+    "  tavrin hide --years 3 --dry-run --verbose Demo.lge\n"
+    "  tavrin randomize --seed 7 Demo.lge\n"
+    "  tavrin restore --from \"Demo.history/2026-12-05T21-48-50 before Randomize.pot\" Demo.lge\n"
+    "  tavrin show Demo.lge\n"
+    "\n"
+    "Exit status:\n"
+    "  0  Done.\n"
+    "  1  Refused: the input cannot be used (a missing or unreadable league, a\n"
+    "     league of the L03 format, nothing saved to restore, a file in use by\n"
+    "     another run, a league still hidden without --force). Nothing was\n"
+    "     changed. The message names the file and the problem.\n"
+    "  2  Usage error: the command line was not understood. Nothing was done.\n"
+    "  3  Failed part-way: something went wrong after the run had started. The\n"
+    "     message names the step. The player file is either as it was or\n"
+    "     completely written.\n";
+
+// The parser's help, with a usage line for each command after its own.
+std::string HelpText(const QCommandLineParser& parser) {
+    const QString program = QCoreApplication::arguments().value(0, QStringLiteral("tavrin"));
+    QString usage = QStringLiteral("Usage: %1 [options] [LEAGUE.lge]\n").arg(program);
+    for (const char* line : {"hide --years Y LEAGUE.lge", "randomize [--seed N] LEAGUE.lge",
+                             "restore [--from FILE] LEAGUE.lge", "show [--csv] LEAGUE.lge"})
+        usage += QStringLiteral("       %1 [options] %2\n").arg(program, QLatin1String(line));
+    QString help = parser.helpText();
+    help.replace(0, help.indexOf(QLatin1Char('\n')) + 1, usage);
+    return ToStd(help) + kHelpEnd;
+}
+
+// --- What the command line asks for ---
+
+struct UsageError {
+    std::string message;
+};
+
+struct Invocation {
+    Command command = Command::Show;
+    fs::path league;
+    std::optional<std::int16_t> yearsLimit;
+    std::optional<std::uint64_t> seed;
+    fs::path from;
+    bool csv = false, dryRun = false, verbose = false, force = false;
+};
+
+std::optional<std::int16_t> YearsLimitOf(std::string_view word) {
+    for (const run::YearsChoice& choice : run::kYearsChoices)
+        if (choice.word == word) return choice.limit;
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> SeedOf(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+fs::path PathOf(const QString& text) { return fs::path(text.toStdU16String()); }
+
+class Options {
+public:
+    Options() {
+        parser_.setApplicationDescription(QString::fromUtf8(kDescription));
+        parser_.addOptions({help_, version_, years_, seed_, from_, csv_, dryRun_, verbose_, force_});
+    }
+
+    QCommandLineParser& Parser() { return parser_; }
+    bool Help() const { return parser_.isSet(help_); }
+    bool Version() const { return parser_.isSet(version_); }
+
+    // The command, its league and its options; a UsageError for anything
+    // the command does not take.
+    Invocation Read() const {
+        const QStringList words = parser_.positionalArguments();
+        if (words.isEmpty()) throw UsageError{"no command given"};
+        const std::string word = ToStd(words.front());
+        const auto command = CommandOf(word);
+        if (!command) throw UsageError{"unknown command '" + word + "' (the commands: hide, randomize, restore, show)"};
+        if (words.size() < 2) throw UsageError{word + " needs a league file (LEAGUE.lge)"};
+        if (words.size() > 2)
+            throw UsageError{word + " takes one league file, not " + std::to_string(words.size() - 1)};
+
+        Invocation in;
+        in.command = *command;
+        in.league = PathOf(words[1]);
+        // Which options each command takes.
+        const auto takes = [&](const QCommandLineOption& option, std::initializer_list<Command> commands) {
+            if (!parser_.isSet(option)) return false;
+            for (const Command c : commands)
+                if (c == in.command) return true;
+            throw UsageError{"--" + ToStd(option.names().constLast()) + " is not an option of " + word};
+        };
+        const std::initializer_list<Command> kRuns{Command::Hide, Command::Randomize, Command::Restore};
+        if (takes(years_, {Command::Hide})) {
+            const std::string text = ToStd(parser_.value(years_));
+            in.yearsLimit = YearsLimitOf(text);
+            if (!in.yearsLimit) throw UsageError{"--years takes all, rookies or 1 to 8, not '" + text + "'"};
+        } else if (in.command == Command::Hide) {
+            throw UsageError{"hide needs --years Y (all, rookies or 1 to 8)"};
+        }
+        if (takes(seed_, {Command::Randomize})) {
+            const std::string text = ToStd(parser_.value(seed_));
+            in.seed = SeedOf(text);
+            if (!in.seed)
+                throw UsageError{"--seed takes a whole number from 0 to 18446744073709551615, not '" + text + "'"};
+        }
+        if (takes(from_, {Command::Restore})) {
+            in.from = PathOf(parser_.value(from_));
+            if (in.from.empty()) throw UsageError{"--from needs a file"};
+        }
+        in.csv = takes(csv_, {Command::Show});
+        in.dryRun = takes(dryRun_, kRuns);
+        in.verbose = takes(verbose_, kRuns);
+        in.force = takes(force_, {Command::Hide, Command::Randomize});
+        return in;
+    }
+
+private:
+    QCommandLineParser parser_;
+    const QCommandLineOption help_{{"h", "help"}, "Displays this help."};
+    const QCommandLineOption version_{{"v", "version"}, "Displays the version."};
+    const QCommandLineOption years_{"years", "The experience limit of hide: rookies, 1 to 8, or all.", "Y"};
+    const QCommandLineOption seed_{"seed",
+                                   "Seeds the random draws of randomize with N: the same league and seed always "
+                                   "give the same player file.",
+                                   "N"};
+    const QCommandLineOption from_{"from",
+                                   "Restores from FILE, a saved-potentials file kept in the league's history, "
+                                   "instead of LEAGUE.pot.",
+                                   "FILE"};
+    const QCommandLineOption csv_{"csv",
+                                  "Writes the players of show as comma-separated values, and nothing else, to "
+                                  "standard output; the rest of the report goes to standard error."};
+    const QCommandLineOption dryRun_{"dry-run",
+                                     "Computes everything and writes nothing (no player file, no LEAGUE.pot, no "
+                                     "history); prints how many players would change."};
+    const QCommandLineOption verbose_{"verbose",
+                                      "Prints one line for each player whose potentials change (or, with "
+                                      "--dry-run, would): slot, identity, names, years, and the eight potentials "
+                                      "before -> after."};
+    const QCommandLineOption force_{"force",
+                                    "Goes on where the window would ask first: hiding or randomizing a league whose "
+                                    "potentials are still hidden by an earlier run."};
+};
+
+// --- hide, randomize, restore ---
+
+// The run's questions, answered by --force.
+class CommandLineHost final : public run::Host {
+public:
+    explicit CommandLineHost(bool force) : force_(force) {}
+
+    bool GoOnWhileStillHidden(const run::StillHidden& found) override {
+        found_ = found;
+        if (force_) Message("warning: " + run::StillHiddenText(found) + " Going on (--force).");
+        return force_;
+    }
+    const std::optional<run::StillHidden>& Found() const { return found_; }
+
+private:
+    bool force_;
+    std::optional<run::StillHidden> found_;
+};
+
+std::string Numbers(const std::array<int, 8>& values) {
+    std::string out;
+    for (const int v : values) out += (out.empty() ? "" : " ") + std::to_string(v);
+    return out;
+}
+
+// "#12 200/13 John Smith, 3 yrs: 70 65 80 75 60 90 55 72 -> 0 0 0 0 0 0 0 0"
+std::string ChangeLine(const run::PlayerChange& c) {
+    return "#" + std::to_string(c.slot) + " " + std::to_string(c.pidA) + "/" + std::to_string(c.pidB) + " " +
+           c.firstName + " " + c.lastName + ", " + std::to_string(c.years) + " yrs: " + Numbers(c.before) + " -> " +
+           Numbers(c.after);
+}
+
+int RunOperation(const Invocation& in) {
+    ProgramState state;
+    // The window's rule: both front ends share one working database.
+    state.appDir = WorkingFolder();
+    TerminalProgress bar(stderr);
+    if (IsTerminal(stderr)) state.progress = &bar;
+
+    run::Request request;
+    request.operation = in.command == Command::Hide        ? run::Operation::Hide
+                        : in.command == Command::Randomize ? run::Operation::Randomize
+                                                           : run::Operation::Restore;
+    request.yearsLimit = in.yearsLimit;
+    request.league = in.league;
+    request.restoreFrom = in.from;
+    request.dryRun = in.dryRun;
+    request.listChanges = in.verbose;
+
+    CommandLineHost host(in.force);
+    ClockRandomSource clock;
+    std::optional<SeededRandomSource> seeded;
+    if (in.seed) seeded.emplace(*in.seed);
+    RandomSource& random = seeded ? static_cast<RandomSource&>(*seeded) : clock;
+
+    const run::Outcome outcome = run::RunLeague(request, state, host, random);
+    using Kind = run::Outcome::Kind;
+    switch (outcome.kind) {
+        case Kind::Done:
+            // An L03 league is loaded, as the window loads it, and nothing
+            // more: what the command asked for was not done.
+            if (state.iLeagueVersion == kLeagueL03) {
+                Message(outcome.message);
+                return kExitRefused;
+            }
+            Out(outcome.message);
+            if (in.verbose) {
+                if (!outcome.changes.empty())
+                    Out("Slot, identity, names, years: potentials SP AC AG ST HA EN IN DI before -> after");
+                for (const run::PlayerChange& c : outcome.changes) Out(ChangeLine(c));
+            }
+            return kExitDone;
+        case Kind::Cancelled:
+            if (host.Found())
+                Message(run::StillHiddenText(*host.Found()) + " Nothing was changed; add --force to " +
+                        (request.operation == run::Operation::Hide ? "hide" : "randomize") + " anyway.");
+            else
+                Message(outcome.message);
+            return kExitRefused;
+        case Kind::Refused:
+        case Kind::NothingToDo:
+            Message(outcome.message);
+            return kExitRefused;
+        case Kind::Failed:
+            Message(outcome.step + " failed: " + outcome.message);
+            return kExitFailed;
+    }
+    return kExitFailed;
+}
+
+// --- show ---
+
+int Show(const Invocation& in) {
+    try {
+        const ReportFormat format = in.csv ? ReportFormat::Csv : ReportFormat::Table;
+        WriteLeagueReport(in.league, format, stdout, in.csv ? stderr : stdout);
+        return kExitDone;
+    } catch (const Refusal& r) {
+        Message(r.what());
+        return kExitRefused;
+    } catch (const std::exception& e) {
+        Message(std::string("Reading the league failed: ") + e.what());
+        return kExitFailed;
+    }
+}
+
+}  // namespace
+
+bool IsCommandLine(int argc, char** argv) {
+    if (argc < 2) return false;
+    if (CommandOf(argv[1])) return true;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] == '-') return true;
+    return argc > 2;
+}
+
+namespace {
+
+// On Windows the program is built for its window and has no console of its
+// own: a command attaches to the console it was started from, so that its
+// results and messages reach it (where they are not redirected already).
+void AttachToConsole() {
+#if defined(_WIN32)
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    FILE* reopened = nullptr;
+    if (_fileno(stdout) < 0) freopen_s(&reopened, "CONOUT$", "w", stdout);
+    if (_fileno(stderr) < 0) freopen_s(&reopened, "CONOUT$", "w", stderr);
+#endif
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    AttachToConsole();
+    QCoreApplication application(argc, argv);
+    Options options;
+    const bool parsed = options.Parser().parse(QCoreApplication::arguments());
+    // Asked for, help and version come first, whatever else is there.
+    if (options.Help()) {
+        std::fputs(HelpText(options.Parser()).c_str(), stdout);
+        return kExitDone;
+    }
+    if (options.Version()) {
+        Out("tavrin " + ToStd(QCoreApplication::applicationVersion()));
+        return kExitDone;
+    }
+    try {
+        if (!parsed) throw UsageError{ToStd(options.Parser().errorText())};
+        const Invocation in = options.Read();
+        return in.command == Command::Show ? Show(in) : RunOperation(in);
+    } catch (const UsageError& e) {
+        Message(e.message + " (tavrin --help lists the commands and options)");
+        return kExitUsage;
+    }
+}
 
 }  // namespace tavrin::app

@@ -27,8 +27,11 @@ std::filesystem::path ToPath(const QString& folder) { return std::filesystem::pa
 }  // namespace
 
 std::filesystem::path WorkingFolder() {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    if (CanCreateFilesIn(programFolder)) return ToPath(programFolder);
+    return WorkingFolder(ToPath(QCoreApplication::applicationDirPath()));
+}
+
+std::filesystem::path WorkingFolder(const std::filesystem::path& programFolder) {
+    if (CanCreateFilesIn(QString::fromStdU16String(programFolder.u16string()))) return programFolder;
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     QDir().mkpath(data);
     return ToPath(data);

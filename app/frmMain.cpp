@@ -4,19 +4,34 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QIcon>
+#include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "app/Forms.h"
+
+// The icons are compiled into the program (app/desktop/icons.qrc); a static
+// library's resources are registered by name, outside any namespace.
+static void RegisterIcons() { Q_INIT_RESOURCE(icons); }
 
 namespace tavrin::app {
 
@@ -34,6 +49,70 @@ void MsgBox(QWidget* parent, QMessageBox::Icon icon, const QString& text, const 
     QMessageBox box(icon, kMsgBoxTitle, text, QMessageBox::Ok, parent);
     if (!detail.isEmpty()) box.setInformativeText(detail);
     box.exec();
+}
+
+QIcon ProgramIcon() {
+    RegisterIcons();
+    QIcon icon;
+    for (const char* size : {"32", "64", "256"}) icon.addFile(QStringLiteral(":/icons/tavrin-%1.png").arg(size));
+    // The drawing itself where Qt can render SVG (its plugin is optional).
+    if (QImageReader::supportedImageFormats().contains("svg")) icon.addFile(QStringLiteral(":/icons/tavrin.svg"));
+    return icon;
+}
+
+// The status line takes the window's width under the frame; the window is
+// that much taller than its 2640 twips, and nothing else moves.
+constexpr QRect kStatusLine = TwipsRect(120, 2520, 5550, 360);
+constexpr int kClientHeight = 2640 + 360;
+
+// A label of one line that shows as much of its text as fits, ending in "…".
+// Its text stays whole: for the tool tip, tests and screen readers.
+class StatusLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+    }
+};
+
+// Where the file dialog opens: beside the league chosen last, in any session
+// (kept with QSettings). Until there is one, the folder named by the
+// environment's TAVRIN_LEAGUE_FOLDER (scripts/run.sh names the demo league's),
+// else the user's documents.
+const char* const kLastLeagueKey = "FileDialog/LastLeague";
+
+QString DialogStart() {
+    const QFileInfo last(QSettings().value(kLastLeagueKey).toString());
+    if (!last.filePath().isEmpty()) {
+        if (last.isFile()) return last.absoluteFilePath();  // its folder, with it selected
+        if (last.absoluteDir().exists()) return last.absolutePath();
+    }
+    const QString named = qEnvironmentVariable("TAVRIN_LEAGUE_FOLDER");
+    if (!named.isEmpty() && QFileInfo(named).isDir()) return QFileInfo(named).absoluteFilePath();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+void RememberLeague(const QString& path) { QSettings().setValue(kLastLeagueKey, path); }
+
+QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// Why a path given from outside cannot be the league, or nothing when it
+// can. Only a file is taken; what it holds is the run's to tell.
+QString ProblemWithGiven(const QString& path) {
+    const QFileInfo file(path);
+    const QString cannot = QStringLiteral("Cannot open the league %1: ").arg(Shown(path));
+    if (file.isDir()) return cannot + "it is a folder, not a league file.";
+    if (!file.exists()) return cannot + "there is no such file.";
+    if (!file.isFile()) return cannot + "it is not a regular file.";
+    return {};
 }
 
 }  // namespace
@@ -59,8 +138,10 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
       random_(random) {
 
     setObjectName("frmMain");
-    setFixedSize(Px(5790), Px(2640));
+    setFixedSize(Px(5790), Px(kClientHeight));
     setFont(FormFont(8));
+    setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);
 
     // Controls in tab order; positions in twips, those of the options, the
     // list and its label inside Frame1.
@@ -114,6 +195,34 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
                              static_cast<QWidget*>(optPots[2]), static_cast<QWidget*>(Label1)})
         caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
 
+    // The status line: what the last run did, or the league the next OK
+    // runs on, with a button back to the file dialog. The button takes no
+    // focus (Alt+A reaches it), so Tab still goes OK, Cancel, options, list.
+    lblStatus = new StatusLabel(this);
+    lblStatus->setObjectName("lblStatus");
+    lblStatus->setGeometry(kStatusLine);
+    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    cmdOtherLeague = new QPushButton("Choose &another league\u2026", this);
+    cmdOtherLeague->setObjectName("cmdOtherLeague");
+    cmdOtherLeague->setFocusPolicy(Qt::NoFocus);
+    const int buttonWidth = cmdOtherLeague->sizeHint().width();
+    cmdOtherLeague->setGeometry(kStatusLine.right() + 1 - buttonWidth, kStatusLine.y(), buttonWidth,
+                                kStatusLine.height());
+    cmdOtherLeague->hide();
+
+    // OK takes Enter unless another button has the focus; Escape is Cancel
+    // (keyPressEvent), as in a dialog.
+    cmdOK->setDefault(true);
+    cmdOK->setAutoDefault(true);
+    cmdCancel->setAutoDefault(true);
+    Label1->setBuddy(cboYears);
+    const std::array<std::pair<QWidget*, const char*>, 10> names{{
+        {cmdOK, "OK"}, {cmdCancel, "Cancel"}, {Frame1, "Operation"}, {optPots[0], "Hide Pots"},
+        {optPots[1], "Ramdomize Pots"}, {optPots[2], "Restore Pots"}, {cboYears, "Hide Pots For"},
+        {Label1, "Hide Pots For:"}, {lblStatus, "Status"}, {cmdOtherLeague, "Choose another league"},
+    }};
+    for (const auto& [control, name] : names) control->setAccessibleName(name);
+
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, optPots[0]);
     setTabOrder(optPots[0], optPots[1]);
@@ -122,6 +231,7 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
 
     connect(cmdOK, &QPushButton::clicked, this, &frmMain::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
+    connect(cmdOtherLeague, &QPushButton::clicked, this, &frmMain::cmdOtherLeague_Click);
     connect(group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked) optPots_Click(id);
     });
@@ -156,6 +266,87 @@ void frmMain::cmdOK_Click() {
 
 void frmMain::cmdCancel_Click() { close(); }
 
+void frmMain::cmdOtherLeague_Click() {
+    if (fRunning_) return;
+    // A cancelled dialog keeps the league that was given.
+    const QString chosen = AskForLeague();
+    if (!chosen.isEmpty()) SetGivenLeague(chosen);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+    // Reaches the window when the control with the focus has no use for the
+    // key: a focused button takes Enter itself, an open list its Escape.
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+        cmdOK->click();
+    } else if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
+        cmdCancel->click();
+    } else {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+    // Anything with a location is let through to the drop, which says why it
+    // is refused; a drop during a run is no drop at all.
+    if (!fRunning_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+    if (fRunning_ || !event->mimeData()->hasUrls()) return;
+    QStringList local, remote;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) local << url.toLocalFile();
+        else remote << url.toDisplayString();
+    }
+    event->acceptProposedAction();
+    // Answered once the drop is over: the application the file came from
+    // waits for the drop to end, and must not wait for a message box.
+    QMetaObject::invokeMethod(
+        this,
+        [this, local, remote] {
+            if (local.isEmpty() && remote.size() == 1)
+                MsgBox(this, QMessageBox::Warning,
+                       QStringLiteral("Cannot open the league %1: it is not a file on this computer.")
+                           .arg(remote.front()));
+            else
+                UseGivenLeagues(local + remote);
+        },
+        Qt::QueuedConnection);
+}
+
+bool frmMain::UseGivenLeagues(const QStringList& paths) {
+    if (paths.isEmpty() || fRunning_) return false;
+    if (paths.size() > 1) {
+        MsgBox(this, QMessageBox::Warning, "Tavrin works on one league at a time: give it a single league file.");
+        return false;
+    }
+    if (const QString problem = ProblemWithGiven(paths.front()); !problem.isEmpty()) {
+        MsgBox(this, QMessageBox::Warning, problem);
+        return false;
+    }
+    SetGivenLeague(QFileInfo(paths.front()).absoluteFilePath());
+    return true;
+}
+
+void frmMain::SetGivenLeague(const QString& path) {
+    sGivenLeague_ = path;
+    if (!path.isEmpty()) RememberLeague(path);
+    cmdOtherLeague->setVisible(!path.isEmpty());
+    // The line's text stops short of the button while it shows.
+    lblStatus->setFixedWidth(path.isEmpty() ? kStatusLine.width() : cmdOtherLeague->x() - Px(120) - kStatusLine.x());
+    ShowStatus(path.isEmpty() ? QString() : "OK will run on " + QFileInfo(path).fileName());
+    if (!path.isEmpty()) lblStatus->setToolTip(Shown(path));
+}
+
+QString frmMain::statusText() const { return lblStatus->text(); }
+
+void frmMain::ShowStatus(const QString& text) {
+    lblStatus->setText(text);
+    lblStatus->setToolTip(text);
+    lblStatus->setAccessibleDescription(text);
+}
+
 void frmMain::closeEvent(QCloseEvent* event) {
     // The window must not go away under a run that holds the league's files.
     if (fRunning_)
@@ -170,6 +361,7 @@ void frmMain::SetRunning(bool running) {
     cmdCancel->setEnabled(!running);
     for (QRadioButton* option : optPots) option->setEnabled(!running);
     cboYears->setEnabled(!running && optPots[static_cast<int>(run::Operation::Hide)]->isChecked());
+    cmdOtherLeague->setEnabled(!running);
 }
 
 run::Operation frmMain::SelectedOperation() const {
@@ -197,21 +389,37 @@ void frmMain::ProcessLeague() {
         return;
     }
 
-    const QString chosen = QFileDialog::getOpenFileName(this, "Select League", sLastFolder_, "lge (*.lge)");
-    // A cancelled dialog ends the run before anything is touched.
-    if (chosen.isEmpty()) return;
-    sLastFolder_ = QFileInfo(chosen).absolutePath();
-    request.league = ToPath(chosen);
+    // A league given beforehand is used as it is; otherwise it is asked
+    // for, and a cancelled dialog ends the run before anything is touched.
+    const QString league = sGivenLeague_.isEmpty() ? AskForLeague() : sGivenLeague_;
+    if (league.isEmpty()) return;
+    request.league = ToPath(league);
 
     ShowOutcome(run::RunLeague(request, state_, *this, random_));
 }
 
+QString frmMain::AskForLeague() {
+    const QString chosen = QFileDialog::getOpenFileName(this, "Select League", DialogStart(), "lge (*.lge)");
+    if (!chosen.isEmpty()) RememberLeague(QFileInfo(chosen).absoluteFilePath());
+    return chosen;
+}
+
 void frmMain::ShowOutcome(const run::Outcome& outcome) {
     using Kind = run::Outcome::Kind;
+    // A league given beforehand serves one run that got through to its end;
+    // the next OK asks again, in the league's folder with it selected. One
+    // that was refused or not gone on with stays for another try.
+    if (outcome.kind == Kind::Done || outcome.kind == Kind::NothingToDo) SetGivenLeague(QString());
     switch (outcome.kind) {
         case Kind::Done:
+            ShowStatus(FromCore(outcome.message));
+            break;
         case Kind::Cancelled:
+            if (sGivenLeague_.isEmpty()) ShowStatus(FromCore(outcome.message));
+            break;
         case Kind::NothingToDo:
+            ShowStatus(QString());
+            MsgBox(this, QMessageBox::Information, FromCore(outcome.message));
             break;
         case Kind::Refused:
             if (outcome.message == "Select Years") MsgBox(this, QMessageBox::Information, "Select Years");

@@ -3,8 +3,14 @@
 // The main window: choose an operation (and for Hide Pots the experience
 // limit), press OK, pick a league. One press of OK is one run, done by the
 // run core (run/Run.h): the window asks, calls and shows what came of it.
+//
+// A league can also be given before OK: as the program's argument (a file
+// manager opening a .lge) or dropped on the window. OK then runs on it
+// without the file dialog; the status line under the frame names it until
+// that run is done, and offers a way back to the dialog.
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -16,7 +22,10 @@
 
 class QCloseEvent;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -31,6 +40,15 @@ public:
 
     bool isRunning() const { return fRunning_; }
 
+    // Leagues given from outside the window (arguments, a drop): exactly one
+    // existing file becomes the league the next OK runs on; anything else is
+    // refused with a message and changes nothing. Whether it was taken.
+    bool UseGivenLeagues(const QStringList& paths);
+    // The league the next OK runs on without asking; empty when OK asks.
+    QString givenLeague() const { return sGivenLeague_; }
+    // The status line's whole text (it may show less, ending in "…").
+    QString statusText() const;
+
 signals:
     // A run stopped part-way with an error: the program must end, with this
     // exit status. Start-up ends the event loop; a test may watch instead.
@@ -40,21 +58,30 @@ public slots:
     void optPots_Click(int Index);
     void cmdOK_Click();
     void cmdCancel_Click();
+    void cmdOtherLeague_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     class RunGuard;
 
     void Form_Load();
     void ProcessLeague();
+    // The file dialog "Select League", opened where the last league was
+    // chosen; the chosen path, empty when cancelled.
+    QString AskForLeague();
     // The chosen operation, and for Hide the selected entry's limit (none
     // when no entry is chosen).
     run::Operation SelectedOperation() const;
     std::optional<std::int16_t> SelectedYearsLimit() const;
     // Shows what came of a run.
     void ShowOutcome(const run::Outcome& outcome);
+    void SetGivenLeague(const QString& path);
+    void ShowStatus(const QString& text);
     bool GoOnWhileStillHidden(const run::StillHidden& found) override;
     // While a run is in progress the choices and buttons are blocked.
     void SetRunning(bool running);
@@ -65,10 +92,14 @@ private:
     std::array<QRadioButton*, 3> optPots{};
     QComboBox* cboYears = nullptr;
     QLabel* Label1 = nullptr;
+    // The status line under the frame, and its button back to the dialog
+    // while a league is given.
+    QLabel* lblStatus = nullptr;
+    QPushButton* cmdOtherLeague = nullptr;
 
     ProgramState& state_;
     RandomSource& random_;
-    QString sLastFolder_;  // where the file dialog opens next
+    QString sGivenLeague_;
     bool fRunning_ = false;
 };
 

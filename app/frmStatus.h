@@ -5,8 +5,10 @@
 // above a bar running from 0 to 100. The core reaches it through
 // tavrin::Progress and never sees the window itself.
 
+#include <QElapsedTimer>
 #include <QWidget>
 
+#include <string>
 #include <string_view>
 
 #include "league/Progress.h"
@@ -31,13 +33,16 @@ public:
     // Adds iIncrement to the bar. A call whose sum (in double precision) passes
     // 100 is ignored as a whole: label, bar and pending events stay as they
     // are. Otherwise the label reads "Updating: " + sText, the bar takes the
-    // sum rounded to single precision, and pending window events run; that is
-    // what keeps the windows painted during a run.
+    // sum rounded to single precision, and pending window events run when
+    // it is time (the first and last call of a showing, and then about once
+    // a frame); that is what keeps the windows painted during a run.
     void UpdateBar(std::string_view sText, double iIncrement) override;
     // Hides the window and gives back the pointer it took.
     void Unload() override;
 
-    // The bar's value as the window keeps it (single precision, 0 to 100).
+    // The bar's value and the label's caption as the window keeps them (the
+    // widgets show them at the next frame): the value in single precision,
+    // 0 to 100.
     float value() const { return fValue_; }
     QString labelText() const;
     bool isLoaded() const { return fLoaded_; }
@@ -55,6 +60,10 @@ private:
     // the bar shows it in hundredths.
     float fValue_ = 0.0f;
     bool fLoaded_ = false;
+    QString sCaption_;           // what the label reads: "Updating: " and the step's text
+    std::string sLabelText_;     // the step's text in it
+    bool fYielded_ = false;      // events have run since this showing began
+    QElapsedTimer sinceYield_;
 };
 
 }  // namespace tavrin::app

@@ -1,6 +1,7 @@
 // Start-up: one program state, one progress window, the main window with the
 // program's version in its caption. The program lives as long as the main
-// window is open.
+// window is open. `tavrin LEAGUE.lge` (a file manager opening a league, or
+// the desktop entry) starts with that league given to the window.
 
 #include <QApplication>
 #include <QString>
@@ -32,8 +33,13 @@ int Main() {
                             .arg(TAVRIN_VERSION_MAJOR)
                             .arg(TAVRIN_VERSION_MINOR)
                             .arg(TAVRIN_VERSION_PATCH));
+    // The desktop entry's name, so a desktop shows the window under the
+    // entry's icon; and the window's icon for every window of the program.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tavrin.Tavrin"));
+    QApplication::setWindowIcon(form.windowIcon());
     tavrin::app::CentreOnScreen(form);
     form.show();
+    form.UseGivenLeagues(QCoreApplication::arguments().mid(1));
 
     const int code = QApplication::exec();
     state.progress = &state.silentProgress;

@@ -19,7 +19,8 @@ std::string QuoteIdent(std::string_view name);
 // The conditions ANDed, "" when there are none; `lead` goes before them
 // (" WHERE " or " AND ").
 std::string WhereSql(const std::vector<Condition>& where, std::string_view lead);
-// "SELECT rowid, <columns> FROM <table>".
+// "SELECT <columns>, rowid FROM <table>": the rowid last, so that the
+// columns keep their places.
 std::string SelectSql(std::string_view table, const std::vector<std::string>& columns);
 
 // One value of a row as the engine hands it on. A real that holds a whole
@@ -50,6 +51,7 @@ struct Database::Impl {
     std::unique_ptr<Connection> connection;
     bool inTransaction = false;
     std::vector<std::unique_ptr<Recordset>> recordsets;
+    std::vector<std::unique_ptr<RowAppender>> appenders;
 
     Connection& Open();
 };

@@ -5,6 +5,7 @@
 // a batch costs one seek.
 
 #include <bit>
+#include <type_traits>
 #include <limits>
 #include <map>
 
@@ -43,9 +44,12 @@ struct Recordset::Impl {
     enum class EditMode { None, Adding, Editing } mode = EditMode::None;
     std::unique_ptr<Statement> insert;  // INSERT of the fetched columns, bound as they are set
     std::vector<std::string> texts;     // the texts bound to it, one per fetched column
+    std::uint64_t bound = 0;            // its parameters set for the row being added
     std::vector<Value> pending;         // an edit's values, per field
     std::uint64_t changed = 0;          // which fields those are
     std::map<std::uint64_t, std::unique_ptr<Statement>> updates;
+    Statement* lastUpdate = nullptr;    // the one for the last edit's fields
+    std::uint64_t lastChanged = 0;
 
     Impl(Connection& c, const Query& query, std::vector<FieldDef> tableFields)
         : connection(c), table(query.table), where(query.where), fields(std::move(tableFields)) {
@@ -84,11 +88,11 @@ struct Recordset::Impl {
         batchQuery->Bind(1, after);
         const std::size_t width = fetched.size();
         while (rowids.size() < kBatchRows && batchQuery->Step()) {
-            rowids.push_back(batchQuery->Int(0));
+            rowids.push_back(batchQuery->Int(static_cast<int>(width)));
             const std::size_t row = rowids.size() - 1;
             if (cells.size() < (row + 1) * width) cells.resize((row + 1) * width);
             for (std::size_t s = 0; s < width; ++s)
-                detail::ReadCell(*batchQuery, static_cast<int>(s) + 1, cells[row * width + s]);
+                detail::ReadCell(*batchQuery, static_cast<int>(s), cells[row * width + s]);
         }
         batchQuery->Reset();
         more = rowids.size() == kBatchRows;
@@ -127,9 +131,24 @@ struct Recordset::Impl {
     }
 
     int InsertParam(int index) const {
-        const int slot = slotOf.at(static_cast<std::size_t>(index));
+        const int slot = slotOf[static_cast<std::size_t>(index)];
         if (slot < 0) throw Error(kErrEngine, "The column " + Field(index).name + " is not among the recordset's columns");
         return slot + 1;
+    }
+
+    // The column about to be set: one of the table's, with an AddNew or Edit begun.
+    void RequireSettable(int index) const {
+        if (index < 0 || static_cast<std::size_t>(index) >= fields.size())
+            throw Error(kErrEngine, "There is no column " + std::to_string(index) + " in " + table);
+        RequireEdit(index);
+    }
+
+    template <class V>
+    void BindForAdd(int index, const V& value) {
+        const int param = InsertParam(index);
+        if constexpr (std::is_same_v<V, std::monostate>) insert->BindNull(param);
+        else insert->Bind(param, value);
+        bound |= std::uint64_t{1} << (param - 1);
     }
 
     Value& Pending(int index) {
@@ -143,6 +162,8 @@ struct Recordset::Impl {
     }
 
     Statement& UpdateStatement() {
+        // A walk edits the same fields row after row.
+        if (lastUpdate && lastChanged == changed) return *lastUpdate;
         auto& slot = updates[changed];
         if (!slot) {
             std::string sql = "UPDATE " + QuoteIdent(table) + " SET ";
@@ -151,6 +172,8 @@ struct Recordset::Impl {
                        QuoteIdent(fields[static_cast<std::size_t>(std::countr_zero(bits))].name) + " = ?";
             slot = std::make_unique<Statement>(connection, sql + " WHERE rowid = ?");
         }
+        lastUpdate = slot.get();
+        lastChanged = changed;
         return *slot;
     }
 };
@@ -206,7 +229,7 @@ void Recordset::AddNew() {
         r.insert = std::make_unique<Statement>(
             r.connection, "INSERT INTO " + QuoteIdent(r.table) + " (" + columns + ") VALUES (" + params + ")");
     }
-    r.insert->ClearBindings();
+    r.bound = 0;
     r.mode = Impl::EditMode::Adding;
 }
 
@@ -221,6 +244,10 @@ void Recordset::Update() {
     const auto mode = r.mode;
     r.mode = Impl::EditMode::None;  // a failed row is abandoned, not retried
     if (mode == Impl::EditMode::Adding) {
+        // Columns not set for this row are empty (a row usually sets them all).
+        const std::uint64_t all = r.fetched.size() == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << r.fetched.size()) - 1;
+        for (std::uint64_t unset = all & ~r.bound; unset; unset &= unset - 1)
+            r.insert->BindNull(std::countr_zero(unset) + 1);
         r.insert->Step();
         r.insert->Reset();
     } else if (mode == Impl::EditMode::Editing) {
@@ -257,24 +284,23 @@ int Recordset::FieldIndex(std::string_view name) const { return static_cast<int>
 
 void Recordset::SetField(int index, std::int64_t value) {
     Impl& r = *impl_;
-    r.RequireEdit(index);
-    const FieldType type = r.Field(index).type;
+    r.RequireSettable(index);
+    const FieldType type = r.fields[static_cast<std::size_t>(index)].type;
     if ((type == FieldType::Byte && (value < 0 || value > 255)) ||
         (type == FieldType::Integer && (value < -32768 || value > 32767)))
         r.DoesNotFit(index, "value " + std::to_string(value));
-    if (r.mode == Impl::EditMode::Adding) r.insert->Bind(r.InsertParam(index), value);
+    if (r.mode == Impl::EditMode::Adding) r.BindForAdd(index, value);
     else r.Pending(index) = value;
 }
 
 void Recordset::SetField(int index, std::string_view text) {
     Impl& r = *impl_;
-    r.RequireEdit(index);
-    if (r.Field(index).type != FieldType::Text) r.DoesNotFit(index, "text value '" + std::string(text) + "'");
+    r.RequireSettable(index);
+    if (r.fields[static_cast<std::size_t>(index)].type != FieldType::Text) r.DoesNotFit(index, "text value '" + std::string(text) + "'");
     if (r.mode == Impl::EditMode::Adding) {
-        const int param = r.InsertParam(index);
-        std::string& kept = r.texts[static_cast<std::size_t>(param - 1)];
+        std::string& kept = r.texts[static_cast<std::size_t>(r.InsertParam(index) - 1)];
         kept.assign(text);  // keeps its buffer from row to row
-        r.insert->Bind(param, std::string_view(kept));
+        r.BindForAdd(index, std::string_view(kept));
     } else {
         r.Pending(index) = std::string(text);
     }
@@ -282,8 +308,8 @@ void Recordset::SetField(int index, std::string_view text) {
 
 void Recordset::SetNull(int index) {
     Impl& r = *impl_;
-    r.RequireEdit(index);
-    if (r.mode == Impl::EditMode::Adding) r.insert->BindNull(r.InsertParam(index));
+    r.RequireSettable(index);
+    if (r.mode == Impl::EditMode::Adding) r.BindForAdd(index, std::monostate{});
     else r.Pending(index) = std::monostate{};
 }
 

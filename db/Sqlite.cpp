@@ -95,6 +95,21 @@ Storage Statement::Type(int column) const {
 
 std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
 
+int Statement::IntsIfIntegers(std::span<const int> columns, std::span<std::int64_t> out) const {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        sqlite3_value* v = sqlite3_column_value(stmt_, columns[i]);
+        if (sqlite3_value_type(v) != SQLITE_INTEGER) return static_cast<int>(i);
+        out[i] = sqlite3_value_int64(v);
+    }
+    return -1;
+}
+
+std::optional<std::int64_t> Statement::IntIfInteger(int column) const {
+    sqlite3_value* v = sqlite3_column_value(stmt_, column);
+    if (sqlite3_value_type(v) != SQLITE_INTEGER) return std::nullopt;
+    return sqlite3_value_int64(v);
+}
+
 double Statement::Real(int column) const { return sqlite3_column_double(stmt_, column); }
 
 std::string_view Statement::Text(int column) const {

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -70,6 +72,13 @@ public:
     // Columns of the current row count from 0. Text and blob views are valid
     // until the statement steps or resets.
     Storage Type(int column) const;
+    // The column's integer where SQLite stores one; nothing for any other
+    // value (an empty one, a real, a text, a blob). One look at the value.
+    std::optional<std::int64_t> IntIfInteger(int column) const;
+    // The same for many columns of the row at once, into `out`: -1 when every
+    // one holds an integer, else the place in `columns` of the first that
+    // does not.
+    int IntsIfIntegers(std::span<const int> columns, std::span<std::int64_t> out) const;
     std::int64_t Int(int column) const;
     double Real(int column) const;
     std::string_view Text(int column) const;

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -80,9 +81,15 @@ public:
     std::int64_t RowId() const;
     // Columns by their position in the query's column list.
     bool IsNull(int column) const;
-    // Whether Int() would give the column's value, and Text() a text.
-    bool IsInt(int column) const;
-    bool IsText(int column) const;
+    // The column's whole number, or nothing where it holds none (an empty
+    // value, a text, a blob, a real with a fraction): the one read a walk
+    // over every value needs.
+    std::optional<std::int64_t> IntIf(int column) const;
+    // The column's text, or nothing where it holds none.
+    std::optional<std::string_view> TextIf(int column) const;
+    // Many columns at once into `out`, in one pass over the row: true when
+    // every one holds a whole number. (Where not, IntIf says which and why.)
+    bool IntsIf(std::span<const int> columns, std::span<std::int64_t> out) const;
     // The column's integer. An empty value is error 94; a value that is not
     // a whole number in the 64-bit range (a real with a fraction, a text, a
     // blob) is error 3421 naming the column and the value as stored.
@@ -159,6 +166,33 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Adds rows to a table, many at a time (a batch is stored with one
+// statement). The columns given when it is opened are set by their position
+// in that list; a column not set in a row is empty. A row completed by
+// Update() is stored by the next full batch, by Flush(), or when its database
+// closes, whatever the reason.
+class RowAppender {
+public:
+    ~RowAppender();
+    RowAppender(const RowAppender&) = delete;
+    RowAppender& operator=(const RowAppender&) = delete;
+
+    // The columns added, in the order given; positions are positions here.
+    const std::vector<FieldDef>& Fields() const;
+    void AddNew();
+    // Numbers are checked against the column's type (error 3421).
+    void SetField(int column, std::int64_t value);
+    void SetField(int column, std::string_view text);
+    void Update();
+    void Flush();
+
+private:
+    friend class Database;
+    struct Impl;
+    explicit RowAppender(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
 class Database {
 public:
     enum class Mode {
@@ -194,6 +228,9 @@ public:
     // Opens a recordset on the query, standing on its first row. The database
     // owns it; Close releases it.
     Recordset& OpenRecordset(const Query& query);
+    // Opens an appender of rows to the table, setting these columns. The
+    // database owns it and flushes it before it commits.
+    RowAppender& OpenAppender(std::string_view table, const std::vector<std::string>& columns);
     // Opens a forward-only cursor on the query, before its first row.
     std::unique_ptr<Cursor> OpenCursor(const Query& query);
     // Sets columns to values in every row that meets the conditions; returns

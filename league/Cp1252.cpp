@@ -122,4 +122,31 @@ bool Utf8ToCodePoints(std::string_view s, std::u32string& out) {
     return true;
 }
 
+ToBytes Utf8ToBytes(std::string_view s, std::span<std::uint8_t> out) {
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        char32_t cp = b;
+        std::size_t length = 1;
+        if (b >= 0x80) {  // a character of two to four bytes
+            length = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+            if (length == 0 || i + length > s.size()) return ToBytes::NotUtf8;
+            cp = b & (0x7F >> length);
+            for (std::size_t k = 1; k < length; ++k) {
+                const auto c = static_cast<unsigned char>(s[i + k]);
+                if ((c & 0xC0) != 0x80) return ToBytes::NotUtf8;
+                cp = (cp << 6) | (c & 0x3F);
+            }
+        }
+        if (written < out.size()) {
+            const auto byte = cp < 0x80 ? std::optional<std::uint8_t>(static_cast<std::uint8_t>(cp)) : FromUnicode(cp);
+            if (!byte) return ToBytes::NoByte;
+            out[written++] = *byte;
+        }
+        i += length;
+    }
+    for (; written < out.size(); ++written) out[written] = 0;
+    return ToBytes::Done;
+}
+
 }  // namespace tavrin::cp1252

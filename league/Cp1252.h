@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,5 +27,11 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // Splits UTF-8 text into code points, into `out` (its buffer reused);
 // false for malformed input.
 bool Utf8ToCodePoints(std::string_view utf8, std::u32string& out);
+
+// Writes UTF-8 text as one byte per character into `out`: its first
+// out.size() characters, NUL-padded where the text is shorter; characters
+// after those are left out (but must still be valid UTF-8).
+enum class ToBytes { Done, NotUtf8, NoByte };
+ToBytes Utf8ToBytes(std::string_view utf8, std::span<std::uint8_t> out);
 
 }  // namespace tavrin::cp1252

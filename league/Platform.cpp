@@ -7,7 +7,6 @@
 #include <io.h>
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -37,17 +36,6 @@ bool SyncToDisk(QFile& file, std::string& reason) {
     }
 #endif
     return true;
-}
-
-void SyncFolder(const std::filesystem::path& folder) {
-#if defined(_WIN32)
-    (void)folder;  // NTFS makes a rename durable with the file's own flush
-#else
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)::fsync(fd);  // where a folder cannot be flushed, the rename still stands
-    ::close(fd);
-#endif
 }
 
 void CopyOwner(const std::filesystem::path& from, QFile& to) {

@@ -16,10 +16,6 @@ namespace tavrin::platform {
 // returns false with the system's reason ("Input/output error").
 bool SyncToDisk(QFile& file, std::string& reason);
 
-// Flushes a folder's entries (a rename into it) to the disk, where the
-// system allows it; nothing happens where it does not.
-void SyncFolder(const std::filesystem::path& folder);
-
 // Gives the open file the owner and group of `from`, as far as this process
 // may (a user may give a file a group of his; only an administrator another
 // owner). Nothing happens where the platform has no owners.

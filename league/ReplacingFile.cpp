@@ -1,6 +1,5 @@
 #include "league/ReplacingFile.h"
 
-#include <vector>
 
 #include "db/Error.h"
 #include "league/Platform.h"
@@ -70,6 +69,16 @@ void ReplacingFile::Write(const void* data, std::int64_t bytes) {
         ThrowFileError("write", newPath_, file_);
 }
 
+void ReplacingFile::CopyFrom(const fs::path& source) {
+    std::error_code ec;
+    if (!fs::is_regular_file(source, ec)) ThrowFileError("read", source, QStringLiteral("it is not a regular file"));
+    file_.close();
+    fs::copy_file(source, newPath_, fs::copy_options::overwrite_existing, ec);
+    if (ec) ThrowFileError("write", newPath_, QString::fromStdString(ec.message()));
+    // Open again, to flush the copy to the disk at Commit.
+    if (!file_.open(QIODevice::ReadWrite)) ThrowFileError("write", newPath_, file_);
+}
+
 void ReplacingFile::Commit(const fs::path& keepReplacedAs) {
     std::string reason;
     if (!platform::SyncToDisk(file_, reason)) ThrowFileError("write", newPath_, QString::fromStdString(reason));
@@ -90,39 +99,20 @@ void ReplacingFile::Commit(const fs::path& keepReplacedAs) {
     }
     fs::rename(newPath_, target_, ec);
     if (ec) ThrowFileError("replace", target_, QString::fromStdString(ec.message()));
+    // The folder's entry is not flushed: should the machine lose power before
+    // the system writes it, the old file is what it finds, complete.
     committed_ = true;
-    platform::SyncFolder(target_.parent_path().empty() ? fs::path(".") : target_.parent_path());
 }
-
-namespace {
-
-// Copies the rest of `in` into the new contents.
-void CopyInto(QFile& in, const fs::path& from, ReplacingFile& out) {
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const qint64 got = in.read(buffer.data(), static_cast<qint64>(buffer.size()));
-        if (got < 0) ThrowFileError("read", from, in);
-        if (got == 0) break;
-        out.Write(buffer.data(), got);
-    }
-    in.close();
-}
-
-}  // namespace
 
 void CopyFileReplacing(const fs::path& from, const fs::path& to, const fs::path& keepReplacedAs) {
-    QFile in(ToQString(from));
-    if (!in.open(QIODevice::ReadOnly)) ThrowFileError("read", from, in);
     ReplacingFile out(to);
-    CopyInto(in, from, out);
+    out.CopyFrom(from);
     out.Commit(keepReplacedAs);
 }
 
 void ChangeThroughCopy(const fs::path& file, const std::function<void(const fs::path& copy)>& change) {
-    QFile in(ToQString(file));
-    if (!in.open(QIODevice::ReadOnly)) ThrowFileError("read", file, in);
     ReplacingFile out(file);
-    CopyInto(in, file, out);
+    out.CopyFrom(out.Target());
     change(ReplacingFile::NewPath(out.Target()));
     out.Commit();
 }

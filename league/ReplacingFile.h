@@ -30,6 +30,10 @@ public:
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
     void Write(const void* data, std::int64_t bytes);
+    // Makes the new contents a copy of `source`, by the system's own file
+    // copy (no trip of the bytes through this program where the system can
+    // copy within the kernel). Instead of Write, before Commit.
+    void CopyFrom(const std::filesystem::path& source);
     // Puts the new contents in place. Where `keepReplacedAs` is given and the
     // target exists, the file being replaced is kept under that name first
     // (linked where the file system can, else copied, all or nothing too).

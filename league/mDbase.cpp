@@ -1,6 +1,5 @@
 #include "league/mDbase.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 
 #include <algorithm>
@@ -52,7 +51,7 @@ std::vector<std::string> LayoutColumns(RecordKind kind) {
 
 // Sets the row's columns from the plain record bytes, in the layout's order.
 template <std::size_t N>
-void SetColumns(const std::array<FieldLayout, N>& layout, std::span<const std::uint8_t> plain, db::Recordset& rs,
+void SetColumns(const std::array<FieldLayout, N>& layout, std::span<const std::uint8_t> plain, db::RowAppender& rs,
                 const PlayersColumns& columns) {
     thread_local std::string text;  // its buffer serves every name of every row
     for (const FieldLayout& f : layout) {
@@ -142,7 +141,7 @@ ImportedLeague ImportLeague(const ProgramState& state, const fs::path& sPyrPath,
     CreateDatabaseFile(dbPath);
     CreatePlayersTable(dbPath, "Players");
     auto database = db::Database::OpenDatabase(dbPath);
-    db::Recordset& rs = database->OpenRecordset({"Players", {}, LayoutColumns(kind)});
+    db::RowAppender& rs = database->OpenAppender("Players", LayoutColumns(kind));
     const PlayersColumns columns(rs.Fields());
 
     ProgressShowing showing(*state.progress);
@@ -179,30 +178,46 @@ ImportedLeague ImportLeague(const ProgramState& state, const fs::path& sPyrPath,
                   " " + problem + ".\n\nThe player file was not changed.");
 }
 
+// The places, among the layout's columns, of its numbers and of its names.
+template <bool kNames>
+constexpr auto LayoutPlaces() {
+    constexpr std::size_t kCount = [] {
+        std::size_t n = 0;
+        for (const FieldLayout& f : kPlayerFieldsL02) n += (f.stored == Stored::Name) == kNames;
+        return n;
+    }();
+    std::array<int, kCount> places{};
+    for (std::size_t c = 0, n = 0; c < kPlayerFieldsL02.size(); ++c)
+        if ((kPlayerFieldsL02[c].stored == Stored::Name) == kNames) places[n++] = static_cast<int>(c);
+    return places;
+}
+constexpr auto kNumberPlaces = LayoutPlaces<false>();
+constexpr auto kNamePlaces = LayoutPlaces<true>();
+
 // Fills the plain bytes of one L02 record from the cursor's row, whose
-// columns are the layout's, in its order.
+// columns are the layout's, in its order: every value read once.
 void PlainRecordFromRow(const db::Cursor& row, PlayerRecL02& plain, const fs::path& sPyrPath, std::int64_t slot) {
-    thread_local std::u32string chars;  // its buffer serves every name of every row
-    for (std::size_t c = 0; c < kPlayerFieldsL02.size(); ++c) {
-        const FieldLayout& f = kPlayerFieldsL02[c];
-        const int column = static_cast<int>(c);
-        const std::string name(Name(f.column));
-        if (f.stored == Stored::Name) {
-            if (!row.IsText(column)) RefuseRow(sPyrPath, slot, "has no text in " + name);
-            if (!cp1252::Utf8ToCodePoints(*row.Text(column), chars))
-                RefuseRow(sPyrPath, slot, "has a " + name + " that is not valid text");
-            chars = PadName(std::move(chars));
-            for (std::size_t i = 0; i < kNameLen; ++i) {  // characters after the 13th are left out
-                const auto byte = cp1252::FromUnicode(chars[i]);
-                if (!byte) RefuseRow(sPyrPath, slot, "has a character in " + name + " that the player file cannot hold");
-                plain[f.offset + i] = *byte;
-            }
-        } else {
-            if (!row.IsInt(column)) RefuseRow(sPyrPath, slot, "has no number in " + name);
-            const std::int64_t n = row.Int(column);
-            if (n < 0 || n > 255)
-                RefuseRow(sPyrPath, slot, "has " + name + " = " + std::to_string(n) + ", which does not fit in one byte");
-            plain[f.offset] = static_cast<std::uint8_t>(n);
+    const auto name = [](int place) { return std::string(Name(kPlayerFieldsL02[static_cast<std::size_t>(place)].column)); };
+    std::array<std::int64_t, kNumberPlaces.size()> numbers;
+    if (!row.IntsIf(kNumberPlaces, numbers))
+        for (const int place : kNumberPlaces)
+            if (!row.IntIf(place)) RefuseRow(sPyrPath, slot, "has no number in " + name(place));
+    for (std::size_t i = 0; i < kNumberPlaces.size(); ++i) {
+        if (numbers[i] < 0 || numbers[i] > 255)
+            RefuseRow(sPyrPath, slot, "has " + name(kNumberPlaces[i]) + " = " + std::to_string(numbers[i]) +
+                                          ", which does not fit in one byte");
+        plain[kPlayerFieldsL02[static_cast<std::size_t>(kNumberPlaces[i])].offset] = static_cast<std::uint8_t>(numbers[i]);
+    }
+    for (const int place : kNamePlaces) {
+        const auto text = row.TextIf(place);
+        if (!text) RefuseRow(sPyrPath, slot, "has no text in " + name(place));
+        // Characters after the 13th are left out; a shorter name is NUL-padded.
+        const std::size_t offset = kPlayerFieldsL02[static_cast<std::size_t>(place)].offset;
+        switch (cp1252::Utf8ToBytes(*text, std::span(plain).subspan(offset, kNameLen))) {
+            case cp1252::ToBytes::Done: break;
+            case cp1252::ToBytes::NotUtf8: RefuseRow(sPyrPath, slot, "has a " + name(place) + " that is not valid text");
+            case cp1252::ToBytes::NoByte:
+                RefuseRow(sPyrPath, slot, "has a character in " + name(place) + " that the player file cannot hold");
         }
     }
 }
@@ -219,7 +234,7 @@ FileStamp StampOf(const fs::path& path) {
     return stamp;
 }
 
-void DecodePlayerL02(const PlayerRecL02& record, const CodeTables& tables, db::Recordset& rs,
+void DecodePlayerL02(const PlayerRecL02& record, const CodeTables& tables, db::RowAppender& rs,
                      const PlayersColumns& columns) {
     PlayerRecL02 plain;
     DecodeRecord(record, plain, tables);
@@ -228,7 +243,7 @@ void DecodePlayerL02(const PlayerRecL02& record, const CodeTables& tables, db::R
     rs.Update();
 }
 
-void DecodePlayerL03(const PlayerRecL03& record, const CodeTables& tables, db::Recordset& rs,
+void DecodePlayerL03(const PlayerRecL03& record, const CodeTables& tables, db::RowAppender& rs,
                      const PlayersColumns& columns) {
     PlayerRecL03 plain;
     DecodeRecord(record, plain, tables);
@@ -295,9 +310,7 @@ SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league
     RecordReader in(sPyrPath, RecordKind::L02);
     std::optional<ReplacingFile> out;
     if (!options.dryRun) out.emplace(sPyrPath);
-    QCryptographicHash sha(QCryptographicHash::Sha256);
     const auto write = [&](const std::uint8_t* data, qint64 bytes) {
-        sha.addData(QByteArrayView(reinterpret_cast<const char*>(data), bytes));
         if (out) out->Write(data, bytes);
     };
 
@@ -346,8 +359,6 @@ SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league
     // Bytes after the last whole record belong to no record and stay as they are.
     const auto trailing = in.Trailing();
     write(trailing.data(), static_cast<qint64>(trailing.size()));
-    const QByteArray digest = sha.result();
-    std::memcpy(result.sha256.data(), digest.constData(), result.sha256.size());
 
     if (out) {
         if (StampOf(sPyrPath) != league.stamp) changedSince();

@@ -16,7 +16,7 @@
 #include "league/mGridexType.h"
 
 namespace tavrin {
-namespace db { class Recordset; }
+namespace db { class RowAppender; }
 class PlayersColumns;
 
 enum class RecordKind { L02, L03 };
@@ -42,10 +42,10 @@ struct ImportedLeague {
 };
 
 // Decodes one record with the file's tables and adds it as one Players row
-// through rs, whose columns were found once in `columns`.
-void DecodePlayerL02(const PlayerRecL02& record, const CodeTables& tables, db::Recordset& rs,
+// through rows, whose columns were found once in `columns`.
+void DecodePlayerL02(const PlayerRecL02& record, const CodeTables& tables, db::RowAppender& rows,
                      const PlayersColumns& columns);
-void DecodePlayerL03(const PlayerRecL03& record, const CodeTables& tables, db::Recordset& rs,
+void DecodePlayerL03(const PlayerRecL03& record, const CodeTables& tables, db::RowAppender& rows,
                      const PlayersColumns& columns);
 
 // Recreates the working database and loads every whole player record of the
@@ -73,9 +73,8 @@ struct SaveOptions {
 };
 
 struct SaveResult {
-    std::int64_t written = 0;           // records written from rows
-    std::int64_t changed = 0;           // of them, those whose bytes changed
-    std::array<std::uint8_t, 32> sha256{};  // of the player file as saved
+    std::int64_t written = 0;  // records written from rows
+    std::int64_t changed = 0;  // of them, those whose bytes changed
 };
 
 // Writes the league back: the header as imported, then every Players row with

@@ -13,6 +13,9 @@ std::uint64_t Mix64(std::uint64_t z) {
     return z ^ (z >> 31);
 }
 
+// The top 24 bits, as a multiple of 2^-24: exactly representable, below 1.
+float UnitFloat(std::uint64_t bits) { return static_cast<float>(bits >> 40) * 0x1.0p-24f; }
+
 }  // namespace
 
 float ClockRandomSource::Next() {
@@ -21,8 +24,12 @@ float ClockRandomSource::Next() {
     // from colliding by simple addition.
     const auto tick = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     const std::uint64_t seed = Mix64(tick ^ Mix64(++counter_ + 0x9E3779B97F4A7C15ULL));
-    // The top 24 bits, as a multiple of 2^-24: exactly representable, below 1.
-    return static_cast<float>(seed >> 40) * 0x1.0p-24f;
+    return UnitFloat(seed);
+}
+
+float SeededRandomSource::Next() {
+    state_ += 0x9E3779B97F4A7C15ULL;
+    return UnitFloat(Mix64(state_));
 }
 
 }  // namespace tavrin

@@ -35,7 +35,7 @@ std::string StillHiddenText(const StillHidden& found) {
     const std::string now = found.now == Operation::Hide ? "Hiding" : "Randomizing";
     return "The potentials in " + PathText(found.pyr) + " are still the ones hidden by " + found.operation + " on " +
            found.when + ": the true potentials are in " + PathText(found.pot) + ".\n\n" + now +
-           " again would make the hidden potentials the saved ones. Restore the league first to keep the true ones.";
+           " the league now would make the hidden potentials the saved ones. Restore it first to keep the true ones.";
 }
 
 namespace {
@@ -184,7 +184,7 @@ private:
         outcome.players = league.players;
         outcome.changed = saved.changed;
         outcome.message = Summary(outcome);
-        if (writes) AfterSave(saved, outcome);
+        if (writes) AfterSave(outcome);
         return outcome;
     }
 
@@ -248,7 +248,7 @@ private:
         std::error_code ec;
         if (!fs::exists(state_.sPotPath, ec) || !fs::exists(state_.sPyrPath, ec)) return true;
         const auto note = ReadSavedNote(state_.sPotPath);
-        if (!note || !note->restoredAt.empty() || note->sha256 != Sha256Hex(state_.sPyrPath)) return true;
+        if (!note || !IsStillHidden(*note, state_.sPyrPath)) return true;
         return host_.GoOnWhileStillHidden(
             {state_.sPyrPath, state_.sPotPath, note->operation, LocalTimeText(note->savedAt), request_.operation});
     }
@@ -309,15 +309,14 @@ private:
         return line;
     }
 
-    // The note in the .pot, and the history's pruning. The league is saved
-    // by now: what fails here is told, but does not undo the run.
-    void AfterSave(const SaveResult& saved, Outcome& outcome) {
+    // The note in the .pot (the fingerprint of the player file just saved),
+    // and the history's pruning. The league is saved by now: what fails here
+    // is told, but does not undo the run.
+    void AfterSave(Outcome& outcome) {
         try {
             if (request_.operation != Operation::Restore) {
-                const QByteArray sha(reinterpret_cast<const char*>(saved.sha256.data()),
-                                     static_cast<qsizetype>(saved.sha256.size()));
-                WriteSavedNote(state_.sPotPath,
-                               {std::string(OperationName(request_.operation)), NowUtc(), sha.toHex().toStdString(), {}});
+                WriteSavedNote(state_.sPotPath, {std::string(OperationName(request_.operation)), NowUtc(),
+                                                 Sha256Hex(state_.sPyrPath), {}});
             } else if (std::error_code ec; fs::exists(state_.sPotPath, ec) && HasWritePermission(state_.sPotPath)) {
                 if (auto note = ReadSavedNote(state_.sPotPath); note && note->restoredAt.empty()) {
                     note->restoredAt = NowUtc();

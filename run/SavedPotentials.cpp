@@ -58,6 +58,10 @@ std::optional<SavedNote> ReadSavedNote(const fs::path& pot) {
     }
 }
 
+bool IsStillHidden(const SavedNote& note, const fs::path& pyr) {
+    return note.restoredAt.empty() && note.sha256 == Sha256Hex(pyr);
+}
+
 void WriteSavedNote(const fs::path& pot, const SavedNote& note) {
     // Into a copy that replaces the file whole: the .pot is never changed in
     // place, so a run killed while writing the note leaves it as it was, with

@@ -30,6 +30,10 @@ struct SavedNote {
 // The note in the file; nothing where the file, its table or its row is
 // missing (an older or hand-made .pot).
 std::optional<SavedNote> ReadSavedNote(const std::filesystem::path& pot);
+// Whether the player file still holds the potentials the note's run hid: no
+// Restore came since, and the file is byte for byte the one that run saved.
+// The run's question and the league report both ask this.
+bool IsStillHidden(const SavedNote& note, const std::filesystem::path& pyr);
 // Replaces the note: in a copy of the file that then replaces it whole.
 void WriteSavedNote(const std::filesystem::path& pot, const SavedNote& note);
 

@@ -19,8 +19,8 @@
 # A program that prints no help (one that fails, prints nothing, has no usage
 # line, or opens its window instead and is stopped after TIMEOUT seconds, 20
 # by default) gets the built-in help text below instead: the build never fails
-# for want of a manual page. The built-in text describes the command line as
-# it is meant to be; keep it in step with the program's --help.
+# for want of a manual page. The built-in text is the program's --help word
+# for word, the program named tavrin (the command line's tests compare them).
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -42,49 +42,71 @@ Usage: tavrin [options] [LEAGUE.lge]
        tavrin [options] show [--csv] LEAGUE.lge
 Tavrin changes the eight potential ratings of a league's players: it hides
 them, randomizes them and brings them back. With no command it opens its
-window, with LEAGUE.lge as the league to use when one is given. With a command
-it runs without a window and exits with a status a script can test.
+window. With a command it runs without a window and exits with a status a
+script can test; results go to standard output, messages to standard
+error, one line each.
 
 Hide and Randomize keep the players as they were in LEAGUE.pot, beside the
-league, before they change anything. The player file (LEAGUE.pyr) is replaced
-all at once: if anything goes wrong, the old file stays as it was.
+league, before they change anything, and every file a run replaces is kept
+in the league's history, LEAGUE.history/. The player file (LEAGUE.pyr) is
+replaced all at once: if anything goes wrong, the old file stays as it was.
 
 Commands:
   hide --years Y LEAGUE.lge
-      Sets every potential to 0 for the players up to the experience limit Y:
-      rookies, 1 to 8 (years and less), or all.
+      Sets every potential to 0 for the players up to the experience limit
+      Y: rookies, 1 to 8 (years and less), or all.
+      Example: tavrin hide --years rookies Demo.lge
   randomize [--seed N] LEAGUE.lge
-      Moves each potential of every player with fewer than 7 years by a random
-      amount that shrinks with experience, keeping it above the player's
-      current rating and at most 99.
+      Moves each potential of every player with fewer than 7 years by a
+      random amount that shrinks with experience, keeping it above the
+      player's current rating and at most 99.
+      Example: tavrin randomize --seed 7 Demo.lge
   restore [--from FILE] LEAGUE.lge
       Brings back the potentials saved by the last Hide or Randomize run.
+      Example: tavrin restore Demo.lge
   show [--csv] LEAGUE.lge
-      Lists the league's players (identity, names, position, years, the eight
-      current ratings and the eight potentials) and says whether their
-      potentials are still hidden by an earlier run.
+      Lists the league's players (identity, names, position, years, the
+      eight current ratings and the eight potentials), says whether their
+      potentials are still hidden by an earlier run, and lists the files
+      the league's history keeps.
+      Example: tavrin show --csv Demo.lge > players.csv
 
 Options:
-  -h, --help       Displays help on commandline options.
-  -v, --version    Displays version information.
-  --years <Y>      The experience limit of hide: rookies, 1 to 8, or all.
-  --seed <N>       Seeds the random draws of randomize with N: the same league
-                   and seed always give the same player file.
-  --from <FILE>    Restores from FILE, a saved-potentials file kept in the
-                   league's history, instead of LEAGUE.pot.
-  --csv            Writes the table of show as comma-separated values.
-  --dry-run        Computes everything and writes nothing; prints how many
-                   players would change.
-  --verbose        With --dry-run, prints one line for each player that would
-                   change: the eight potentials before and after.
-  --force          Goes on where the window would ask first, for example when
-                   the league's potentials are still hidden by an earlier run.
+  -h, --help     Displays this help.
+  -v, --version  Displays the version.
+  --years <Y>    The experience limit of hide: rookies, 1 to 8, or all.
+  --seed <N>     Seeds the random draws of randomize with N: the same league
+                 and seed always give the same player file.
+  --from <FILE>  Restores from FILE, a saved-potentials file kept in the
+                 league's history, instead of LEAGUE.pot.
+  --csv          Writes the players of show as comma-separated values, and
+                 nothing else, to standard output; the rest of the report goes
+                 to standard error.
+  --dry-run      Computes everything and writes nothing (no player file, no
+                 LEAGUE.pot, no history); prints how many players would change.
+  --verbose      Prints one line for each player whose potentials change (or,
+                 with --dry-run, would): slot, identity, names, years, and the
+                 eight potentials before -> after.
+  --force        Goes on where the window would ask first: hiding or
+                 randomizing a league whose potentials are still hidden by an
+                 earlier run.
 
 Examples:
-  tavrin hide --years rookies Demo.lge
-  tavrin randomize --seed 7 --dry-run --verbose Demo.lge
-  tavrin restore Demo.lge
-  tavrin show --csv Demo.lge
+  tavrin hide --years 3 --dry-run --verbose Demo.lge
+  tavrin randomize --seed 7 Demo.lge
+  tavrin restore --from "Demo.history/2026-12-05T21-48-50 before Randomize.pot" Demo.lge
+  tavrin show Demo.lge
+
+Exit status:
+  0  Done.
+  1  Refused: the input cannot be used (a missing or unreadable league, a
+     league of the L03 format, nothing saved to restore, a file in use by
+     another run, a league still hidden without --force). Nothing was
+     changed. The message names the file and the problem.
+  2  Usage error: the command line was not understood. Nothing was done.
+  3  Failed part-way: something went wrong after the run had started. The
+     message names the step. The player file is either as it was or
+     completely written.
 ]=])
 
 set(kExitStatus [=[.SH EXIT STATUS

@@ -1,7 +1,8 @@
 #pragma once
 
-// A main window wired as the program wires it, in folders of the test's own,
-// with a driver for the dialogs of a run and a record of the progress window.
+// A main window wired as the program wires it, in folders of the test's own
+// (its settings too), with a driver for the dialogs of a run and a record of
+// the progress window.
 
 #include <QtTest>
 #include <QtWidgets>
@@ -24,6 +25,10 @@ class Harness : public QObject {
 public:
     Harness() {
         QuietOffscreen();
+        QApplication::setQuitOnLastWindowClosed(false);
+        QCoreApplication::setOrganizationName("Tavrin");
+        QCoreApplication::setApplicationName("Tavrin");
+        UseSettingsIn(settingsDir.path());
         state.appDir = appDir.path();
         state.progress = status;
         status->installEventFilter(this);
@@ -31,15 +36,26 @@ public:
         form.show();
     }
 
+    // The settings of every window made from now on, as QSettings finds them.
+    static void UseSettingsIn(const std::filesystem::path& dir) {
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdU16String(dir.u16string()));
+    }
+
     template <class T> T* Find(const QString& name) { return form.findChild<T*>(name); }
     void Option(int index) { Find<QRadioButton>(QStringLiteral("optPots%1").arg(index))->click(); }
     void Years(const QString& entry) { list->setCurrentIndex(list->findText(entry)); }
 
-    // Presses OK and returns when the run has ended. The file dialog is
-    // answered with the path ("" cancels it); each message box is recorded
+    // Presses OK and returns when the run has ended.
+    void PressOk(const std::filesystem::path& path) {
+        Answering(path, [this] { Find<QPushButton>("cmdOK")->click(); });
+    }
+
+    // Does what may open dialogs and returns when it is done. The file dialog
+    // is answered with the path ("" cancels it); each message box is recorded
     // and answered OK, a question with the key in `questionKey` (Escape, or
     // Return for its default button) or else its button captioned `answer`.
-    void PressOk(const std::filesystem::path& path) {
+    void Answering(const std::filesystem::path& path, const std::function<void()>& action) {
         const QString answer = QString::fromStdU16String(path.u16string());
         QPointer<QWidget> seen;
         QTimer poll;
@@ -49,10 +65,13 @@ public:
             auto* files = qobject_cast<QFileDialog*>(modal);
             if (modal && modal != seen) {
                 seen = modal;
-                blocked = blocked && !Find<QPushButton>("cmdOK")->isEnabled() && !form.close();
+                if (form.isRunning()) blocked = blocked && !Find<QPushButton>("cmdOK")->isEnabled() && !form.close();
                 const QString what = box ? box->text() : files ? files->nameFilters().join(";") : QString();
                 dialogs << modal->windowTitle() + "|" + what;
                 if (box) icons << box->icon();
+                if (files)
+                    folders << files->directory().absolutePath() + "|" +
+                                   files->findChild<QLineEdit*>("fileNameEdit")->text();
             }
             if (box && box->button(QMessageBox::Ok)) {
                 box->button(QMessageBox::Ok)->click();
@@ -71,7 +90,7 @@ public:
             }
         });
         poll.start(10);
-        Find<QPushButton>("cmdOK")->click();
+        action();
     }
 
     int questionKey = Qt::Key_Escape;
@@ -80,10 +99,11 @@ public:
     QList<int> ends;                 // each call of the program's end
     QStringList dialogs;             // "title|filters" or "title|text" of each dialog
     QList<QMessageBox::Icon> icons;  // of each message box
+    QStringList folders;             // "folder|file name shown" of each file dialog
     QStringList lives;               // the progress window's text as each showing ended
     bool livesWhole = true;  // each showing began at 0 with the first text and the hourglass, ended past 90
     bool blocked = true;     // while each dialog was up, OK was off and the window refused to close
-    test::TempDir leagueDir, appDir;
+    test::TempDir leagueDir, appDir, settingsDir;
     ProgramState state;
     ClockRandomSource random;
     app::frmMain form{state, random};

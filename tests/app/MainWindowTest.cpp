@@ -1,12 +1,19 @@
 // The program as it starts: its own start-up code runs, and these checks run
-// inside its event loop on the window it shows.
+// inside its event loop on the window it shows. CTest starts it twice: plainly,
+// and with a league as its argument.
 
 #include "AppTest.h"
+
+#include <tuple>
+#include <vector>
+
+#include "app/Forms.h"
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
     tavrin::app::frmMain* form = nullptr;
+    template <class T = QWidget> T* find(const char* name) const { return form->findChild<T*>(name); }
     QComboBox* list() const { return form->findChild<QComboBox*>("cboYears"); }
     QRadioButton* option(int i) const { return form->findChild<QRadioButton*>("optPots" + QString::number(i)); }
 
@@ -28,6 +35,54 @@ private slots:
         for (int i = 0; i < list()->count(); ++i) entries << list()->itemText(i) + "=" + list()->itemData(i).toString();
         QCOMPARE(entries.join(", "), QString("All Players=50, Rookies=1, 1 yr and less=2, 2 yr and less=3, 3 yr and less=4, "
                                              "4 yr and less=5, 5 yr and less=6, 6 yr and less=7, 7 yr and less=8, 8 yr and less=9"));
+    }
+
+    // Every control where its table puts it, in twips; captions may only grow
+    // to the right. The status line adds its height under the frame.
+    void laidOutInTwipsWithTheStatusLineBelow() {
+        using tavrin::app::TwipsRect;
+        QCOMPARE(form->size(), TwipsRect(0, 0, 5790, 2640 + 360).size());
+        const std::vector<std::tuple<const char*, QRect, bool>> table{
+            {"cmdOK", TwipsRect(4080, 360, 1575, 430), false},    {"cmdCancel", TwipsRect(4080, 960, 1575, 430), false},
+            {"Frame1", TwipsRect(120, 240, 3735, 2175), false},   {"optPots0", TwipsRect(240, 360, 1215, 375), true},
+            {"optPots1", TwipsRect(240, 720, 1575, 375), true},   {"optPots2", TwipsRect(240, 1080, 1215, 375), true},
+            {"cboYears", TwipsRect(2040, 600, 1455, 315), false}, {"Label1", TwipsRect(2040, 360, 1095, 255), true},
+        };
+        for (const auto& [name, place, grows] : table) {
+            const QRect got = find(name)->geometry();
+            const bool grownRight = got.topLeft() == place.topLeft() && got.height() == place.height() &&
+                                    got.width() >= place.width();
+            QVERIFY2(grows ? grownRight : got == place, name);
+        }
+        // The line's text stops short of its button while that shows.
+        const QRect status = find("lblStatus")->geometry(), button = find("cmdOtherLeague")->geometry();
+        QCOMPARE(status.united(button), TwipsRect(120, 2520, 5550, 360));
+        QVERIFY(!(find("cmdOtherLeague")->isVisible() && status.intersects(button)));
+    }
+
+    // Enter's default button, the list's label, a name for every control for
+    // screen readers, Tab from OK to the list, and the program's icon.
+    void keyboardScreenReadersAndIcon() {
+        QVERIFY(find<QPushButton>("cmdOK")->isDefault());
+        QCOMPARE(find<QLabel>("Label1")->buddy(), find("cboYears"));
+        for (const char* name : {"cmdOK", "cmdCancel", "Frame1", "optPots0", "optPots1", "optPots2", "cboYears",
+                                 "Label1", "lblStatus", "cmdOtherLeague"})
+            QVERIFY2(!QAccessible::queryAccessibleInterface(find(name))->text(QAccessible::Name).isEmpty(), name);
+        QStringList tabs;
+        for (QWidget* w = find("cmdOK"); tabs.size() < 6; w = w->nextInFocusChain())
+            if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) tabs << w->objectName();
+        QCOMPARE(tabs, (QStringList{"cmdOK", "cmdCancel", "optPots0", "optPots1", "optPots2", "cboYears"}));
+        QVERIFY(!form->windowIcon().pixmap(32).isNull() && !QApplication::windowIcon().isNull());
+    }
+
+    // A league given as the argument is the one OK runs on, named on the
+    // status line; without one OK asks.
+    void theArgumentIsTheLeague() {
+        const QStringList given = QCoreApplication::arguments().mid(1);
+        const QFileInfo league(given.value(0));
+        QCOMPARE(form->givenLeague(), given.isEmpty() ? QString() : league.absoluteFilePath());
+        QCOMPARE(form->statusText(), given.isEmpty() ? QString() : "OK will run on " + league.fileName());
+        QCOMPARE(find("cmdOtherLeague")->isVisible(), !given.isEmpty());
     }
 
     void onlyHidePotsTakesTheListWhichKeepsItsEntry() {

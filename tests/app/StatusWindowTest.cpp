@@ -52,15 +52,37 @@ private slots:
             // 100 in double, although the float sum would round to 100.
             QVERIFY(Yields(status, "Loading League", 0.1) && !Yields(status, "Saving", 99.9) && status.value() == 0.1f);
             QCOMPARE(status.labelText(), QString("Updating: Loading League"));
-            QVERIFY(Yields(status, "Saving", 0.0) && status.value() == 0.1f);  // a step of 0 only relabels
+            // A step of 0 only relabels; within a frame of the last yield it
+            // does not yield, after one it does.
+            QVERIFY(!Yields(status, "Saving", 0.0) && status.value() == 0.1f);
             QCOMPARE(status.labelText(), QString("Updating: Saving"));
+            QTest::qWait(20);
+            QVERIFY(Yields(status, "Saving", 0.0));
+            // The last call of a step (the next would pass 100) always yields.
             QVERIFY(Yields(status, "Restoring Pots", 99.8) && !Yields(status, "Saving", 100.0));
+            QTest::qWait(20);
             QVERIFY(Yields(status, "Restoring Pots", 0.0) && status.value() > 99.8f);
             status.Unload();
             QVERIFY(!status.isVisible() && !QGuiApplication::overrideCursor());
         }
         status.Show();  // a step of 100 fills the bar, and only once
         QVERIFY(Yields(status, "Saving", 100.0) && !Yields(status, "Saving", 100.0) && status.value() == 100.0f);
+    }
+
+    // A step of many players yields at its start, at its end, and about once
+    // a frame between: not once per player.
+    void aLongStepYieldsAtScreenRate() {
+        tavrin::app::frmStatus status;
+        status.Show();
+        QElapsedTimer clock;
+        clock.start();
+        int yields = 0;
+        const int n = 20000;
+        for (int i = 0; i < n; ++i)
+            if (Yields(status, "Loading League", 100.0 / n)) ++yields;
+        QVERIFY(status.value() > 99.9f);
+        QVERIFY2(yields >= 2 && yields <= 2 + clock.elapsed() / 16 + 1, qPrintable(QString::number(yields)));
+        status.Unload();
     }
 };
 

@@ -3,13 +3,15 @@
 //
 //   TAVRIN_FAULT=<call>:<errno>:<glob>
 //
-// <call> is write (write, writev: QFile), pwrite (pwrite, pwrite64: the
-// database engine), sync (fsync, fdatasync), rename or link; <errno> is
+// <call> is write (write, writev: QFile; sendfile, copy_file_range: the
+// system's file copy), pwrite (pwrite, pwrite64: the database engine), sync
+// (fsync, fdatasync), rename or link; <errno> is
 // ENOSPC, EIO or EPERM; the glob is matched against the file's full path (for
 // rename and link, either name). Other files and calls pass through.
 
 #include <dlfcn.h>
 #include <fnmatch.h>
+#include <sys/sendfile.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -74,6 +76,17 @@ ssize_t write(int fd, const void* buf, size_t n) {
 ssize_t writev(int fd, const struct iovec* iov, int count) {
     if (Failing("write") && FdMatches(fd)) return Fail();
     return Real<ssize_t (*)(int, const struct iovec*, int)>("writev")(fd, iov, count);
+}
+
+ssize_t sendfile(int to, int from, off_t* at, size_t n) {
+    if (Failing("write") && FdMatches(to)) return Fail();
+    return Real<ssize_t (*)(int, int, off_t*, size_t)>("sendfile")(to, from, at, n);
+}
+
+ssize_t copy_file_range(int from, off64_t* fromAt, int to, off64_t* toAt, size_t n, unsigned flags) {
+    if (Failing("write") && FdMatches(to)) return Fail();
+    return Real<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned)>("copy_file_range")(from, fromAt, to, toAt, n,
+                                                                                                 flags);
 }
 
 ssize_t pwrite(int fd, const void* buf, size_t n, off_t at) {

@@ -49,13 +49,6 @@ gen::League DemoLeague(gen::Kind kind = gen::Kind::L02) {
     return league;
 }
 
-// The player file after hiding the potentials of the players below `limit`.
-Bytes Hidden(gen::League league, int limit) {
-    for (gen::Player& p : league.players)
-        if (p.years < limit) p.pot.fill(0);
-    return gen::PlayerFileBytes(league);
-}
-
 struct Runner {
     explicit Runner(const gen::League& l = DemoLeague(), const std::string& base = "Demo") : league(l) {
         state.appDir = appDir.path();
@@ -124,7 +117,7 @@ TEST(Run, NoSlipOfTheUserLosesTheTruePotentials) {
         const Outcome randomized = r.Expect(Kind::Done, Operation::Randomize);
         ASSERT_EQ(r.host.asked.size(), 1u);
         r.Expect(Kind::Done, Operation::Restore);
-        EXPECT_EQ(test::ReadFileBytes(r.pyr), Hidden(DemoLeague(), 50));
+        EXPECT_EQ(test::ReadFileBytes(r.pyr), test::Hidden(DemoLeague(), 50));
         ASSERT_FALSE(randomized.kept.empty());
         const fs::path truePot = randomized.kept.front();
         EXPECT_EQ(truePot.extension(), ".pot");
@@ -374,7 +367,7 @@ TEST(Run, FilesKeepTheirNamesOwnersAndPermissions) {
         r.pyr = r.leagueDir / "LEAGUE.PYR";
         r.pot = r.leagueDir / "LEAGUE.pot";
         r.Expect(Kind::Done, Operation::Hide);
-        EXPECT_EQ(test::ReadFileBytes(r.pyr), Hidden(DemoLeague(), 50));
+        EXPECT_EQ(test::ReadFileBytes(r.pyr), test::Hidden(DemoLeague(), 50));
         EXPECT_TRUE(fs::exists(r.pot));
         EXPECT_FALSE(fs::exists(r.leagueDir / "LEAGUE.pyr"));
     }

@@ -92,6 +92,14 @@ inline std::string SqlText(const fs::path& database, const std::string& sql) {
     return q.Step() ? std::string(q.Text(0)) : std::string();
 }
 
+// The player file of a league after its players below `limit` years had their
+// potentials hidden.
+inline Bytes Hidden(gen::League league, int limit) {
+    for (gen::Player& p : league.players)
+        if (p.years < limit) p.pot.fill(0);
+    return gen::PlayerFileBytes(league);
+}
+
 class RecordingProgress final : public Progress {
 public:
     void Show() override { ++shows; }

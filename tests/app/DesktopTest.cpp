@@ -1,0 +1,153 @@
+// What the window does as a desktop application: where its file dialog
+// opens, a league given as the argument or dropped, the keyboard, and how a
+// run is told.
+
+#include "AppTest.h"
+
+using namespace tavrin::apptest;
+using namespace tavrin::test;
+namespace gen = tavrin::gen;
+
+namespace {
+
+QString Q(const fs::path& p) { return QString::fromStdU16String(p.u16string()); }
+QString Folder(const fs::path& p) { return QDir(Q(p)).absolutePath(); }
+fs::path League(Harness& h, const char* base = "lg", gen::Kind kind = gen::Kind::L02) {
+    return gen::WriteLeague(h.leagueDir.path(), base, {kind, 173, 37, {0x40, 0x45}, gen::MakePlayers(40, 7), {}});
+}
+
+// Drags the URLs onto the window and drops them, answering any message.
+void Drop(Harness& h, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(h.form.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(h.form.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&h.form, &enter);
+    QVERIFY(enter.isAccepted());
+    h.Answering({}, [&] {
+        QApplication::sendEvent(&h.form, &drop);
+        QCoreApplication::processEvents();  // the drop is answered once it is over
+    });
+}
+
+}  // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QuietOffscreen(); }
+
+    // First in the folder the run script names; from then on beside the
+    // league chosen last, in a later session too, until that folder goes.
+    void theFileDialogOpensBesideTheLastLeague() {
+        TempDir demo;
+        qputenv("TAVRIN_LEAGUE_FOLDER", Q(demo.path()).toUtf8());
+        Harness first;
+        first.Years("All Players");
+        first.PressOk(League(first));
+        Harness later;
+        later.UseSettingsIn(first.settingsDir.path());
+        later.Option(2);
+        later.PressOk({});
+        fs::remove_all(first.leagueDir.path());
+        later.PressOk({});
+        QCOMPARE(first.folders + later.folders,
+                 (QStringList{Folder(demo.path()) + "|", Folder(first.leagueDir.path()) + "|lg.lge",
+                              Folder(demo.path()) + "|"}));
+    }
+
+    // A league given as the argument or dropped is named on the status line
+    // and run on by OK without the dialog; after that run OK asks again,
+    // beside it. The line's button picks another in the meantime.
+    void aGivenLeagueIsRunWithoutTheDialog_data() {
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("argument") << false;
+        QTest::newRow("dropped") << true;
+    }
+    void aGivenLeagueIsRunWithoutTheDialog() {
+        QFETCH(bool, dropped);
+        Harness h;
+        const fs::path other = League(h, "other"), lge = League(h);
+        if (dropped) Drop(h, {QUrl::fromLocalFile(Q(other))});
+        else QVERIFY(h.form.UseGivenLeagues({Q(other)}));
+        QCOMPARE(h.form.statusText(), QString("OK will run on other.lge"));
+        h.Answering(lge, [&] { h.Find<QPushButton>("cmdOtherLeague")->click(); });
+        QCOMPARE(h.form.statusText(), QString("OK will run on lg.lge"));
+        h.Years("All Players");
+        h.PressOk({});
+        QVERIFY2(h.form.statusText().startsWith("Hid the potentials of 40 of 40 players in lg.pyr"),
+                 qPrintable(h.form.statusText()));
+        h.PressOk({});
+        QCOMPARE(h.folders, (QStringList{Folder(h.leagueDir.path()) + "|other.lge",
+                                         Folder(h.leagueDir.path()) + "|lg.lge"}));
+        QVERIFY(!fs::exists(fs::path(other).replace_extension(".pot")));
+    }
+
+    // Only one existing file is taken; anything else is refused with a
+    // warning, and the league given before stays.
+    void anythingButOneFileIsRefused_data() {
+        QTest::addColumn<QStringList>("given");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such file") << QStringList{"none.lge"} << "none.lge: there is no such file.";
+        QTest::newRow("a folder") << QStringList{"sub"} << "sub: it is a folder, not a league file.";
+        QTest::newRow("two files") << QStringList{"lg.lge", "lg.lge"} << "one league at a time";
+        QTest::newRow("remote") << QStringList{"https://example.org/a.lge"} << "it is not a file on this computer.";
+    }
+    void anythingButOneFileIsRefused() {
+        QFETCH(QStringList, given);
+        QFETCH(QString, message);
+        Harness h;
+        fs::create_directory(h.leagueDir / "sub");
+        h.form.UseGivenLeagues({Q(League(h))});
+        QList<QUrl> urls;
+        for (const QString& item : given)
+            urls << (item.startsWith("https:") ? QUrl(item) : QUrl::fromLocalFile(Q(h.leagueDir / item.toStdString())));
+        Drop(h, urls);
+        QVERIFY2(h.dialogs.size() == 1 && h.dialogs[0].startsWith("Tavrin|") && h.dialogs[0].contains(message),
+                 qPrintable(h.dialogs.join("\n")));
+        QCOMPARE(h.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
+        QCOMPARE(h.form.statusText(), QString("OK will run on lg.lge"));
+    }
+
+    // Enter presses OK (with no entry chosen: "Select Years") unless a button
+    // has the focus; Escape is Cancel from anywhere, and the window closes.
+    void enterIsOkAndEscapeIsCancel_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::newRow("Return in the list") << "cboYears" << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter on an option") << "optPots0" << int(Qt::Key_Enter);
+        QTest::newRow("Return on Cancel") << "cmdCancel" << int(Qt::Key_Return);
+        QTest::newRow("Escape in the list") << "cboYears" << int(Qt::Key_Escape);
+    }
+    void enterIsOkAndEscapeIsCancel() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        Harness h;
+        h.Answering({}, [&] { QTest::keyClick(h.Find<QWidget>(focus), static_cast<Qt::Key>(key)); });
+        const bool closes = key == Qt::Key_Escape || focus == "cmdCancel";
+        QCOMPARE(h.form.isVisible(), !closes);
+        QCOMPARE(h.dialogs, closes ? QStringList() : QStringList{"Tavrin|Select Years"});
+    }
+
+    // A league of a tag Tavrin does not know is told in a message naming the
+    // file and the tag, and nothing changes.
+    void anUnknownTagIsTold() {
+        Harness h;
+        const fs::path lge = League(h);
+        Bytes bytes = ReadFileBytes(lge);
+        std::copy_n("XYZ!", 4, bytes.begin());
+        WriteFileBytes(lge, bytes);
+        const auto before = Snapshot(h.leagueDir.path());
+        h.Years("All Players");
+        h.PressOk(lge);
+        QCOMPARE(h.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
+        QCOMPARE(h.dialogs.value(1), "Tavrin|" + QDir::toNativeSeparators(Q(lge)) +
+                                         " is not a league Tavrin knows: its header begins with \"XYZ!\", not \"L02:\" "
+                                         "or \"L03:\". Nothing was changed.");
+        QVERIFY(Snapshot(h.leagueDir.path()) == before && h.form.statusText().isEmpty());
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "DesktopTest.moc"

@@ -1,0 +1,371 @@
+// The command line end to end: the real program, copied into each test's own
+// folder (so its working database, beside it, is the test's alone), run with
+// no display on leagues of our generator. What the run core writes is its
+// own suite's part; here: that each command reaches it as the window does,
+// and what a script sees.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+
+#include <sstream>
+#include <thread>
+
+#include "Fixture.h"
+#include "app/CommandLine.h"
+#include "db/Error.h"
+#include "league/Cp1252.h"
+#include "run/History.h"
+#include "run/Run.h"
+#include "run/RunLocks.h"
+#include "run/SavedPotentials.h"
+
+#if !defined(_WIN32)
+#include <csignal>
+#endif
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+struct Result {
+    int exit = -1;
+    std::string out, err;
+};
+
+gen::League DemoLeague(gen::Kind kind = gen::Kind::L02, std::size_t players = 40) {
+    gen::League league{kind, 173, 37, {0x40, 0x45}, gen::MakePlayers(players, 7), {}};
+    league.players[0].years = 0;
+    return league;
+}
+
+// The program in a folder of its own, and a league folder beside it.
+struct Cli {
+    Cli() {
+        fs::create_directory(dir / "bin");
+        fs::create_directory(leagues);
+        fs::copy_file(TAVRIN_PROGRAM, program);
+    }
+    fs::path Write(const gen::League& league, const std::string& base = "Demo") const {
+        return gen::WriteLeague(leagues, base, league);
+    }
+    QProcess* Start(const QStringList& args) const {
+        auto* process = new QProcess;
+        auto env = QProcessEnvironment::systemEnvironment();  // and no display
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(QString::fromStdU16String(leagues.u16string()));
+        process->start(QString::fromStdU16String(program.u16string()), args);
+        return process;
+    }
+    static Result Finish(QProcess* process) {
+        std::unique_ptr<QProcess> owned(process);
+        EXPECT_TRUE(process->waitForFinished(120000)) << process->errorString().toStdString();
+        return {process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1,
+                process->readAllStandardOutput().toStdString(), process->readAllStandardError().toStdString()};
+    }
+    Result Run(const QString& args) const { return Finish(Start(args.split(' ', Qt::SkipEmptyParts))); }
+    Result Run(const QStringList& args) const { return Finish(Start(args)); }
+    std::map<std::string, Bytes> Files() const { return test::Snapshot(leagues); }
+
+    test::TempDir dir;
+    fs::path leagues = dir / "league", program = dir / "bin" / fs::path(TAVRIN_PROGRAM).filename();
+    fs::path working = dir / "bin" / "Temp.mdb";
+};
+
+// Every value of a database's Players table, row by row.
+std::string PlayersDump(const fs::path& database) {
+    std::string row;
+    for (const ColumnDef& c : kPlayersColumns)
+        row += (row.empty() ? "quote(" : "||','||quote(") + std::string(c.name) + ")";
+    return test::SqlText(database, "SELECT group_concat(" + row + ", ';') FROM (SELECT * FROM Players ORDER BY rowid)");
+}
+
+std::string Joined(const std::array<std::uint8_t, 8>& values) {
+    std::string out;
+    for (const int v : values) out += (out.empty() ? "" : " ") + std::to_string(v);
+    return out;
+}
+
+// A message line as a script sees it: one line, "tavrin: " first.
+void ExpectOneMessage(const Result& r, const std::string& part) {
+    EXPECT_TRUE(r.err.starts_with("tavrin: ") && r.err.find('\n') == r.err.size() - 1) << r.err;
+    EXPECT_NE(r.err.find(part), std::string::npos) << r.err;
+}
+
+// RFC 4180: fields in quotes may hold commas, doubled quotes and line breaks.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') rows.back().back() += text[++i];
+        else if (c == '"') quoted = !quoted;
+        else if (!quoted && c == ',') rows.back().emplace_back();
+        else if (!quoted && c == '\n') rows.emplace_back(1);
+        else rows.back().back() += c;
+    }
+    if (rows.back() == std::vector<std::string>(1)) rows.pop_back();
+    return rows;
+}
+
+TEST(CommandLine, OnlyACommandOrAnOptionLeavesTheWindowAside) {
+    const std::vector<std::pair<std::vector<const char*>, bool>> cases{
+        {{}, false},           {{"Demo.lge"}, false},          {{"show"}, true},
+        {{"hide", "x"}, true}, {{"--version"}, true},          {{"-h"}, true},
+        {{"--bogus"}, true},   {{"Demo.lge", "--force"}, true}, {{"a.lge", "b.lge"}, true}};
+    for (auto [args, expected] : cases) {
+        args.insert(args.begin(), "tavrin");
+        EXPECT_EQ(app::IsCommandLine(static_cast<int>(args.size()), const_cast<char**>(args.data())), expected)
+            << args.size();
+    }
+}
+
+// Each command on a league of each kind; the working database beside the
+// program, as the window's; nothing on standard error when all is well.
+TEST(CommandLine, EachCommandOnALeagueOfEachKind) {
+    Cli cli;
+    const gen::League league = DemoLeague();
+    const fs::path lge = cli.Write(league);
+    const Bytes original = test::ReadFileBytes(cli.leagues / "Demo.pyr");
+    const auto ok = [&](const auto& args) {
+        const Result r = cli.Run(args);
+        EXPECT_EQ(r.exit, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        return r.out;
+    };
+    EXPECT_EQ(ok("hide --years all Demo.lge"),
+              "Hid the potentials of 40 of 40 players in Demo.pyr; true potentials saved in Demo.pot\n");
+    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), test::Hidden(league, 50));
+    EXPECT_TRUE(fs::exists(cli.working));
+    const std::string shown = ok("show Demo.lge");
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 2 + 40 + 1 + 4);
+    EXPECT_NE(shown.find("Potentials: still hidden by Hide on "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("History: 1 file kept in "), std::string::npos) << shown;
+    ok("restore Demo.lge");
+    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), original);
+    EXPECT_NE(ok("randomize --seed 7 Demo.lge").find("Randomized the potentials of "), std::string::npos);
+    EXPECT_NE(test::ReadFileBytes(cli.leagues / "Demo.pyr"), original);
+    // The .pot the Randomize run replaced holds the true potentials, kept in the history.
+    const auto kept = run::History(lge).Entries();
+    ASSERT_EQ(kept.size(), 4u);
+    EXPECT_EQ(ok(QStringList{"restore", "--from", QString::fromStdU16String(kept[2].file.u16string()), "Demo.lge"})
+                  .find("Restored"),
+              0u);
+    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), original);
+
+    // An L03 league is loaded as the window loads it, and nothing more: a
+    // command that would change it is refused. show reads it.
+    cli.Write(DemoLeague(gen::Kind::L03), "Old");
+    const auto files = cli.Files();
+    for (const QString command : {"hide --years all", "randomize", "restore"}) {
+        const Result r = cli.Run(command + " Old.lge");
+        EXPECT_EQ(r.exit, 1) << command.toStdString();
+        ExpectOneMessage(r, "(a league of the L03 format: loaded only, nothing was changed)");
+    }
+    EXPECT_EQ(cli.Files(), files);
+    EXPECT_NE(ok("show Old.lge").find("40 players in Old.pyr (a league of the L03 format)."), std::string::npos);
+}
+
+// The window's path (the run core in this process, as the window calls it)
+// and the command's give the same player file, working database and saved
+// potentials, step after step. Randomize with the same seed in two processes
+// gives the same player file, byte for byte.
+TEST(CommandLine, WindowAndCommandWriteTheSameFiles) {
+    Cli cli;
+    const fs::path lge = cli.Write(DemoLeague());
+    test::TempDir windowLeague, windowApp;
+    const fs::path windowLge = gen::WriteLeague(windowLeague.path(), "Demo", DemoLeague());
+    struct GoOn final : run::Host {
+        bool GoOnWhileStillHidden(const run::StillHidden&) override { return true; }
+    } host;
+    SeededRandomSource random(7);
+    ProgramState state;
+    state.appDir = windowApp.path();
+
+    using enum run::Operation;
+    const std::vector<std::pair<QString, run::Operation>> steps{
+        {"hide --years rookies", Hide}, {"randomize --seed 7 --force", Randomize}, {"restore", Restore},
+        {"hide --years 3", Hide}};
+    for (const auto& [args, operation] : steps) {
+        SCOPED_TRACE(args.toStdString());
+        ASSERT_EQ(cli.Run(args + " Demo.lge").exit, 0);
+        run::Request request;
+        request.operation = operation;
+        request.yearsLimit = args.contains("rookies") ? 1 : 4;
+        request.league = windowLge;
+        ASSERT_EQ(run::RunLeague(request, state, host, random).kind, run::Outcome::Kind::Done);
+
+        EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), test::ReadFileBytes(windowLeague / "Demo.pyr"));
+        EXPECT_EQ(test::ReadFileBytes(cli.working), test::ReadFileBytes(state.WorkingDatabasePath()));
+        EXPECT_EQ(PlayersDump(cli.leagues / "Demo.pot"), PlayersDump(windowLeague / "Demo.pot"));
+        const auto note = run::ReadSavedNote(cli.leagues / "Demo.pot");
+        const auto other = run::ReadSavedNote(windowLeague / "Demo.pot");
+        ASSERT_TRUE(note && other);
+        EXPECT_EQ(note->operation + note->sha256 + (note->restoredAt.empty() ? "" : "restored"),
+                  other->operation + other->sha256 + (other->restoredAt.empty() ? "" : "restored"));
+        EXPECT_EQ(run::History(lge).Entries().size(), run::History(windowLge).Entries().size());
+    }
+}
+
+// A dry run writes nothing of the league's, asks nothing, and tells what
+// would change: with --verbose, one line per player.
+TEST(CommandLine, ADryRunChangesNoByteAndTellsWhatWouldChange) {
+    Cli cli;
+    const gen::League league = DemoLeague();
+    cli.Write(league);
+    ASSERT_EQ(cli.Run("hide --years all Demo.lge").exit, 0);
+    const auto files = cli.Files();
+    for (const QString args : {"hide --years all", "randomize --seed 1", "restore"}) {
+        const Result r = cli.Run(args + " --dry-run --verbose Demo.lge");
+        EXPECT_EQ(r.exit, 0) << r.err;
+        EXPECT_EQ(cli.Files(), files) << args.toStdString();
+        std::istringstream out(r.out);
+        std::string summary, each;
+        std::getline(out, summary);
+        EXPECT_TRUE(summary.starts_with("Would ") && summary.ends_with("(dry run: no file was changed)")) << summary;
+        int lines = 0;
+        for (std::getline(out, each); std::getline(out, each); ++lines) {
+            const gen::Player& p = league.players.at(std::stoul(each.substr(1)) - 1);
+            EXPECT_NE(each.find(cp1252::BytesToUtf8(p.firstName + " " + p.lastName)), std::string::npos) << each;
+            EXPECT_TRUE(args != "restore" || each.ends_with(" yrs: 0 0 0 0 0 0 0 0 -> " + Joined(p.pot))) << each;
+        }
+        EXPECT_NE(summary.find(" " + std::to_string(lines) + " of 40 players"), std::string::npos) << summary;
+        EXPECT_EQ(lines, args == "restore" ? 40 : args == "hide --years all" ? 0 : lines);
+    }
+}
+
+// show --csv gives every record of the player file, bench players and names
+// that need quoting included, and nothing else on standard output.
+TEST(CommandLine, ShowCsvParsesBackToThePlayers) {
+    Cli cli;
+    gen::League league{gen::Kind::L02, 11, 200, {}, gen::MakePlayers(60, 3, true), {}};
+    league.players[0].firstName = "O\"Neil, Jr";
+    league.players[1].lastName = "Zo\xEB\r\nM\xFCller";
+    league.players[2].firstName = " \x80 ";
+    cli.Write(league);
+    const Result r = cli.Run("show --csv Demo.lge");
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.err.find("Potentials: Demo.pyr holds the league's own"), std::string::npos) << r.err;
+    const auto rows = ParseCsv(r.out);
+    ASSERT_EQ(rows.size(), 1 + league.players.size());
+    EXPECT_EQ(rows[0][0] + rows[0][3] + rows[0][22], "SlotFirstNamePot_DI");
+    for (std::size_t i = 0; i < league.players.size(); ++i) {
+        const gen::Player& p = league.players[i];
+        std::vector<std::string> expected{std::to_string(i + 1), std::to_string(p.pidA), std::to_string(p.pidB),
+                                          cp1252::BytesToUtf8(p.firstName), cp1252::BytesToUtf8(p.lastName),
+                                          std::to_string(p.position), std::to_string(p.years)};
+        for (const auto v : p.act) expected.push_back(std::to_string(v));
+        for (const auto v : p.pot) expected.push_back(std::to_string(v));
+        EXPECT_EQ(rows[i + 1], expected) << i;
+    }
+}
+
+// Every exit status, with its message: one line on standard error naming
+// the file and the problem, nothing on standard output, nothing changed.
+TEST(CommandLine, EachExitStatusAndItsMessage) {
+    Cli cli;
+    cli.Write(DemoLeague());
+    cli.Write({gen::Kind::L02, 1, 2, {}, gen::MakePlayers(40, 99), {}}, "Other");
+    ASSERT_EQ(cli.Run("hide --years all Other.lge").exit, 0);
+    test::WriteFileBytes(cli.leagues / "Bad.lge", {'L', '0', '4', ':'});
+    ASSERT_EQ(cli.Run("hide --years 1 Demo.lge").exit, 0);
+    const auto files = cli.Files();
+    const std::string usage = " (tavrin --help lists the commands and options)\n";
+    struct Case {
+        const char* args;
+        int exit;
+        std::string message;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"--bogus", 2, "Unknown option 'bogus'." + usage},
+             {"--force", 2, "no command given" + usage},
+             {"hdie Demo.lge", 2, "unknown command 'hdie' (the commands: hide, randomize, restore, show)" + usage},
+             {"hide Demo.lge", 2, "hide needs --years Y (all, rookies or 1 to 8)" + usage},
+             {"hide --years 9 Demo.lge", 2, "--years takes all, rookies or 1 to 8, not '9'" + usage},
+             {"randomize --seed -1 Demo.lge", 2, "not '-1'" + usage},
+             {"hide --years all --seed 3 Demo.lge", 2, "--seed is not an option of hide" + usage},
+             {"show --dry-run Demo.lge", 2, "--dry-run is not an option of show" + usage},
+             {"show", 2, "show needs a league file (LEAGUE.lge)" + usage},
+             {"show Demo.lge Other.lge", 2, "show takes one league file, not 2" + usage},
+             {"show Nowhere.lge", 1, "The league file Nowhere.lge does not exist.\n"},
+             {"show Bad.lge", 1, "Bad.lge is not a league Tavrin knows"},
+             {"hide --years 2 Bad.lge", 1, "Bad.lge is not a league Tavrin knows"},
+             {"restore --from Nowhere.pot Demo.lge", 1, "Cannot restore the potentials from Nowhere.pot"},
+             {"hide --years all Demo.lge", 1, "Nothing was changed; add --force to hide anyway.\n"},
+             {"randomize Demo.lge", 1, "still the ones hidden by Hide on"},
+             {"restore --from Other.pot Demo.lge", 3, "Restoring the potentials failed: "},
+         }) {
+        SCOPED_TRACE(c.args);
+        const Result r = cli.Run(c.args);
+        EXPECT_EQ(r.exit, c.exit);
+        EXPECT_EQ(r.out, "");
+        ExpectOneMessage(r, c.message);
+        EXPECT_EQ(cli.Files(), files);
+    }
+    // Going on where the window would ask; help and version, with a command or without.
+    const Result forced = cli.Run("randomize --force Demo.lge");
+    EXPECT_EQ(forced.exit, 0);
+    ExpectOneMessage(forced, "warning: The potentials in Demo.pyr are still the ones hidden by Hide");
+    for (const char* args : {"--version", "-v", "show -v"})
+        EXPECT_EQ(cli.Run(args).out, "tavrin " TAVRIN_VERSION_TEXT "\n");
+    // The manual page's built-in text, for builds that cannot run the
+    // program, is the help word for word.
+    const std::string page = [] {
+        const Bytes bytes = test::ReadFileBytes(TAVRIN_MANPAGE_SCRIPT);
+        const std::string text(bytes.begin(), bytes.end()), open = "set(kBuiltInHelp [=[\n";
+        const std::size_t start = text.find(open) + open.size();
+        return text.substr(start, text.find("]=]", start) - start);
+    }();
+    for (const char* args : {"--help", "hide -h --years 12"}) {
+        Result help = cli.Run(args);
+        EXPECT_EQ(help.exit, 0);
+        for (const std::string command : {"hide", "randomize", "restore", "show"})
+            EXPECT_NE(help.out.find("Example: tavrin " + command), std::string::npos) << command;
+        const std::string program = PathText(cli.program);
+        for (std::size_t at; (at = help.out.find(program)) != std::string::npos;)
+            help.out.replace(at, program.size(), "tavrin");
+        EXPECT_EQ(help.out, page);
+    }
+}
+
+// Two runs at once on one working database: the second is refused before it
+// touches anything, and the first writes exactly what it would alone.
+TEST(CommandLine, ASecondRunAtOnceIsRefusedAndTheFirstSavesItsOwnFile) {
+    Cli cli;
+    const gen::League big = DemoLeague(gen::Kind::L02, 65536);
+    cli.Write(big, "Big");
+    cli.Write(DemoLeague());
+    const auto small = test::ReadFileBytes(cli.leagues / "Demo.pyr");
+    QProcess* first = cli.Start({"hide", "--years", "all", "Big.lge"});
+    const fs::path lock = run::RunLocks::LockPathOf(cli.working);
+    while (!fs::exists(lock) && first->state() != QProcess::NotRunning)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+#if !defined(_WIN32)
+    // Held still while the second starts, so the test never races it.
+    ::kill(static_cast<pid_t>(first->processId()), SIGSTOP);
+#endif
+    ASSERT_TRUE(fs::exists(lock)) << "the first run ended before the second could start";
+    const Result second = cli.Run("hide --years all Demo.lge");
+#if !defined(_WIN32)
+    ::kill(static_cast<pid_t>(first->processId()), SIGCONT);
+#endif
+    EXPECT_EQ(second.exit, 1);
+    ExpectOneMessage(second, "is using the working database " + PathText(cli.working) +
+                                 ". Wait until it has finished. No file was changed.\n");
+    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), small);
+    EXPECT_EQ(Cli::Finish(first).exit, 0);
+    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Big.pyr"), test::Hidden(big, 50));
+}
+
+}  // namespace
+}  // namespace tavrin
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    QCoreApplication application(argc, argv);  // for QProcess
+    return RUN_ALL_TESTS();
+}
