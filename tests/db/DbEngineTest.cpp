@@ -166,9 +166,13 @@ TEST(DbEngine, OnlyAWholeNumberReadsAsANumberAndAnythingElseIsRefusedAsStored) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         ASSERT_TRUE(cursor->Next() && !rs.IsEOF());
-        EXPECT_EQ(cursor->IsInt(0), c.number.has_value());
-        // The forward-only cursor (the save, Restore's saved table) and the
-        // recordset (the operations) read alike.
+        // The forward-only cursor (the save, Restore's saved table; one value
+        // or many at once) and the recordset (the operations) read alike.
+        EXPECT_EQ(cursor->IntIf(0), c.number);
+        const int column = 0;
+        std::int64_t n = -1;
+        EXPECT_EQ(cursor->IntsIf({&column, 1}, {&n, 1}), c.number.has_value());
+        EXPECT_EQ(n, c.number.value_or(n));
         for (const auto& read : std::vector<std::function<std::int64_t()>>{[&] { return cursor->Int(0); },
                                                                            [&] { return rs.Int(0); }}) {
             try {
