@@ -35,6 +35,12 @@ fs::path ReplacingFile::NewPath(const fs::path& target) {
     return p;
 }
 
+void ReplacingFile::RemoveLeftOver(const fs::path& target) {
+    std::error_code ec;
+    const fs::path real = fs::is_symlink(target, ec) ? fs::canonical(target, ec) : target;
+    if (!ec) fs::remove(NewPath(real), ec);
+}
+
 ReplacingFile::ReplacingFile(const fs::path& target) : target_(Resolved(target)), newPath_(NewPath(target_)) {
     std::error_code ec;
     const auto status = fs::status(target_, ec);
@@ -102,6 +108,13 @@ void CopyFileReplacing(const fs::path& from, const fs::path& to, const fs::path&
     ReplacingFile out(to);
     out.CopyFrom(from);
     out.Commit(keepReplacedAs);
+}
+
+void ChangeThroughCopy(const fs::path& file, const std::function<void(const fs::path& copy)>& change) {
+    ReplacingFile out(file);
+    out.CopyFrom(out.Target());
+    change(ReplacingFile::NewPath(out.Target()));
+    out.Commit();
 }
 
 }  // namespace tavrin

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 namespace tavrin {
 
@@ -43,6 +44,9 @@ public:
 
     // The name the new contents are written under, beside `target`.
     static std::filesystem::path NewPath(const std::filesystem::path& target);
+    // Removes the new file a run that was killed part-way left for `target`
+    // (beside the file a link points to), if there is one.
+    static void RemoveLeftOver(const std::filesystem::path& target);
 
 private:
     std::filesystem::path target_;
@@ -54,6 +58,15 @@ private:
 // Copies a file all or nothing (the same way), as `to`.
 void CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                        const std::filesystem::path& keepReplacedAs = {});
+
+// Changes a file all or nothing where another writer (the database engine)
+// makes the change: the file is copied under the new name, `change` works on
+// that copy by its path, and the copy is then put in place as above. A file
+// changed in place by the engine would, if the program were killed part-way,
+// keep a journal beside it that no read-only reader can open it past, and
+// that would be played back into whatever file later took its name.
+void ChangeThroughCopy(const std::filesystem::path& file,
+                       const std::function<void(const std::filesystem::path& copy)>& change);
 
 // Whether the file's permission bits let anyone write it: a file marked
 // read-only stays untouched even for an administrator.

@@ -125,7 +125,13 @@ private:
         step_ = "Reading the league file";
         std::error_code ec;
         const auto status = fs::status(request_.league, ec);
-        if (!fs::exists(status)) throw Refused{"The league file " + PathText(request_.league) + " does not exist."};
+        if (!fs::exists(status)) {
+            // A name the system cannot look up at all (one too long) is not
+            // a missing file: its reason is told as the system gives it.
+            if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+                throw Refused{"Cannot read the league file " + PathText(request_.league) + ": " + ec.message() + "."};
+            throw Refused{"The league file " + PathText(request_.league) + " does not exist."};
+        }
         if (!fs::is_regular_file(status))
             throw Refused{"Cannot read the league file " + PathText(request_.league) + ": it is not a regular file."};
 
@@ -138,6 +144,7 @@ private:
         // A dry run writes nothing of the league's, so it locks only the
         // working database it rebuilds.
         const RunLocks locks(state_.WorkingDatabasePath(), writes ? request_.league : fs::path());
+        if (writes) RemoveLeftOvers();
 
         ReadLeagueVersion(state_, request_.league);
         if (state_.iLeagueVersion == kLeagueOther) return UnknownTag();
@@ -218,6 +225,19 @@ private:
                               ": it is not a regular file.\n\nNo file was changed."};
             if (!HasWritePermission(state_.sPotPath)) throw Refused{readOnly(state_.sPotPath)};
         }
+    }
+
+    // New files a run that was killed part-way left beside the league's files
+    // and in its history: up to the size of the league each, and no other run
+    // can be writing them while this one holds the league's lock. (A run
+    // replaces a file only through such a name, so the file itself is whole.)
+    void RemoveLeftOvers() {
+        ReplacingFile::RemoveLeftOver(state_.sPyrPath);
+        ReplacingFile::RemoveLeftOver(state_.sPotPath);
+        const fs::path newSuffix = ReplacingFile::NewPath("x").extension();  // ".tavrin-new"
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(history_.Folder(), ec))
+            if (entry.path().extension() == newSuffix) fs::remove(entry.path(), ec);
     }
 
     fs::path SavedSource() const { return request_.restoreFrom.empty() ? state_.sPotPath : request_.restoreFrom; }

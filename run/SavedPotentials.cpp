@@ -10,6 +10,7 @@
 #include "db/PlayersTable.h"
 #include "db/mDbEngine.h"
 #include "league/QtFiles.h"
+#include "league/ReplacingFile.h"
 
 namespace tavrin::run {
 
@@ -62,23 +63,29 @@ bool IsStillHidden(const SavedNote& note, const fs::path& pyr) {
 }
 
 void WriteSavedNote(const fs::path& pot, const SavedNote& note) {
-    auto database = db::Database::OpenDatabase(pot, db::Database::Mode::Durable);
-    if (database->HasTable(kNoteTable)) {
-        database->DeleteAll(kNoteTable);
-    } else {
-        std::vector<db::FieldDef> fields;
-        for (const std::string& c : kNoteColumns) fields.push_back({c, db::FieldType::Text});
-        database->CreateTable(kNoteTable, fields);
-    }
-    db::Recordset& rs = database->OpenRecordset({std::string(kNoteTable), {}, kNoteColumns});
-    rs.AddNew();
-    rs.SetField(kOperation, note.operation);
-    rs.SetField(kSavedAt, note.savedAt);
-    rs.SetField(kSha256, note.sha256);
-    if (note.restoredAt.empty()) rs.SetNull(kRestoredAt);
-    else rs.SetField(kRestoredAt, note.restoredAt);
-    rs.Update();
-    database->Close();
+    // Into a copy that replaces the file whole: the .pot is never changed in
+    // place, so a run killed while writing the note leaves it as it was, with
+    // no journal beside it, and at most the copy, which the next run removes.
+    // The copy is this run's alone until it is renamed: it needs no journal.
+    ChangeThroughCopy(pot, [&](const fs::path& copy) {
+        auto database = db::Database::OpenDatabase(copy, db::Database::Mode::Scratch);
+        if (database->HasTable(kNoteTable)) {
+            database->DeleteAll(kNoteTable);
+        } else {
+            std::vector<db::FieldDef> fields;
+            for (const std::string& c : kNoteColumns) fields.push_back({c, db::FieldType::Text});
+            database->CreateTable(kNoteTable, fields);
+        }
+        db::Recordset& rs = database->OpenRecordset({std::string(kNoteTable), {}, kNoteColumns});
+        rs.AddNew();
+        rs.SetField(kOperation, note.operation);
+        rs.SetField(kSavedAt, note.savedAt);
+        rs.SetField(kSha256, note.sha256);
+        if (note.restoredAt.empty()) rs.SetNull(kRestoredAt);
+        else rs.SetField(kRestoredAt, note.restoredAt);
+        rs.Update();
+        database->Close();
+    });
 }
 
 std::string Sha256Hex(const fs::path& file) {

@@ -34,7 +34,7 @@ std::optional<SavedNote> ReadSavedNote(const std::filesystem::path& pot);
 // Restore came since, and the file is byte for byte the one that run saved.
 // The run's question and the league report both ask this.
 bool IsStillHidden(const SavedNote& note, const std::filesystem::path& pyr);
-// Replaces the note, in one transaction flushed to the disk.
+// Replaces the note: in a copy of the file that then replaces it whole.
 void WriteSavedNote(const std::filesystem::path& pot, const SavedNote& note);
 
 // SHA-256 of a file's bytes, in hex.

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what Tavrin needs to build, run and test on Debian 12.
+# Installs what Tavrin needs to build, run and test on Debian 12 (clang with
+# its sanitizer and libFuzzer runtimes, and llvm's symbolizer for readable
+# reports, for the checks of scripts/test.sh).
 set -euo pipefail
 
 SUDO=""
@@ -13,4 +15,5 @@ $SUDO apt-get install -y \
   libsqlite3-dev \
   libgtest-dev \
   fonts-dejavu-core \
-  desktop-file-utils appstream dpkg-dev groff-base
+  desktop-file-utils appstream dpkg-dev groff-base \
+  clang libclang-rt-14-dev llvm

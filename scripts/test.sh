@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything with warnings as errors and runs
-# every test through CTest (windows offscreen, tests in parallel).
+# every test through CTest (windows offscreen, tests in parallel); then the
+# same tests built by clang under AddressSanitizer and UndefinedBehaviorSanitizer,
+# where any report fails the run; then each fuzz target for a minute on its
+# seed corpus (fuzz/corpus/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+
 cmake --preset ci
 cmake --build --preset ci
-export QT_QPA_PLATFORM=offscreen
 ctest --preset ci
+
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
+
+cmake --preset fuzz
+cmake --build --preset fuzz
+bash fuzz/run.sh 60

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
+
 #include "Fixture.h"
 #include "db/Error.h"
 #include "db/mDBCreate.h"
@@ -138,6 +141,50 @@ TEST(DbEngine, AWalkThatEditsRowsAndStartsReadingPartWaySeesEveryRowOnce) {
     database->Close();
     const Ints pots = Column(path, Players(), "Pot_SP");
     for (int i = 0; i < 600; ++i) ASSERT_EQ(pots[static_cast<std::size_t>(i)], i % 3 == 0 ? 0 : 8) << "row " << i;
+}
+
+TEST(DbEngine, OnlyAWholeNumberReadsAsANumberAndAnythingElseIsRefusedAsStored) {
+    // A file Tavrin did not write (a .pot made by hand or by another tool) may
+    // hold anything in a column without a type: a real that is a whole number
+    // in the 64-bit range reads as that number; any other real (converting it
+    // would be undefined), a text or a blob is error 3421 naming the column
+    // and the value as stored, never a number made up from it.
+    TempDir dir;
+    const auto path = dir / "hand-made.pot";
+    struct Case { std::string stored; std::optional<std::int64_t> number; std::string shown; };
+    const std::vector<Case> cases{
+        {"77", 77, ""}, {"77.0", 77, ""}, {"-0.0", 0, ""}, {"-9223372036854775808.0", INT64_MIN, ""},
+        {"9223372036854775808.0", {}, "9.2233720368547758e+18"}, {"1e300", {}, "1e+300"}, {"-1e300", {}, "-1e+300"},
+        {"9e999", {}, "inf"}, {"77.9", {}, "77.9"}, {"-0.5", {}, "-0.5"}, {"'77'", {}, "'77'"},
+        {"x'3737'", {}, "x'3737'"}};
+    test::SqlExec(path, "CREATE TABLE Players (Pot_SP)");
+    for (const Case& c : cases) test::SqlExec(path, "INSERT INTO Players VALUES (" + c.stored + ")");
+
+    auto database = Database::OpenDatabase(path, Database::Mode::ReadOnly);
+    auto cursor = database->OpenCursor({"Players", {}, {"Pot_SP"}});
+    auto& rs = database->OpenRecordset({"Players", {}, {"Pot_SP"}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        ASSERT_TRUE(cursor->Next() && !rs.IsEOF());
+        // The forward-only cursor (the save, Restore's saved table; one value
+        // or many at once) and the recordset (the operations) read alike.
+        EXPECT_EQ(cursor->IntIf(0), c.number);
+        const int column = 0;
+        std::int64_t n = -1;
+        EXPECT_EQ(cursor->IntsIf({&column, 1}, {&n, 1}), c.number.has_value());
+        EXPECT_EQ(n, c.number.value_or(n));
+        for (const auto& read : std::vector<std::function<std::int64_t()>>{[&] { return cursor->Int(0); },
+                                                                           [&] { return rs.Int(0); }}) {
+            try {
+                EXPECT_EQ(read(), c.number);
+            } catch (const Error& e) {
+                EXPECT_FALSE(c.number);
+                EXPECT_EQ(e.number(), kErrDataType);
+                EXPECT_NE(std::string(e.what()).find("Pot_SP holds " + c.shown + ","), std::string::npos) << e.what();
+            }
+        }
+        rs.MoveNext();
+    }
 }
 
 TEST(DbEngine, AMissingPathIsNeitherOpenedNorCreated) {

@@ -1,0 +1,161 @@
+// What a hostile user or an unlucky machine hands a run, through the run core
+// in this process: values in a saved-potentials file that are not whole
+// numbers, files that are not regular files, names too long for the file
+// system, and a league that belongs to someone else. Each is refused before
+// the first change, or handled, with every file of the league as it was.
+
+#include <gtest/gtest.h>
+
+#include "LeagueFolder.h"
+#include "db/Error.h"
+#include "league/ReplacingFile.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using run::Operation;
+using Kind = run::Outcome::Kind;
+using test::Bytes;
+
+using test::LeagueFolder;
+
+// A saved-potentials file made by hand: a Players table without column
+// types, each player's potentials one less than in the league, and one value
+// replaced by the SQL given.
+void WriteHandMadePot(const fs::path& path, const gen::League& league, const std::string& column = "",
+                      const std::string& value = "") {
+    std::string sql = "BEGIN; CREATE TABLE Players (PID_a, PID_b";
+    for (const std::string& c : test::kPot) sql += ", " + c;
+    sql += ");";
+    for (std::size_t i = 0; i < league.players.size(); ++i) {
+        const gen::Player& p = league.players[i];
+        const auto cell = [&](const std::string& name, int v) {
+            return i == 17 && name == column ? value : std::to_string(v) + ".0";  // whole reals
+        };
+        sql += " INSERT INTO Players VALUES (" + cell("PID_a", p.pidA) + ", " + cell("PID_b", p.pidB);
+        for (std::size_t a = 0; a < 8; ++a) sql += ", " + cell(test::kPot[a], p.pot[a] - 1);
+        sql += ");";
+    }
+    test::SqlExec(path, sql + " COMMIT;");
+}
+
+TEST(BadInput, SavedValuesThatAreNotWholeNumbersAreRefusedBeforeAnyPlayerChanges) {
+    struct Case { std::string column, value, shown; };
+    // (Which values the engine refuses, its own test shows.)
+    for (const Case& c : {Case{"Pot_AC", "1e300", "1e+300"}, Case{"PID_b", "x'3737'", "x'3737'"}}) {
+        SCOPED_TRACE(c.column + " = " + c.value);
+        LeagueFolder f;
+        WriteHandMadePot(f.pot, f.league, c.column, c.value);
+        const auto files = f.Files();
+        const run::Outcome o = f.Run(Operation::Restore);
+        EXPECT_EQ(o.kind, Kind::Refused) << o.message;
+        EXPECT_NE(o.message.find("Cannot restore the potentials from " + PathText(f.pot)), std::string::npos) << o.message;
+        EXPECT_NE(o.message.find(c.column + " holds " + c.shown + ","), std::string::npos) << o.message;
+        EXPECT_EQ(f.Files(), files);
+    }
+    // Whole numbers stored as reals are numbers: restored as such.
+    LeagueFolder f;
+    WriteHandMadePot(f.pot, f.league);
+    const run::Outcome o = f.Run(Operation::Restore);
+    EXPECT_EQ(o.kind, Kind::Done) << o.message;
+    gen::League restored = f.league;
+    for (gen::Player& p : restored.players)
+        for (auto& v : p.pot) --v;
+    EXPECT_EQ(test::ReadFileBytes(f.pyr), gen::PlayerFileBytes(restored));
+}
+
+#if !defined(_WIN32)
+TEST(BadInput, AnythingButARegularFileIsRefusedBeforeItIsOpened) {
+    // A pipe would make a read wait for ever, a device never end.
+    struct Case { std::string name; Operation op; std::string file; bool pipe; };
+    for (const Case& c : {Case{".pot a pipe, Hide", Operation::Hide, "Demo.pot", true},
+                          Case{".pot a pipe, Restore", Operation::Restore, "Demo.pot", true},
+                          Case{"restored from a pipe", Operation::Restore, "kept.pot", true},
+                          Case{"league file a device", Operation::Hide, "Demo.lge", false},
+                          Case{"player file a device", Operation::Hide, "Demo.pyr", false}}) {
+        SCOPED_TRACE(c.name);
+        LeagueFolder f;
+        const fs::path p = f.dir / c.file;
+        fs::remove(p);
+        if (c.pipe) ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0);
+        else fs::create_symlink("/dev/zero", p);
+        const auto files = f.Files();
+        const run::Outcome o = f.Run(c.op, c.file == "kept.pot" ? p : fs::path());
+        EXPECT_EQ(o.kind, Kind::Refused) << o.message;
+        EXPECT_NE(o.message.find("not a regular file"), std::string::npos) << o.message;
+        EXPECT_EQ(f.Files(), files);
+    }
+}
+#endif
+
+TEST(BadInput, NamesAreCheckedBeforeTheFirstChangeAndFileErrorsGiveTheSystemsReason) {
+    // The longest base name whose files all fit: "<240>.pyr.tavrin-new" is
+    // 255 bytes. One more, in bytes of UTF-8 (121 two-byte letters), is
+    // refused before anything is written.
+    {
+        LeagueFolder f(std::string(240, 'n'));
+        EXPECT_EQ(f.Run(Operation::Hide).kind, Kind::Done);
+        EXPECT_EQ(f.Run(Operation::Restore).kind, Kind::Done);
+        EXPECT_EQ(test::ReadFileBytes(f.pyr), gen::PlayerFileBytes(f.league));
+    }
+    {
+        std::string base;
+        for (int i = 0; i < 121; ++i) base += "\xC3\xA9";  // é
+        LeagueFolder f(base);
+        const auto files = f.Files();
+        const run::Outcome o = f.Run(Operation::Hide);
+        EXPECT_EQ(o.kind, Kind::Refused) << o.message;
+        EXPECT_NE(o.message.find("longer than 255"), std::string::npos) << o.message;
+        EXPECT_EQ(f.Files(), files);
+    }
+    // A league named longer than any file system allows, and files written
+    // under such names or into a folder that is not there: each message
+    // names the file and gives the system's own reason.
+    LeagueFolder f;
+    const fs::path tooLong = f.dir / (std::string(300, 'n') + ".lge");
+    f.lge = tooLong;
+    const run::Outcome o = f.Run(Operation::Hide);
+    EXPECT_EQ(o.kind, Kind::Refused);
+    EXPECT_NE(o.message.find(PathText(tooLong) + ": File name too long"), std::string::npos) << o.message;
+    struct Case { fs::path to; std::string says; };
+    for (const Case& c : {Case{f.dir / (std::string(250, 'n') + ".pot"), "File name too long"},
+                          Case{f.dir / "no such folder" / "Demo.pot", "No such file or directory"}}) {
+        try {
+            CopyFileReplacing(f.pyr, c.to);
+            ADD_FAILURE() << "copied to " << c.to;
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot write " + PathText(ReplacingFile::NewPath(c.to)) + ": " + c.says);
+        }
+    }
+}
+
+#if !defined(_WIN32)
+TEST(BadInput, AnotherUsersLeagueStaysHisThroughEveryFileARunReplaces) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only an administrator can save another user's files";
+    // The .pot is replaced twice by a Hide (the copy, then its note) and once
+    // by a Restore (the note): each time it keeps its owner, group and mode.
+    LeagueFolder f;
+    ASSERT_EQ(f.Run(Operation::Hide).kind, Kind::Done);
+    for (const fs::path& p : {f.pyr, f.pot}) {
+        ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+        fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    }
+    for (const Operation op : {Operation::Restore, Operation::Hide}) {
+        ASSERT_EQ(f.Run(op).kind, Kind::Done);
+        for (const fs::path& p : {f.pyr, f.pot}) {
+            struct stat st {};
+            ASSERT_EQ(::stat(p.c_str(), &st), 0);
+            EXPECT_TRUE(st.st_uid == 65534 && st.st_gid == 65534 && (st.st_mode & 0777) == 0640) << p;
+        }
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace tavrin
