@@ -265,7 +265,6 @@ std::unique_ptr<Database> Database::OpenDatabase(const std::filesystem::path& pa
 
 void ApplySettings(Connection& connection, Database::Mode mode) {
     if (mode == Database::Mode::Scratch) connection.Exec(kScratchSettings);
-    if (mode == Database::Mode::Durable) connection.Exec("PRAGMA synchronous = FULL;");
 }
 
 const std::filesystem::path& Database::Path() const { return impl_->path; }

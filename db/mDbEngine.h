@@ -200,9 +200,6 @@ public:
         // by every import and never rolled back, so it keeps no journal, never
         // waits for the disk and is held by this connection alone.
         Scratch,
-        // Read and written with a journal and every commit flushed to the
-        // disk: the saved-potentials database.
-        Durable,
         // Only read: nothing is ever written or created.
         ReadOnly,
     };
