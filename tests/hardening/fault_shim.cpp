@@ -31,8 +31,8 @@ const Fault& TheFault() {
     static const Fault fault = [] {
         Fault f;
         char error[16] = "";
-        if (const char* spec = std::getenv("TAVRIN_FAULT"))
-            std::sscanf(spec, "%15[^:]:%15[^:]:%4095s", f.call, error, f.glob);
+        if (const char* asked = std::getenv("TAVRIN_FAULT"))
+            std::sscanf(asked, "%15[^:]:%15[^:]:%4095s", f.call, error, f.glob);
         f.error = !std::strcmp(error, "ENOSPC") ? ENOSPC : !std::strcmp(error, "EIO") ? EIO
                 : !std::strcmp(error, "EPERM")  ? EPERM : 0;
         return f;
