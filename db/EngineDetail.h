@@ -23,6 +23,12 @@ std::string WhereSql(const std::vector<Condition>& where, std::string_view lead)
 // columns keep their places.
 std::string SelectSql(std::string_view table, const std::vector<std::string>& columns);
 
+// What may be written to a column: a number in the range of its type (a
+// byte 0 to 255, an integer -32768 to 32767), a text to a text column. Error
+// 3421 names the column and the value otherwise.
+void CheckFits(const FieldDef& field, std::int64_t value);
+void CheckFits(const FieldDef& field, std::string_view text);
+
 // One value of a row as the engine hands it on. A real that holds a whole
 // number in the 64-bit range counts as that integer (a typeless column keeps
 // 77.0 as a real); any other real, and a blob, keep their stored form in
@@ -47,7 +53,6 @@ namespace tavrin::db {
 
 struct Database::Impl {
     std::filesystem::path path;
-    Mode mode = Mode::Scratch;
     std::unique_ptr<Connection> connection;
     bool inTransaction = false;
     std::vector<std::unique_ptr<Recordset>> recordsets;

@@ -1,11 +1,9 @@
-// The recordset: a walk over the rows of a query that can add and change
-// rows. It holds no SQLite cursor open between its moves: it reads a batch of
+// The recordset: a walk over the rows of a query that can change them. It holds no SQLite cursor open between its moves: it reads a batch of
 // rows ("rowid > last" in rowid order) into memory and walks the batch, so an
 // edit between two moves never sends SQLite looking for its place again, and
 // a batch costs one seek.
 
 #include <bit>
-#include <type_traits>
 #include <limits>
 #include <map>
 
@@ -41,10 +39,7 @@ struct Recordset::Impl {
     std::int64_t visited = 0;    // rows reached so far
     std::optional<std::int64_t> count;
 
-    enum class EditMode { None, Adding, Editing } mode = EditMode::None;
-    std::unique_ptr<Statement> insert;  // INSERT of the fetched columns, bound as they are set
-    std::vector<std::string> texts;     // the texts bound to it, one per fetched column
-    std::uint64_t bound = 0;            // its parameters set for the row being added
+    bool editing = false;
     std::vector<Value> pending;         // an edit's values, per field
     std::uint64_t changed = 0;          // which fields those are
     std::map<std::uint64_t, std::unique_ptr<Statement>> updates;
@@ -64,7 +59,6 @@ struct Recordset::Impl {
             connection, detail::SelectSql(table, fetched) + " WHERE rowid > ?1" + detail::WhereSql(where, " AND ") +
                             " ORDER BY rowid LIMIT " + std::to_string(kBatchRows));
         pending.resize(fields.size());
-        texts.resize(fetched.size());
     }
 
     std::size_t Index(std::string_view name) const {
@@ -124,41 +118,17 @@ struct Recordset::Impl {
         return cells[at * fetched.size() + static_cast<std::size_t>(slot)];
     }
 
-    [[noreturn]] void DoesNotFit(int index, const std::string& what) const {
-        const FieldDef& f = Field(index);
-        const char* type = f.type == FieldType::Byte ? "byte" : f.type == FieldType::Integer ? "integer" : "text";
-        throw Error(kErrDataType, "The " + what + " does not fit the " + type + " column " + f.name);
-    }
-
-    int InsertParam(int index) const {
-        const int slot = slotOf[static_cast<std::size_t>(index)];
-        if (slot < 0) throw Error(kErrEngine, "The column " + Field(index).name + " is not among the recordset's columns");
-        return slot + 1;
-    }
-
-    // The column about to be set: one of the table's, with an AddNew or Edit begun.
-    void RequireSettable(int index) const {
+    // The column about to be set: one of the table's, with an Edit begun.
+    const FieldDef& Settable(int index) const {
         if (index < 0 || static_cast<std::size_t>(index) >= fields.size())
             throw Error(kErrEngine, "There is no column " + std::to_string(index) + " in " + table);
-        RequireEdit(index);
-    }
-
-    template <class V>
-    void BindForAdd(int index, const V& value) {
-        const int param = InsertParam(index);
-        if constexpr (std::is_same_v<V, std::monostate>) insert->BindNull(param);
-        else insert->Bind(param, value);
-        bound |= std::uint64_t{1} << (param - 1);
+        if (!editing) throw Error(kErrEngine, "Column " + Field(index).name + " set without Edit");
+        return fields[static_cast<std::size_t>(index)];
     }
 
     Value& Pending(int index) {
         changed |= std::uint64_t{1} << index;
         return pending[static_cast<std::size_t>(index)];
-    }
-
-    void RequireEdit(int index) const {
-        if (mode == EditMode::None)
-            throw Error(kErrEngine, "Column " + Field(index).name + " set without AddNew or Edit");
     }
 
     Statement& UpdateStatement() {
@@ -218,40 +188,19 @@ void Recordset::MoveLast() {
 
 std::int64_t Recordset::RecordCount() const { return impl_->count ? *impl_->count : impl_->visited; }
 
-void Recordset::AddNew() {
-    Impl& r = *impl_;
-    if (!r.insert) {
-        std::string columns, params;
-        for (const std::string& name : r.fetched) {
-            columns += (columns.empty() ? "" : ", ") + QuoteIdent(name);
-            params += params.empty() ? "?" : ", ?";
-        }
-        r.insert = std::make_unique<Statement>(
-            r.connection, "INSERT INTO " + QuoteIdent(r.table) + " (" + columns + ") VALUES (" + params + ")");
-    }
-    r.bound = 0;
-    r.mode = Impl::EditMode::Adding;
-}
-
 void Recordset::Edit() {
     if (!impl_->OnRow()) impl_->NoCurrentRecord();
-    impl_->mode = Impl::EditMode::Editing;
+    impl_->editing = true;
     impl_->changed = 0;
 }
 
 void Recordset::Update() {
     Impl& r = *impl_;
-    const auto mode = r.mode;
-    r.mode = Impl::EditMode::None;  // a failed row is abandoned, not retried
-    if (mode == Impl::EditMode::Adding) {
-        // Columns not set for this row are empty (a row usually sets them all).
-        const std::uint64_t all = r.fetched.size() == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << r.fetched.size()) - 1;
-        for (std::uint64_t unset = all & ~r.bound; unset; unset &= unset - 1)
-            r.insert->BindNull(std::countr_zero(unset) + 1);
-        r.insert->Step();
-        r.insert->Reset();
-    } else if (mode == Impl::EditMode::Editing) {
-        if (r.changed == 0) return;
+    if (!r.editing)
+        throw Error(kErrEngine, "Update without Edit (" + r.table + " in " + PathText(r.connection.Path()) + ")");
+    r.editing = false;  // a failed edit is abandoned, not retried
+    if (r.changed == 0) return;
+    {
         Statement& update = r.UpdateStatement();
         int param = 1;
         for (std::uint64_t bits = r.changed; bits; bits &= bits - 1) {
@@ -273,8 +222,6 @@ void Recordset::Update() {
             else if (const auto* s = std::get_if<std::string>(&v)) cell = {Storage::Text, 0, *s};
             else cell = {};
         }
-    } else {
-        throw Error(kErrEngine, "Update without AddNew or Edit (" + r.table + " in " + PathText(r.connection.Path()) + ")");
     }
 }
 
@@ -283,34 +230,18 @@ const std::vector<FieldDef>& Recordset::Fields() const { return impl_->fields; }
 int Recordset::FieldIndex(std::string_view name) const { return static_cast<int>(impl_->Index(name)); }
 
 void Recordset::SetField(int index, std::int64_t value) {
-    Impl& r = *impl_;
-    r.RequireSettable(index);
-    const FieldType type = r.fields[static_cast<std::size_t>(index)].type;
-    if ((type == FieldType::Byte && (value < 0 || value > 255)) ||
-        (type == FieldType::Integer && (value < -32768 || value > 32767)))
-        r.DoesNotFit(index, "value " + std::to_string(value));
-    if (r.mode == Impl::EditMode::Adding) r.BindForAdd(index, value);
-    else r.Pending(index) = value;
+    detail::CheckFits(impl_->Settable(index), value);
+    impl_->Pending(index) = value;
 }
 
 void Recordset::SetField(int index, std::string_view text) {
-    Impl& r = *impl_;
-    r.RequireSettable(index);
-    if (r.fields[static_cast<std::size_t>(index)].type != FieldType::Text) r.DoesNotFit(index, "text value '" + std::string(text) + "'");
-    if (r.mode == Impl::EditMode::Adding) {
-        std::string& kept = r.texts[static_cast<std::size_t>(r.InsertParam(index) - 1)];
-        kept.assign(text);  // keeps its buffer from row to row
-        r.BindForAdd(index, std::string_view(kept));
-    } else {
-        r.Pending(index) = std::string(text);
-    }
+    detail::CheckFits(impl_->Settable(index), text);
+    impl_->Pending(index) = std::string(text);
 }
 
 void Recordset::SetNull(int index) {
-    Impl& r = *impl_;
-    r.RequireSettable(index);
-    if (r.mode == Impl::EditMode::Adding) r.BindForAdd(index, std::monostate{});
-    else r.Pending(index) = std::monostate{};
+    impl_->Settable(index);
+    impl_->Pending(index) = std::monostate{};
 }
 
 Value Recordset::Field(int index) const { return detail::ValueOf(impl_->CellOf(index), impl_->Field(index).name); }

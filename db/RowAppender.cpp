@@ -86,19 +86,14 @@ void RowAppender::AddNew() {
 
 void RowAppender::SetField(int column, std::int64_t value) {
     detail::Cell& cell = impl_->Slot(column);
-    const FieldDef& f = impl_->columns[static_cast<std::size_t>(column)];
-    if ((f.type == FieldType::Byte && (value < 0 || value > 255)) ||
-        (f.type == FieldType::Integer && (value < -32768 || value > 32767)) || f.type == FieldType::Text)
-        throw Error(kErrDataType, "The value " + std::to_string(value) + " does not fit the column " + f.name);
+    detail::CheckFits(impl_->columns[static_cast<std::size_t>(column)], value);
     cell.storage = Storage::Integer;
     cell.number = value;
 }
 
 void RowAppender::SetField(int column, std::string_view text) {
     detail::Cell& cell = impl_->Slot(column);
-    const FieldDef& f = impl_->columns[static_cast<std::size_t>(column)];
-    if (f.type != FieldType::Text)
-        throw Error(kErrDataType, "The text value '" + std::string(text) + "' does not fit the column " + f.name);
+    detail::CheckFits(impl_->columns[static_cast<std::size_t>(column)], text);
     cell.storage = Storage::Text;
     cell.text.assign(text);  // keeps its buffer from batch to batch
 }

@@ -68,8 +68,6 @@ bool Statement::Step() {
 
 void Statement::Reset() { sqlite3_reset(stmt_); }
 
-void Statement::ClearBindings() { sqlite3_clear_bindings(stmt_); }
-
 void Statement::Bind(int param, std::int64_t value) {
     if (sqlite3_bind_int64(stmt_, param, value) != SQLITE_OK) connection_.Fail("binding a value");
 }
@@ -120,11 +118,6 @@ std::string_view Statement::Text(int column) const {
 std::string_view Statement::Blob(int column) const {
     const auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
     return {blob ? blob : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
-}
-
-std::string Statement::ColumnName(int column) const {
-    const char* name = sqlite3_column_name(stmt_, column);
-    return name ? name : "";
 }
 
 std::string StoredText(const Statement& row, int column) {

@@ -61,7 +61,6 @@ public:
     bool Step();
     // Ready to run again; bindings are kept.
     void Reset();
-    void ClearBindings();
 
     // Parameters count from 1. A bound text must stay valid until the
     // statement is stepped and reset: nothing is copied.
@@ -83,7 +82,6 @@ public:
     double Real(int column) const;
     std::string_view Text(int column) const;
     std::string_view Blob(int column) const;
-    std::string ColumnName(int column) const;
 
     const Connection& Owner() const { return connection_; }
 

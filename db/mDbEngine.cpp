@@ -35,6 +35,23 @@ std::string SelectSql(std::string_view table, const std::vector<std::string>& co
     return sql + "rowid FROM " + QuoteIdent(table);
 }
 
+namespace {
+[[noreturn]] void DoesNotFit(const FieldDef& f, const std::string& what) {
+    const char* type = f.type == FieldType::Byte ? "byte" : f.type == FieldType::Integer ? "integer" : "text";
+    throw Error(kErrDataType, "The " + what + " does not fit the " + type + " column " + f.name);
+}
+}  // namespace
+
+void CheckFits(const FieldDef& field, std::int64_t value) {
+    if (field.type == FieldType::Text || (field.type == FieldType::Byte && (value < 0 || value > 255)) ||
+        (field.type == FieldType::Integer && (value < -32768 || value > 32767)))
+        DoesNotFit(field, "value " + std::to_string(value));
+}
+
+void CheckFits(const FieldDef& field, std::string_view text) {
+    if (field.type != FieldType::Text) DoesNotFit(field, "text value '" + std::string(text) + "'");
+}
+
 void ReadCell(const Statement& row, int column, Cell& cell) {
     cell.storage = row.Type(column);
     switch (cell.storage) {
@@ -136,22 +153,10 @@ int FindField(const std::vector<FieldDef>& fields, std::string_view name) {
     return -1;
 }
 
-std::string Query::Text() const {
-    std::string text = "SELECT ";
-    for (std::size_t i = 0; i < columns.size(); ++i) text += (i ? ", " : "") + columns[i];
-    if (columns.empty()) text += "*";
-    text += " FROM " + table;
-    for (std::size_t i = 0; i < where.size(); ++i)
-        text += (i ? " and " : " WHERE ") + where[i].column +
-                (where[i].op == Condition::Op::Less ? " < " : " = ") + std::to_string(where[i].value);
-    return text;
-}
-
 // ---------------------------------------------------------------- Cursor
 
 Cursor::Cursor(Connection& connection, const Query& query, std::vector<std::string> columns)
-    : table_(query.table),
-      columns_(std::move(columns)),
+    : columns_(std::move(columns)),
       statement_(connection, detail::SelectSql(query.table, columns_) + detail::WhereSql(query.where, " WHERE ") +
                                  " ORDER BY rowid") {}
 
@@ -196,14 +201,6 @@ std::int64_t Cursor::Int(int column) const {
     return detail::IntOf(cell, columns_[static_cast<std::size_t>(column)]);
 }
 
-std::optional<std::string_view> Cursor::Text(int column) const {
-    if (statement_.Type(column) == Storage::Text) return statement_.Text(column);
-    detail::Cell cell;
-    detail::ReadCell(statement_, column, cell);
-    (void)detail::TextOf(cell, columns_[static_cast<std::size_t>(column)]);  // refuses all but an empty value
-    return std::nullopt;
-}
-
 Value Cursor::Field(int column) const {
     detail::Cell cell;
     detail::ReadCell(statement_, column, cell);
@@ -245,7 +242,6 @@ std::unique_ptr<Database> Database::OpenDatabase(const std::filesystem::path& pa
         throw Error(kErrFileNotFound, "Cannot open " + PathText(path) + ": the file does not exist");
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    impl->mode = mode;
     impl->connection = std::make_unique<Connection>(
         path, mode == Mode::ReadOnly ? Connection::Open::ReadOnly : Connection::Open::ReadWrite);
     Connection& c = *impl->connection;
@@ -266,8 +262,6 @@ std::unique_ptr<Database> Database::OpenDatabase(const std::filesystem::path& pa
 void ApplySettings(Connection& connection, Database::Mode mode) {
     if (mode == Database::Mode::Scratch) connection.Exec(kScratchSettings);
 }
-
-const std::filesystem::path& Database::Path() const { return impl_->path; }
 
 bool Database::HasTable(std::string_view table) {
     Statement q(impl_->Open(), "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE");

@@ -3,11 +3,11 @@
 // Our small database engine layer over SQLite. It offers the operations the
 // rest of Tavrin relies on, in the shape of the data-access objects the game's
 // tools were written against: a database opened by path, tables of typed
-// columns, recordsets over the rows of a table that meet a condition, AddNew /
-// Edit / Update of the current row, and forward movement in insertion order.
-// Beside them it offers what a whole step needs in one go: a forward-only
-// cursor that reads straight from SQLite, and an UPDATE of every row that
-// meets a condition.
+// columns, recordsets over the rows of a table that meet a condition, Edit /
+// Update of the current row, and forward movement in insertion order.
+// Beside them it offers what a whole step needs in one go: an appender that
+// adds rows many at a time, a forward-only cursor that reads straight from
+// SQLite, and an UPDATE of every row that meets a condition.
 //
 // Transactions: a read-write Database begins one transaction when it opens
 // and commits it when it closes, whatever the reason it closes (Close(), the
@@ -60,14 +60,11 @@ struct Condition {
 
 // What a recordset or a cursor walks: the rows of one table that meet every
 // condition, in insertion (rowid) order. `columns` names the columns that are
-// read (and, for a recordset, added); empty means every column.
+// read; empty means every column.
 struct Query {
     std::string table;
     std::vector<Condition> where;
     std::vector<std::string> columns;
-
-    // "SELECT * FROM Players WHERE Years < 7", for messages.
-    std::string Text() const;
 };
 
 class Database;
@@ -94,21 +91,17 @@ public:
     // a whole number in the 64-bit range (a real with a fraction, a text, a
     // blob) is error 3421 naming the column and the value as stored.
     std::int64_t Int(int column) const;
-    // The column's text; nothing for an empty value; a number or a blob is
-    // error 3421.
-    std::optional<std::string_view> Text(int column) const;
     Value Field(int column) const;
 
 private:
     friend class Database;
     Cursor(Connection& connection, const Query& query, std::vector<std::string> columns);
-    std::string table_;
     std::vector<std::string> columns_;
     Statement statement_;
 };
 
 // A cursor over the rows of a query that can change them: the current row is
-// edited and updated, or a new row is added. Rows are fetched a batch at a
+// edited and updated. Rows are fetched a batch at a
 // time, so an edit never has SQLite find its place in the table again more
 // than once per batch, and memory stays flat whatever the number of rows.
 class Recordset {
@@ -128,11 +121,9 @@ public:
     // After MoveLast: the number of rows. Before: the rows visited so far.
     std::int64_t RecordCount() const;
 
-    // Begins a new row; every column starts empty. Update() stores it.
-    void AddNew();
     // Begins an edit of the current row. Update() stores the changed columns.
     void Edit();
-    // Stores the new or edited row. Without AddNew or Edit this is an error.
+    // Stores the edited row. Without Edit this is an error.
     void Update();
 
     // Every column of the table, in its order: positions below are positions
@@ -142,7 +133,7 @@ public:
     // is an error naming it.
     int FieldIndex(std::string_view name) const;
 
-    // Sets a column of the row being added or edited. Numbers are checked
+    // Sets a column of the row being edited. Numbers are checked
     // against the column's type (error 3421 naming the column and the value).
     void SetField(int index, std::int64_t value);
     void SetField(int index, std::string_view text);
@@ -215,7 +206,6 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    const std::filesystem::path& Path() const;
     bool HasTable(std::string_view table);
     // The table's columns in order; an error naming it where there is none.
     std::vector<FieldDef> TableFields(std::string_view table);

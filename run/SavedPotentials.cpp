@@ -51,7 +51,7 @@ std::optional<SavedNote> ReadSavedNote(const fs::path& pot) {
         if (!database->HasTable(kNoteTable)) return std::nullopt;
         auto rows = database->OpenCursor({std::string(kNoteTable), {}, kNoteColumns});
         if (!rows->Next()) return std::nullopt;
-        const auto text = [&](int column) { return std::string(rows->Text(column).value_or("")); };
+        const auto text = [&](int column) { return std::string(rows->TextIf(column).value_or("")); };
         return SavedNote{text(kOperation), text(kSavedAt), text(kSha256), text(kRestoredAt)};
     } catch (const Error&) {
         return std::nullopt;  // a note that cannot be read is no note
@@ -76,13 +76,12 @@ void WriteSavedNote(const fs::path& pot, const SavedNote& note) {
             for (const std::string& c : kNoteColumns) fields.push_back({c, db::FieldType::Text});
             database->CreateTable(kNoteTable, fields);
         }
-        db::Recordset& rs = database->OpenRecordset({std::string(kNoteTable), {}, kNoteColumns});
+        db::RowAppender& rs = database->OpenAppender(kNoteTable, kNoteColumns);
         rs.AddNew();
         rs.SetField(kOperation, note.operation);
         rs.SetField(kSavedAt, note.savedAt);
         rs.SetField(kSha256, note.sha256);
-        if (note.restoredAt.empty()) rs.SetNull(kRestoredAt);
-        else rs.SetField(kRestoredAt, note.restoredAt);
+        if (!note.restoredAt.empty()) rs.SetField(kRestoredAt, note.restoredAt);
         rs.Update();
         database->Close();
     });

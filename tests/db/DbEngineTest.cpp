@@ -11,6 +11,7 @@
 
 #include "Fixture.h"
 #include "db/Error.h"
+#include "db/PlayersTable.h"
 #include "db/mDBCreate.h"
 
 namespace tavrin {
@@ -21,17 +22,26 @@ using db::Database;
 using test::TempDir;
 using Ints = std::vector<std::int64_t>;
 
+// An appender of rows to Players that sets any of its columns, and a
+// column's place in it by name (without regard to case).
+db::RowAppender& Adder(Database& database) {
+    std::vector<std::string> names;
+    for (const auto& f : PlayersFieldDefs()) names.push_back(f.name);
+    return database.OpenAppender("Players", names);
+}
+int At(const db::RowAppender& rows, std::string_view column) { return db::FindField(rows.Fields(), column); }
+
 // A fresh working database in the folder, with a row for each PID_a given.
 fs::path MakeDb(const TempDir& dir, std::initializer_list<int> pids = {}) {
     const auto path = dir / "Temp.mdb";
     CreateDatabaseFile(path);
     CreatePlayersTable(path, "Players");
     auto database = Database::OpenDatabase(path);
-    auto& rs = database->OpenRecordset({"Players", {}, {}});
+    auto& rows = Adder(*database);
     for (const int pid : pids) {
-        rs.AddNew();
-        rs.SetField(rs.FieldIndex("PID_a"), std::int64_t{pid});
-        rs.Update();
+        rows.AddNew();
+        rows.SetField(At(rows, "PID_a"), std::int64_t{pid});
+        rows.Update();
     }
     database->Close();
     return path;
@@ -78,11 +88,11 @@ TEST(DbEngine, NumbersOutsideTheColumnTypeAreRefusedNamingColumnAndValue) {
                           Case{"JNum", 32768, false}, Case{"JNum", -32769, false}, Case{"YEARS", 255, true},
                           Case{"years", 0, true}, Case{"jnum", -32768, true}, Case{"JNUM", 32767, true}}) {
         auto database = Database::OpenDatabase(path);
-        auto& rs = database->OpenRecordset(Players());
+        auto& rows = Adder(*database);
         try {
-            rs.AddNew();
-            rs.SetField(rs.FieldIndex(c.column), c.value);  // names match without regard to case
-            rs.Update();
+            rows.AddNew();
+            rows.SetField(At(rows, c.column), c.value);  // names match without regard to case
+            rows.Update();
             EXPECT_TRUE(c.fits) << c.column << " = " << c.value;
         } catch (const Error& e) {
             const std::string what = e.what();
@@ -100,17 +110,18 @@ TEST(DbEngine, AWalkThatEditsRowsAndStartsReadingPartWaySeesEveryRowOnce) {
     TempDir dir;
     const auto path = MakeDb(dir);
     auto database = Database::OpenDatabase(path);
-    auto& adder = database->OpenRecordset(Players());
-    const auto set = [&](db::Recordset& rs, std::string_view column, std::int64_t v) { rs.SetField(rs.FieldIndex(column), v); };
-    const auto get = [&](db::Recordset& rs, std::string_view column) { return rs.Int(rs.FieldIndex(column)); };
+    auto& adder = Adder(*database);
     for (int i = 0; i < 600; ++i) {
         adder.AddNew();
-        set(adder, "PID_a", i % 256);
-        set(adder, "PID_b", i / 256);
-        set(adder, "Years", i % 3 == 0 ? 9 : 1);
-        set(adder, "Pot_SP", 0);
+        adder.SetField(At(adder, "PID_a"), i % 256);
+        adder.SetField(At(adder, "PID_b"), i / 256);
+        adder.SetField(At(adder, "Years"), i % 3 == 0 ? 9 : 1);
+        adder.SetField(At(adder, "Pot_SP"), 0);
         adder.Update();
     }
+    adder.Flush();
+    const auto set = [&](db::Recordset& rs, std::string_view column, std::int64_t v) { rs.SetField(rs.FieldIndex(column), v); };
+    const auto get = [&](db::Recordset& rs, std::string_view column) { return rs.Int(rs.FieldIndex(column)); };
     Ints seen, expected, walked;
     auto& rs = database->OpenRecordset(Players({{"Years", db::Condition::Op::Less, 5}}));
     rs.MoveLast();  // counts at once, as the save and Restore do
