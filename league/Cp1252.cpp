@@ -90,34 +90,32 @@ std::string BytesToUtf8(std::string_view bytes) {
     return out;
 }
 
+namespace {
+
+// The code point that starts at s[i], i moved past it; nothing where the
+// text is not well-formed UTF-8 there.
+std::optional<char32_t> NextCodePoint(std::string_view s, std::size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const std::size_t length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || i + length > s.size()) return std::nullopt;
+    char32_t cp = length == 1 ? b : b & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) return std::nullopt;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    i += length;
+    return cp;
+}
+
+}  // namespace
+
 bool Utf8ToCodePoints(std::string_view s, std::u32string& out) {
     out.clear();
     for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        int extra = 0;
-        char32_t cp = 0;
-        if (b < 0x80) {
-            cp = b;
-        } else if ((b & 0xE0) == 0xC0) {
-            cp = b & 0x1F;
-            extra = 1;
-        } else if ((b & 0xF0) == 0xE0) {
-            cp = b & 0x0F;
-            extra = 2;
-        } else if ((b & 0xF8) == 0xF0) {
-            cp = b & 0x07;
-            extra = 3;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(extra) >= s.size() && extra > 0) return false;
-        for (int k = 1; k <= extra; ++k) {
-            const auto c = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        out += cp;
-        i += static_cast<std::size_t>(extra) + 1;
+        const auto cp = NextCodePoint(s, i);
+        if (!cp) return false;
+        out += *cp;
     }
     return true;
 }
@@ -125,25 +123,13 @@ bool Utf8ToCodePoints(std::string_view s, std::u32string& out) {
 ToBytes Utf8ToBytes(std::string_view s, std::span<std::uint8_t> out) {
     std::size_t written = 0;
     for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        char32_t cp = b;
-        std::size_t length = 1;
-        if (b >= 0x80) {  // a character of two to four bytes
-            length = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-            if (length == 0 || i + length > s.size()) return ToBytes::NotUtf8;
-            cp = b & (0x7F >> length);
-            for (std::size_t k = 1; k < length; ++k) {
-                const auto c = static_cast<unsigned char>(s[i + k]);
-                if ((c & 0xC0) != 0x80) return ToBytes::NotUtf8;
-                cp = (cp << 6) | (c & 0x3F);
-            }
-        }
-        if (written < out.size()) {
-            const auto byte = cp < 0x80 ? std::optional<std::uint8_t>(static_cast<std::uint8_t>(cp)) : FromUnicode(cp);
+        const auto cp = NextCodePoint(s, i);
+        if (!cp) return ToBytes::NotUtf8;
+        if (written < out.size()) {  // characters after the last place are checked as UTF-8 only
+            const auto byte = FromUnicode(*cp);
             if (!byte) return ToBytes::NoByte;
             out[written++] = *byte;
         }
-        i += length;
     }
     for (; written < out.size(); ++written) out[written] = 0;
     return ToBytes::Done;

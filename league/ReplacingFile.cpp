@@ -41,13 +41,18 @@ void ReplacingFile::RemoveLeftOver(const fs::path& target) {
     if (!ec) fs::remove(NewPath(real), ec);
 }
 
+std::optional<std::string> WhyNotReplaceable(const fs::path& target) {
+    std::error_code ec;
+    const auto status = fs::status(target, ec);  // through a link, the file it points to
+    if (!fs::exists(status)) return std::nullopt;
+    if (!fs::is_regular_file(status)) return "it is not a regular file";
+    if (!HasWritePermission(target)) return "the file is read-only";
+    return std::nullopt;
+}
+
 ReplacingFile::ReplacingFile(const fs::path& target) : target_(Resolved(target)), newPath_(NewPath(target_)) {
     std::error_code ec;
-    const auto status = fs::status(target_, ec);
-    if (fs::exists(status)) {
-        if (!fs::is_regular_file(status)) ThrowFileError("write", target, QStringLiteral("it is not a regular file"));
-        if (!HasWritePermission(target_)) ThrowFileError("write", target, QStringLiteral("the file is read-only"));
-    }
+    if (const auto why = WhyNotReplaceable(target_)) ThrowFileError("write", target, QString::fromStdString(*why));
     // A new file left behind by a run that was killed part-way.
     if (fs::exists(fs::symlink_status(newPath_, ec)) && !fs::remove(newPath_, ec))
         ThrowFileError("remove", newPath_, QString::fromStdString(ec.message()));

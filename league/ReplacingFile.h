@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <functional>
 
 namespace tavrin {
@@ -71,5 +73,10 @@ void ChangeThroughCopy(const std::filesystem::path& file,
 // Whether the file's permission bits let anyone write it: a file marked
 // read-only stays untouched even for an administrator.
 bool HasWritePermission(const std::filesystem::path& path);
+
+// Why a ReplacingFile would refuse to replace the file at `target`, in words
+// ("it is not a regular file", "the file is read-only"); nothing where it
+// would not (a missing file is simply made).
+std::optional<std::string> WhyNotReplaceable(const std::filesystem::path& target);
 
 }  // namespace tavrin

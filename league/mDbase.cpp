@@ -127,7 +127,7 @@ private:
     std::vector<std::uint8_t> chunk_;
 };
 
-constexpr std::size_t kPositionOffset = 41;
+constexpr std::size_t kPositionOffset = OffsetOf(Col::Position);
 
 ImportedLeague ImportLeague(const ProgramState& state, const fs::path& sPyrPath, RecordKind kind) {
     // The player file is checked and opened first, so that one that cannot be
@@ -280,11 +280,6 @@ ImportedLeague ReadPlayerFile(const fs::path& sPyrPath, RecordKind kind,
         }
     }
     return league;
-}
-
-std::u32string PadName(std::u32string name) {
-    if (name.size() < kNameLen) name.resize(kNameLen, U'\0');
-    return name;
 }
 
 SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league, const fs::path& sPyrPath,

@@ -86,10 +86,6 @@ struct SaveResult {
 SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league,
                          const std::filesystem::path& sPyrPath, const SaveOptions& options = {});
 
-// Appends NUL characters to a name until it is 13 characters long; a longer
-// name comes back unchanged.
-std::u32string PadName(std::u32string name);
-
 // Replaces the file at sPotPath with a byte copy of the working database, all
 // or nothing, keeping the file it replaces where asked.
 void CopyWorkingDatabase(const ProgramState& state, const std::filesystem::path& sPotPath,

@@ -42,11 +42,6 @@ namespace {
 
 std::string FileName(const fs::path& p) { return PathText(p.filename()); }
 
-// A refusal raised before any file changed, as an outcome.
-struct Refused {
-    std::string message;
-};
-
 Outcome Make(Outcome::Kind kind, std::string message) {
     Outcome o;
     o.kind = kind;
@@ -103,8 +98,6 @@ public:
     Outcome Run() {
         try {
             return Steps();
-        } catch (const Refused& r) {
-            return Make(Outcome::Kind::Refused, r.message);
         } catch (const Refusal& r) {
             return Make(Outcome::Kind::Refused, r.what());
         } catch (const std::exception& e) {
@@ -118,7 +111,7 @@ public:
 private:
     Outcome Steps() {
         const Operation op = request_.operation;
-        if (op == Operation::Hide && !request_.yearsLimit) throw Refused{"Select Years"};
+        if (op == Operation::Hide && !request_.yearsLimit) throw Refusal("Select Years");
 
         // The league file itself: chosen in a dialog it exists, but a path
         // from the command line or a drop may name anything.
@@ -129,17 +122,17 @@ private:
             // A name the system cannot look up at all (one too long) is not
             // a missing file: its reason is told as the system gives it.
             if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
-                throw Refused{"Cannot read the league file " + PathText(request_.league) + ": " + ec.message() + "."};
-            throw Refused{"The league file " + PathText(request_.league) + " does not exist."};
+                throw Refusal("Cannot read the league file " + PathText(request_.league) + ": " + ec.message() + ".");
+            throw Refusal("The league file " + PathText(request_.league) + " does not exist.");
         }
         if (!fs::is_regular_file(status))
-            throw Refused{"Cannot read the league file " + PathText(request_.league) + ": it is not a regular file."};
+            throw Refusal("Cannot read the league file " + PathText(request_.league) + ": it is not a regular file.");
 
         SetLeaguePaths(state_, request_.league);
         const bool writes = !request_.dryRun;
         if (writes)
             if (const auto problem = NameProblem(state_, history_))
-                throw Refused{"Cannot work on " + PathText(request_.league) + ": " + *problem + ".\n\nNo file was changed."};
+                throw Refusal("Cannot work on " + PathText(request_.league) + ": " + *problem + ".\n\nNo file was changed.");
 
         // A dry run writes nothing of the league's, so it locks only the
         // working database it rebuilds.
@@ -204,26 +197,20 @@ private:
     void CheckBeforeAnyChange() {
         step_ = "Checking the league's files";
         const Operation op = request_.operation;
-        const auto readOnly = [](const fs::path& p) {
-            return "Cannot change the league: " + PathText(p) + " is read-only.\n\nNo file was changed.";
+        // The files this run will replace must let it.
+        const auto replaceable = [&](const fs::path& file) {
+            if (request_.dryRun) return;
+            if (const auto why = WhyNotReplaceable(file))
+                throw Refusal("Cannot change the league: " + PathText(file) + ": " + *why + ".\n\nNo file was changed.");
         };
-        std::error_code ec;
-        if (!request_.dryRun && fs::exists(state_.sPyrPath, ec) && fs::is_regular_file(state_.sPyrPath, ec) &&
-            !HasWritePermission(state_.sPyrPath))
-            throw Refused{readOnly(state_.sPyrPath)};
+        replaceable(state_.sPyrPath);
         if (op == Operation::Restore) {
             const fs::path from = SavedSource();
             if (const auto problem = ProblemWithSavedPotentials(from))
-                throw Refused{"Cannot restore the potentials from " + PathText(from) + ": " + *problem +
-                              ".\n\nNo file was changed."};
-            return;
-        }
-        const auto status = fs::status(state_.sPotPath, ec);
-        if (!request_.dryRun && fs::exists(status)) {
-            if (!fs::is_regular_file(status))
-                throw Refused{"Cannot keep the potentials in " + PathText(state_.sPotPath) +
-                              ": it is not a regular file.\n\nNo file was changed."};
-            if (!HasWritePermission(state_.sPotPath)) throw Refused{readOnly(state_.sPotPath)};
+                throw Refusal("Cannot restore the potentials from " + PathText(from) + ": " + *problem +
+                              ".\n\nNo file was changed.");
+        } else {
+            replaceable(state_.sPotPath);
         }
     }
 
@@ -264,9 +251,9 @@ private:
         CopyWorkingDatabase(state_, state_.sPotPath, kept);
         if (!kept.empty()) outcome.kept.push_back(kept);
         if (const auto problem = ProblemWithSavedPotentials(state_.sPotPath))
-            throw Refused{"The potentials were kept in " + PathText(state_.sPotPath) + ", but " + *problem +
+            throw Refusal("The potentials were kept in " + PathText(state_.sPotPath) + ", but " + *problem +
                           ", so a later Restore could not read them. The run stopped before any potential changed." +
-                          (kept.empty() ? "" : " The file it replaced is in " + PathText(kept) + ".")};
+                          (kept.empty() ? "" : " The file it replaced is in " + PathText(kept) + "."));
     }
 
     // Runs the chosen operation on the working database.
