@@ -35,14 +35,10 @@ ShownPlayer Decoded(std::int64_t slot, std::span<const std::uint8_t> plain) {
     ShownPlayer p;
     p.slot = slot;
     const auto byte = [&](Col column) { return static_cast<int>(plain[OffsetOf(column)]); };
-    const auto name = [&](Col column) {
-        std::string_view bytes(reinterpret_cast<const char*>(plain.data() + OffsetOf(column)), kNameLen);
-        return cp1252::BytesToUtf8(bytes.substr(0, bytes.find('\0')));
-    };
     p.pidA = byte(Col::PID_a);
     p.pidB = byte(Col::PID_b);
-    p.firstName = name(Col::FirstName);
-    p.lastName = name(Col::LastName);
+    p.firstName = NameText(plain, Col::FirstName);
+    p.lastName = NameText(plain, Col::LastName);
     p.position = byte(Col::Position);
     p.years = byte(Col::Years);
     for (std::size_t a = 0; a < kPotColumns.size(); ++a) {

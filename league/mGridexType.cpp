@@ -1,5 +1,7 @@
 #include "league/mGridexType.h"
 
+#include "league/Cp1252.h"
+
 #include <algorithm>
 
 namespace tavrin {
@@ -24,6 +26,11 @@ void DecodeRecord(std::span<const std::uint8_t> stored, std::span<std::uint8_t> 
     const std::size_t n = std::min(plain.size(), stored.size());
     for (std::size_t i = 0; i < n; ++i)
         plain[i] = IsSubstitutedOffset(i) ? static_cast<std::uint8_t>(tables.iDecTable[stored[i]]) : stored[i];
+}
+
+std::string NameText(std::span<const std::uint8_t> plain, Col column) {
+    std::string_view bytes(reinterpret_cast<const char*>(plain.data() + OffsetOf(column)), kNameLen);
+    return cp1252::BytesToUtf8(bytes.substr(0, bytes.find('\0')));
 }
 
 }  // namespace tavrin

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "db/PlayersTable.h"
 #include "league/mEncrypt97.h"
@@ -107,6 +108,10 @@ constexpr std::size_t OffsetOf(Col column) {
         if (f.column == column) return f.offset;
     return kRecordLenL03;
 }
+
+// A name of a record's plain bytes as UTF-8 text, up to its first NUL (the
+// padding left out): for what Tavrin shows a user.
+std::string NameText(std::span<const std::uint8_t> plain, Col column);
 
 namespace detail {
 constexpr std::array<bool, kRecordLenL03> SubstitutedMask() {

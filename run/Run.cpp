@@ -7,7 +7,6 @@
 #include <functional>
 
 #include "db/Error.h"
-#include "league/Cp1252.h"
 #include "league/Platform.h"
 #include "league/QtFiles.h"
 #include "league/ReplacingFile.h"
@@ -74,14 +73,8 @@ PlayerChange ChangeOf(const ChangedPlayer& c) {
     out.slot = c.slot;
     out.pidA = c.after[OffsetOf(Col::PID_a)];
     out.pidB = c.after[OffsetOf(Col::PID_b)];
-    const auto name = [&](Col column) {
-        const auto* at = reinterpret_cast<const char*>(c.after.data() + OffsetOf(column));
-        std::string_view bytes(at, kNameLen);
-        bytes = bytes.substr(0, bytes.find('\0'));
-        return cp1252::BytesToUtf8(bytes);
-    };
-    out.firstName = name(Col::FirstName);
-    out.lastName = name(Col::LastName);
+    out.firstName = NameText(c.after, Col::FirstName);
+    out.lastName = NameText(c.after, Col::LastName);
     out.years = c.after[OffsetOf(Col::Years)];
     for (std::size_t a = 0; a < kPotColumns.size(); ++a) {
         out.before[a] = c.before[OffsetOf(kPotColumns[a])];
