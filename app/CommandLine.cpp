@@ -93,10 +93,11 @@ constexpr const char* kDescription =
     "script can test; results go to standard output, messages to standard\n"
     "error, one line each.\n"
     "\n"
-    "Hide and Randomize keep the players as they were in LEAGUE.pot, beside the\n"
-    "league, before they change anything, and every file a run replaces is kept\n"
-    "in the league's history, LEAGUE.history/. The player file (LEAGUE.pyr) is\n"
-    "replaced all at once: if anything goes wrong, the old file stays as it was.\n"
+    "Every run starts from the players' true potentials, which LEAGUE.pot beside\n"
+    "the league keeps, and every file a run replaces is kept in the league's\n"
+    "history, LEAGUE.history/. The player file (LEAGUE.pyr) and LEAGUE.pot are\n"
+    "replaced together and all at once: if anything goes wrong, the old files\n"
+    "stay as they were.\n"
     "\n"
     "Commands:\n"
     "  hide --years Y LEAGUE.lge\n"
@@ -109,13 +110,13 @@ constexpr const char* kDescription =
     "      player's current rating and at most 99.\n"
     "      Example: tavrin randomize --seed 7 Demo.lge\n"
     "  restore [--from FILE] LEAGUE.lge\n"
-    "      Brings back the potentials saved by the last Hide or Randomize run.\n"
+    "      Brings back the players' true potentials, saved in LEAGUE.pot.\n"
     "      Example: tavrin restore Demo.lge\n"
     "  show [--csv] LEAGUE.lge\n"
     "      Lists the league's players (identity, names, position, years, the\n"
-    "      eight current ratings and the eight potentials), says whether their\n"
-    "      potentials are still hidden by an earlier run, and lists the files\n"
-    "      the league's history keeps.\n"
+    "      eight current ratings, the eight potentials, and whether those are\n"
+    "      true or Tavrin's: hidden or randomized), and lists the files the\n"
+    "      league's history keeps.\n"
     "      Example: tavrin show --csv Demo.lge > players.csv";
 
 constexpr const char* kHelpEnd =
@@ -123,19 +124,18 @@ constexpr const char* kHelpEnd =
     "Examples:\n"
     "  tavrin hide --years 3 --dry-run --verbose Demo.lge\n"
     "  tavrin randomize --seed 7 Demo.lge\n"
-    "  tavrin restore --from \"Demo.history/2026-12-05T21-48-50 before Randomize.pot\" Demo.lge\n"
+    "  tavrin restore --from \"Demo.history/0002 2026-12-05T21-48-50Z before Randomize.pot\" Demo.lge\n"
     "  tavrin show Demo.lge\n"
     "\n"
     "Exit status:\n"
     "  0  Done.\n"
     "  1  Refused: the input cannot be used (a missing or unreadable league, a\n"
     "     league of the L03 format, nothing saved to restore, a file in use by\n"
-    "     another run, a league still hidden without --force). Nothing was\n"
-    "     changed. The message names the file and the problem.\n"
+    "     another run, a league that changed while Tavrin saved it). Nothing\n"
+    "     was changed. The message names the file and the problem.\n"
     "  2  Usage error: the command line was not understood. Nothing was done.\n"
     "  3  Failed part-way: something went wrong after the run had started. The\n"
-    "     message names the step. The player file is either as it was or\n"
-    "     completely written.\n";
+    "     message names the step. The league's files are as they were.\n";
 
 // The parser's help, with a usage line for each command after its own.
 std::string HelpText(const QCommandLineParser& parser) {
@@ -161,7 +161,7 @@ struct Invocation {
     std::optional<std::int16_t> yearsLimit;
     std::optional<std::uint64_t> seed;
     fs::path from;
-    bool csv = false, dryRun = false, verbose = false, force = false;
+    bool csv = false, dryRun = false, verbose = false;
 };
 
 std::optional<std::int16_t> YearsLimitOf(std::string_view word) {
@@ -183,7 +183,7 @@ class Options {
 public:
     Options() {
         parser_.setApplicationDescription(QString::fromUtf8(kDescription));
-        parser_.addOptions({help_, version_, years_, seed_, from_, csv_, dryRun_, verbose_, force_});
+        parser_.addOptions({help_, version_, years_, seed_, from_, csv_, dryRun_, verbose_});
     }
 
     QCommandLineParser& Parser() { return parser_; }
@@ -233,7 +233,6 @@ public:
         in.csv = takes(csv_, {Command::Show});
         in.dryRun = takes(dryRun_, kRuns);
         in.verbose = takes(verbose_, kRuns);
-        in.force = takes(force_, {Command::Hide, Command::Randomize});
         return in;
     }
 
@@ -260,29 +259,9 @@ private:
                                       "Prints one line for each player whose potentials change (or, with "
                                       "--dry-run, would): slot, identity, names, years, and the eight potentials "
                                       "before -> after."};
-    const QCommandLineOption force_{"force",
-                                    "Goes on where the window would ask first: hiding or randomizing a league whose "
-                                    "potentials are still hidden by an earlier run."};
 };
 
 // --- hide, randomize, restore ---
-
-// The run's questions, answered by --force.
-class CommandLineHost final : public run::Host {
-public:
-    explicit CommandLineHost(bool force) : force_(force) {}
-
-    bool GoOnWhileStillHidden(const run::StillHidden& found) override {
-        found_ = found;
-        if (force_) Message("warning: " + run::StillHiddenText(found) + " Going on (--force).");
-        return force_;
-    }
-    const std::optional<run::StillHidden>& Found() const { return found_; }
-
-private:
-    bool force_;
-    std::optional<run::StillHidden> found_;
-};
 
 std::string Numbers(const std::array<int, 8>& values) {
     std::string out;
@@ -314,19 +293,18 @@ int RunOperation(const Invocation& in) {
     request.dryRun = in.dryRun;
     request.listChanges = in.verbose;
 
-    CommandLineHost host(in.force);
     ClockRandomSource clock;
     std::optional<SeededRandomSource> seeded;
     if (in.seed) seeded.emplace(*in.seed);
     RandomSource& random = seeded ? static_cast<RandomSource&>(*seeded) : clock;
 
-    const run::Outcome outcome = run::RunLeague(request, state, host, random);
+    const run::Outcome outcome = run::RunLeague(request, state, random);
     using Kind = run::Outcome::Kind;
     switch (outcome.kind) {
         case Kind::Done:
             // An L03 league is loaded, as the window loads it, and nothing
             // more: what the command asked for was not done.
-            if (state.iLeagueVersion == kLeagueL03) {
+            if (outcome.loadedOnly) {
                 Message(outcome.message);
                 return kExitRefused;
             }
@@ -337,13 +315,6 @@ int RunOperation(const Invocation& in) {
                 for (const run::PlayerChange& c : outcome.changes) Out(ChangeLine(c));
             }
             return kExitDone;
-        case Kind::Cancelled:
-            if (host.Found())
-                Message(run::StillHiddenText(*host.Found()) + " Nothing was changed; add --force to " +
-                        (request.operation == run::Operation::Hide ? "hide" : "randomize") + " anyway.");
-            else
-                Message(outcome.message);
-            return kExitRefused;
         case Kind::Refused:
         case Kind::NothingToDo:
             Message(outcome.message);

@@ -13,14 +13,20 @@
 #include "league/mGlobal.h"
 #include "league/mGridexType.h"
 #include "league/mLeagueVersion.h"
+#include "league/Clock.h"
+#include "pots/SavedPotentials.h"
 #include "run/History.h"
-#include "run/SavedPotentials.h"
 
 namespace tavrin::app {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// Whose the potentials in the player file are: the player's true ones, or
+// Tavrin's.
+enum class Whose { True, Hidden, Randomized };
+constexpr std::array<std::string_view, 3> kWhoseWords{"true", "hidden", "randomized"};
 
 // One player as the report shows him, from the plain bytes of his record.
 struct ShownPlayer {
@@ -29,6 +35,7 @@ struct ShownPlayer {
     std::string firstName, lastName;  // UTF-8, up to the first NUL
     int position = 0, years = 0;
     std::array<int, 8> act{}, pot{};
+    Whose potentials = Whose::True;
 };
 
 ShownPlayer Decoded(std::int64_t slot, std::span<const std::uint8_t> plain) {
@@ -80,7 +87,7 @@ void WriteTableHeader(std::FILE* out) {
     std::string first = std::string(56, ' ') + "Current ratings";
     first.append(81 - first.size(), ' ');
     Write(out, first + "Potentials\n");
-    Write(out, "  Slot  PID      First name     Last name      Pos Yrs " + codes + " " + codes + "\n");
+    Write(out, "  Slot  PID      First name     Last name      Pos Yrs " + codes + " " + codes + "  Pots are\n");
 }
 
 void WriteTableRow(std::FILE* out, const ShownPlayer& p) {
@@ -88,14 +95,19 @@ void WriteTableRow(std::FILE* out, const ShownPlayer& p) {
     pid.append(pid.size() < 7 ? 7 - pid.size() : 0, ' ');
     Write(out, Right(std::to_string(p.slot), 6) + "  " + pid + "  " + TableName(p.firstName) + "  " +
                    TableName(p.lastName) + Right(std::to_string(p.position), 5) + Right(std::to_string(p.years), 4) +
-                   " " + Ratings(p.act) + " " + Ratings(p.pot) + "\n");
+                   " " + Ratings(p.act) + " " + Ratings(p.pot) + "  " +
+                   std::string(kWhoseWords[static_cast<std::size_t>(p.potentials)]) + "\n");
 }
 
 // --- Comma-separated values (RFC 4180) ---
 
 // A field in quotes where it holds a comma, a quote or a line break, its
-// quotes doubled; a name keeps every character it has.
-std::string CsvField(const std::string& text) {
+// quotes doubled; a name keeps every character it has. One that a
+// spreadsheet would take for a formula (it begins with =, +, -, @, a tab or a
+// carriage return) begins with ' instead, the usual defence.
+std::string CsvField(std::string text) {
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        text.insert(0, 1, '\'');
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string out = "\"";
     for (const char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -108,7 +120,7 @@ void WriteCsvHeader(std::FILE* out) {
         line += "," + std::string(Name(c));
     for (const Col c : kActColumns) line += "," + std::string(Name(c));
     for (const Col c : kPotColumns) line += "," + std::string(Name(c));
-    Write(out, line + "\n");
+    Write(out, line + ",PotentialsAre\n");
 }
 
 void WriteCsvRow(std::FILE* out, const ShownPlayer& p) {
@@ -117,46 +129,45 @@ void WriteCsvRow(std::FILE* out, const ShownPlayer& p) {
                        std::to_string(p.years);
     for (const int v : p.act) line += "," + std::to_string(v);
     for (const int v : p.pot) line += "," + std::to_string(v);
-    Write(out, line + "\n");
+    Write(out, line + "," + std::string(kWhoseWords[static_cast<std::size_t>(p.potentials)]) + "\n");
 }
 
 // --- The notes ---
 
 std::string FileName(const fs::path& p) { return PathText(p.filename()); }
 
-// Whether the potentials are still the hidden ones, from the note the last
-// Hide or Randomize run left in the .pot.
-std::string PotentialsNote(const ProgramState& state) {
+// Whose the potentials are, in one line: how many players have Tavrin's,
+// and where their true ones are.
+std::string PotentialsNote(const ProgramState& state, const std::optional<SavedRun>& saved,
+                           const std::array<std::int64_t, 3>& counts) {
     std::error_code ec;
     const std::string pyr = FileName(state.sPyrPath), pot = FileName(state.sPotPath);
+    const std::int64_t hidden = counts[1], randomized = counts[2];
     if (!fs::exists(state.sPotPath, ec))
-        return "Potentials: " + pyr + " holds the league's own; there is no " + pot + " of an earlier run.";
-    const auto note = run::ReadSavedNote(state.sPotPath);
-    if (!note) return "Potentials: " + pot + " holds saved potentials, with no note of the run that saved them.";
-    const std::string saved = note->operation + " on " + run::LocalTimeText(note->savedAt);
-    if (!note->restoredAt.empty())
-        return "Potentials: not hidden; those saved by " + saved + " were restored on " +
-               run::LocalTimeText(note->restoredAt) + ".";
-    if (run::IsStillHidden(*note, state.sPyrPath))
-        return "Potentials: still hidden by " + saved + "; the true ones are in " + pot +
-               " (tavrin restore brings them back).";
-    return "Potentials: " + pyr + " changed since " + saved + " saved it; " + pot +
-           " holds the potentials as they were before that run.";
+        return "Potentials: every player's in " + pyr + " are his true ones; there is no " + pot + " of an earlier run.";
+    const std::string by = saved ? " by " + saved->operation + " on " + LocalTimeText(saved->savedAt) : "";
+    if (hidden + randomized == 0)
+        return "Potentials: every player's in " + pyr + " are his true ones; " + pot + " holds them as saved" + by + ".";
+    return "Potentials: " + std::to_string(hidden) + " players have hidden potentials and " +
+           std::to_string(randomized) + " randomized ones" + by + "; their true ones are in " + pot +
+           " (tavrin restore brings them back).";
 }
 
-void WriteNotes(std::FILE* notes, const fs::path& league, const ProgramState& state, const ImportedLeague& read) {
+void WriteNotes(std::FILE* notes, const fs::path& league, const ProgramState& state, const ImportedLeague& read,
+                const std::string& potentials) {
     Write(notes, std::to_string(read.players) + " players in " + PathText(state.sPyrPath) + " (a league of the " +
                      (read.kind == RecordKind::L02 ? "L02" : "L03") + " format).\n");
-    Write(notes, PotentialsNote(state) + "\n");
+    Write(notes, potentials + "\n");
     const run::History history(league);
-    const auto entries = history.Entries();
-    if (entries.empty()) {
-        Write(notes, "History: nothing kept yet in " + PathText(history.Folder()) + ".\n");
+    const auto runs = history.Runs();
+    if (runs.empty()) {
+        Write(notes, "History: no run kept yet in " + PathText(history.Folder()) + ".\n");
         return;
     }
-    Write(notes, "History: " + std::to_string(entries.size()) + (entries.size() == 1 ? " file" : " files") +
-                     " kept in " + PathText(history.Folder()) + ", oldest first:\n");
-    for (const auto& entry : entries) Write(notes, "  " + FileName(entry.file) + "\n");
+    Write(notes, "History: " + std::to_string(runs.size()) + (runs.size() == 1 ? " run" : " runs") + " kept in " +
+                     PathText(history.Folder()) + ", oldest first:\n");
+    for (const auto& run : runs)
+        Write(notes, "  " + std::to_string(run.number) + "  " + LocalTimeText(run.time) + "  " + run.summary + "\n");
 }
 
 }  // namespace
@@ -177,6 +188,11 @@ void WriteLeagueReport(const fs::path& league, ReportFormat format, std::FILE* o
                                          "\"L03:\".");
     const RecordKind kind = state.iLeagueVersion == kLeagueL02 ? RecordKind::L02 : RecordKind::L03;
 
+    // Whose each player's potentials are: his own, unless they are still the
+    // ones the last run wrote in his place (SavedPotentials.h).
+    SavedTruth saved(state.sPotPath, state.sPyrPath);
+    std::array<std::int64_t, 3> counts{};
+
     // The header waits for the player file to be found readable: a refusal
     // leaves standard output empty.
     bool headed = false;
@@ -189,13 +205,19 @@ void WriteLeagueReport(const fs::path& league, ReportFormat format, std::FILE* o
     const ImportedLeague read =
         ReadPlayerFile(state.sPyrPath, kind, [&](std::int64_t slot, std::span<const std::uint8_t> plain) {
             header();
-            const ShownPlayer p = Decoded(slot, plain);
+            ShownPlayer p = Decoded(slot, plain);
+            if (const SavedTruth::Player* row = kind == RecordKind::L02 ? saved.At(slot) : nullptr;
+                row && saved.IsTavrins(*row, plain) && PotentialsOf(plain) != row->truth) {
+                const Potentials none{};
+                p.potentials = PotentialsOf(plain) == none ? Whose::Hidden : Whose::Randomized;
+            }
+            ++counts[static_cast<std::size_t>(p.potentials)];
             if (format == ReportFormat::Table) WriteTableRow(out, p);
             else WriteCsvRow(out, p);
         });
     header();
     if (format == ReportFormat::Table) Write(out, "\n");
-    WriteNotes(notes, league, state, read);
+    WriteNotes(notes, league, state, read, PotentialsNote(state, saved.Run(), counts));
 }
 
 }  // namespace tavrin::app

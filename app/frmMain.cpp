@@ -395,7 +395,7 @@ void frmMain::ProcessLeague() {
     if (league.isEmpty()) return;
     request.league = ToPath(league);
 
-    ShowOutcome(run::RunLeague(request, state_, *this, random_));
+    ShowOutcome(run::RunLeague(request, state_, random_));
 }
 
 QString frmMain::AskForLeague() {
@@ -408,21 +408,18 @@ void frmMain::ShowOutcome(const run::Outcome& outcome) {
     using Kind = run::Outcome::Kind;
     // A league given beforehand serves one run that got through to its end;
     // the next OK asks again, in the league's folder with it selected. One
-    // that was refused or not gone on with stays for another try.
+    // that was refused stays for another try.
     if (outcome.kind == Kind::Done || outcome.kind == Kind::NothingToDo) SetGivenLeague(QString());
     switch (outcome.kind) {
         case Kind::Done:
             ShowStatus(FromCore(outcome.message));
-            break;
-        case Kind::Cancelled:
-            if (sGivenLeague_.isEmpty()) ShowStatus(FromCore(outcome.message));
             break;
         case Kind::NothingToDo:
             ShowStatus(QString());
             MsgBox(this, QMessageBox::Information, FromCore(outcome.message));
             break;
         case Kind::Refused:
-            if (outcome.message == "Select Years") MsgBox(this, QMessageBox::Information, "Select Years");
+            if (outcome.noYearsChosen) MsgBox(this, QMessageBox::Information, FromCore(outcome.message));
             else MsgBox(this, QMessageBox::Warning, FromCore(outcome.message));
             break;
         case Kind::Failed:
@@ -436,18 +433,6 @@ void frmMain::ShowOutcome(const run::Outcome& outcome) {
             emit endProgram(1);
             break;
     }
-}
-
-bool frmMain::GoOnWhileStillHidden(const run::StillHidden& found) {
-    QMessageBox box(QMessageBox::Warning, kMsgBoxTitle, FromCore(run::StillHiddenText(found)), QMessageBox::NoButton,
-                    this);
-    const QString goOn = found.now == run::Operation::Hide ? "&Hide Anyway" : "&Randomize Anyway";
-    QPushButton* anyway = box.addButton(goOn, QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(cancel);
-    box.setEscapeButton(cancel);
-    box.exec();
-    return box.clickedButton() == anyway;
 }
 
 }  // namespace tavrin::app

@@ -32,7 +32,7 @@ class QRadioButton;
 
 namespace tavrin::app {
 
-class frmMain : public QWidget, private run::Host {
+class frmMain : public QWidget {
     Q_OBJECT
 
 public:
@@ -82,7 +82,6 @@ private:
     void ShowOutcome(const run::Outcome& outcome);
     void SetGivenLeague(const QString& path);
     void ShowStatus(const QString& text);
-    bool GoOnWhileStillHidden(const run::StillHidden& found) override;
     // While a run is in progress the choices and buttons are blocked.
     void SetRunning(bool running);
 

@@ -64,6 +64,7 @@
 #include "db/mDBCreate.h"
 #include "db/mDbEngine.h"
 #include "league/Cp1252.h"
+#include "league/Platform.h"
 #include "league/mDbase.h"
 #include "league/mEncrypt97.h"
 #include "league/mGlobal.h"
@@ -503,9 +504,15 @@ std::pair<std::array<double, 6>, ImportedLeague> HideRunOnce(ProgramState& state
     std::array<double, kSteps> s{};
     ImportedLeague league;
     s[kImport] = TimeMs([&] { league = ImportLeagueL02(state, state.sPyrPath); });
-    s[kCopy] = TimeMs([&] { CopyWorkingDatabase(state, state.sPotPath); });
+    s[kCopy] = TimeMs([&] {
+        const platform::Folder folder = platform::Folder::Open(state.sPotPath.parent_path());
+        folder.Remove(state.sPotPath.filename());
+        std::optional<platform::File> pot = folder.CreateNew(state.sPotPath.filename());
+        CopyWorkingDatabase(state, *pot);
+        pot->Sync();
+    });
     s[kHide] = TimeMs([&] { HidePots(state, 50); });
-    s[kSave] = TimeMs([&] { SaveLeagueL02(state, league, state.sPyrPath); });
+    s[kSave] = TimeMs([&] { SaveLeagueInPlace(state, league); });
     state.progress = &state.silentProgress;
     return {s, league};
 }

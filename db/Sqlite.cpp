@@ -20,19 +20,26 @@ std::string Utf8Path(const std::filesystem::path& p) {
 
 Connection::Connection(const std::filesystem::path& path, Open how) : path_(path) {
     // One connection per step, used by one thread: SQLite's own mutexes would
-    // only cost time on every call.
-    int flags = SQLITE_OPEN_NOMUTEX;
+    // only cost time on every call. Never through a symbolic link: SQLite
+    // refuses a path with one anywhere in it, so the folder's own path (the
+    // user's, links and all) is resolved first, and only the file's name is
+    // held to it.
+    int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
     switch (how) {
         case Open::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
         case Open::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
         case Open::Create: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
     }
-    const int rc = sqlite3_open_v2(Utf8Path(path).c_str(), &db_, flags, nullptr);
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::canonical(
+        path.has_parent_path() ? path.parent_path() : std::filesystem::path("."), ec);
+    const int rc = sqlite3_open_v2(Utf8Path(ec ? path : folder / path.filename()).c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);
         db_ = nullptr;
-        throw Error(kErrFileAccess, "Cannot open " + PathText(path) + ": " + reason);
+        throw Error(kErrFileAccess, "Cannot open " + PathText(path) + ": " +
+                                        (rc == SQLITE_CANTOPEN_SYMLINK ? "it is a symbolic link" : reason));
     }
     sqlite3_extended_result_codes(db_, 1);
 }
@@ -40,20 +47,22 @@ Connection::Connection(const std::filesystem::path& path, Open how) : path_(path
 Connection::~Connection() { sqlite3_close_v2(db_); }
 
 void Connection::Exec(const std::string& sql) {
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sql);
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail();
 }
 
 std::int64_t Connection::Changes() const { return sqlite3_changes64(db_); }
 
-void Connection::Fail(std::string_view doing) const {
+void Connection::Fail() const {
+    // The file and SQLite's reason; never our statement, which tells a user
+    // nothing.
     std::string reason = sqlite3_errmsg(db_);
     if (reason.empty()) reason = sqlite3_errstr(sqlite3_errcode(db_));
-    throw Error(kErrEngine, "Database " + PathText(path_) + ": " + std::string(doing) + ": " + reason);
+    throw Error(kErrEngine, "Cannot use the database " + PathText(path_) + ": " + reason);
 }
 
 Statement::Statement(Connection& connection, const std::string& sql) : connection_(connection) {
     if (sqlite3_prepare_v2(connection.db_, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
-        connection.Fail(sql);
+        connection.Fail();
 }
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
@@ -63,22 +72,22 @@ bool Statement::Step() {
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
     sqlite3_reset(stmt_);  // makes the statement's own error the connection's message
-    connection_.Fail(sqlite3_sql(stmt_));
+    connection_.Fail();
 }
 
 void Statement::Reset() { sqlite3_reset(stmt_); }
 
 void Statement::Bind(int param, std::int64_t value) {
-    if (sqlite3_bind_int64(stmt_, param, value) != SQLITE_OK) connection_.Fail("binding a value");
+    if (sqlite3_bind_int64(stmt_, param, value) != SQLITE_OK) connection_.Fail();
 }
 
 void Statement::Bind(int param, std::string_view text) {
     if (sqlite3_bind_text(stmt_, param, text.data(), static_cast<int>(text.size()), SQLITE_STATIC) != SQLITE_OK)
-        connection_.Fail("binding a text");
+        connection_.Fail();
 }
 
 void Statement::BindNull(int param) {
-    if (sqlite3_bind_null(stmt_, param) != SQLITE_OK) connection_.Fail("binding an empty value");
+    if (sqlite3_bind_null(stmt_, param) != SQLITE_OK) connection_.Fail();
 }
 
 Storage Statement::Type(int column) const {

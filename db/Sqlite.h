@@ -38,8 +38,8 @@ public:
     std::int64_t Changes() const;
     const std::filesystem::path& Path() const { return path_; }
 
-    // "Database <path>: <doing>: <SQLite's reason>", as an Error (kErrEngine).
-    [[noreturn]] void Fail(std::string_view doing) const;
+    // "Cannot use the database <path>: <SQLite's reason>", as an Error.
+    [[noreturn]] void Fail() const;
 
 private:
     friend class Statement;

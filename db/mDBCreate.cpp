@@ -25,7 +25,7 @@ int PlayersColumns::At(Col c) const {
 
 void CreateDatabaseFile(const std::filesystem::path& sPath) {
     std::error_code ec;
-    if (std::filesystem::exists(sPath, ec)) {
+    if (std::filesystem::exists(std::filesystem::symlink_status(sPath, ec))) {
         if (!std::filesystem::remove(sPath, ec) || ec)
             throw Error(kErrFileAccess, "Cannot delete " + PathText(sPath) + ": " +
                                             (ec ? ec.message() : std::string("it is in the way")));

@@ -1,6 +1,7 @@
 #include "db/mDbEngine.h"
 
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <limits>
 
@@ -37,14 +38,18 @@ std::string SelectSql(std::string_view table, const std::vector<std::string>& co
 
 namespace {
 [[noreturn]] void DoesNotFit(const FieldDef& f, const std::string& what) {
-    const char* type = f.type == FieldType::Byte ? "byte" : f.type == FieldType::Integer ? "integer" : "text";
+    const char* type = f.type == FieldType::Byte      ? "byte"
+                       : f.type == FieldType::Integer ? "integer"
+                       : f.type == FieldType::Long    ? "long integer"
+                                                      : "text";
     throw Error(kErrDataType, "The " + what + " does not fit the " + type + " column " + f.name);
 }
 }  // namespace
 
 void CheckFits(const FieldDef& field, std::int64_t value) {
     if (field.type == FieldType::Text || (field.type == FieldType::Byte && (value < 0 || value > 255)) ||
-        (field.type == FieldType::Integer && (value < -32768 || value > 32767)))
+        (field.type == FieldType::Integer && (value < -32768 || value > 32767)) ||
+        (field.type == FieldType::Long && (value < INT32_MIN || value > INT32_MAX)))
         DoesNotFit(field, "value " + std::to_string(value));
 }
 
@@ -127,10 +132,12 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 constexpr std::string_view kTextType = "TEXT";
 constexpr std::string_view kByteType = "TINYINT";
 constexpr std::string_view kIntegerType = "SMALLINT";
+constexpr std::string_view kLongType = "INTEGER";
 
 FieldType FieldTypeOfDeclared(std::string_view declared) {
     if (EqualsNoCase(declared, kByteType)) return FieldType::Byte;
     if (EqualsNoCase(declared, kIntegerType)) return FieldType::Integer;
+    if (EqualsNoCase(declared, kLongType)) return FieldType::Long;
     return FieldType::Text;
 }
 
@@ -155,10 +162,8 @@ int FindField(const std::vector<FieldDef>& fields, std::string_view name) {
 
 // ---------------------------------------------------------------- Cursor
 
-Cursor::Cursor(Connection& connection, const Query& query, std::vector<std::string> columns)
-    : columns_(std::move(columns)),
-      statement_(connection, detail::SelectSql(query.table, columns_) + detail::WhereSql(query.where, " WHERE ") +
-                                 " ORDER BY rowid") {}
+Cursor::Cursor(Connection& connection, const std::string& select, std::vector<std::string> columns)
+    : columns_(std::move(columns)), statement_(connection, select) {}
 
 bool Cursor::Next() { return statement_.Step(); }
 
@@ -226,7 +231,7 @@ Database::~Database() {
 
 void Database::CreateDatabase(const std::filesystem::path& path) {
     std::error_code ec;
-    if (std::filesystem::exists(path, ec))
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
         throw Error(kErrFileAccess, "Cannot create " + PathText(path) + ": the file already exists");
     Connection connection(path, Connection::Open::Create);
     // The page size first, while the file is empty; then writing the header
@@ -275,12 +280,15 @@ std::vector<FieldDef> Database::TableFields(std::string_view table) {
     while (info.Step()) fields.push_back({std::string(info.Text(1)), FieldTypeOfDeclared(info.Text(2))});
     if (fields.empty())
         throw Error(kErrEngine, "Database " + PathText(impl_->path) + ": there is no table " + std::string(table));
-    if (fields.size() > 64) impl_->Open().Fail("the table " + std::string(table) + " has more than 64 columns");
+    if (fields.size() > 64)
+        throw Error(kErrEngine, "Database " + PathText(impl_->path) + ": the table " + std::string(table) +
+                                    " has more than 64 columns");
     return fields;
 }
 
 void Database::CreateTable(std::string_view table, const std::vector<FieldDef>& fields) {
-    if (fields.empty() || fields.size() > 64) impl_->Open().Fail("a table needs 1 to 64 columns");
+    if (fields.empty() || fields.size() > 64)
+        throw Error(kErrEngine, "Database " + PathText(impl_->path) + ": a table needs 1 to 64 columns");
     std::string sql = "CREATE TABLE " + QuoteIdent(table) + " (";
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i) sql += ", ";
@@ -290,6 +298,7 @@ void Database::CreateTable(std::string_view table, const std::vector<FieldDef>& 
             case FieldType::Text: sql += kTextType; break;
             case FieldType::Byte: sql += kByteType; break;
             case FieldType::Integer: sql += kIntegerType; break;
+            case FieldType::Long: sql += kLongType; break;
         }
     }
     impl_->Open().Exec(sql + ")");
@@ -300,7 +309,13 @@ std::unique_ptr<Cursor> Database::OpenCursor(const Query& query) {
     std::vector<std::string> columns = query.columns;
     if (columns.empty())
         for (const FieldDef& f : TableFields(query.table)) columns.push_back(f.name);
-    return std::unique_ptr<Cursor>(new Cursor(c, query, std::move(columns)));
+    const std::string select = detail::SelectSql(query.table, columns) + detail::WhereSql(query.where, " WHERE ") +
+                               " ORDER BY rowid";
+    return std::unique_ptr<Cursor>(new Cursor(c, select, std::move(columns)));
+}
+
+std::unique_ptr<Cursor> Database::OpenCursor(const std::string& select, std::vector<std::string> columns) {
+    return std::unique_ptr<Cursor>(new Cursor(impl_->Open(), select, std::move(columns)));
 }
 
 std::int64_t Database::UpdateWhere(std::string_view table, const std::vector<std::pair<std::string, std::int64_t>>& set,

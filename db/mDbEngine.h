@@ -34,6 +34,7 @@ enum class FieldType {
     Text,     // any text; stored as UTF-8, embedded NULs kept
     Byte,     // unsigned 8-bit integer, 0 to 255
     Integer,  // signed 16-bit integer, -32768 to 32767
+    Long,     // signed 32-bit integer
 };
 
 struct FieldDef {
@@ -95,7 +96,7 @@ public:
 
 private:
     friend class Database;
-    Cursor(Connection& connection, const Query& query, std::vector<std::string> columns);
+    Cursor(Connection& connection, const std::string& select, std::vector<std::string> columns);
     std::vector<std::string> columns_;
     Statement statement_;
 };
@@ -220,6 +221,9 @@ public:
     RowAppender& OpenAppender(std::string_view table, const std::vector<std::string>& columns);
     // Opens a forward-only cursor on the query, before its first row.
     std::unique_ptr<Cursor> OpenCursor(const Query& query);
+    // The same on a SELECT of our own, for a join a Query cannot say;
+    // `columns` names what it selects, in order (for messages).
+    std::unique_ptr<Cursor> OpenCursor(const std::string& select, std::vector<std::string> columns);
     // Sets columns to values in every row that meets the conditions; returns
     // the number of rows changed.
     std::int64_t UpdateWhere(std::string_view table, const std::vector<std::pair<std::string, std::int64_t>>& set,

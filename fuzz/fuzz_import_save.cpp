@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const tavrin::ImportedLeague league = tavrin::ImportLeagueL02(folder.state, pyr);
         Require(league.players == read);
-        const tavrin::SaveResult saved = tavrin::SaveLeagueL02(folder.state, league, pyr);
+        const tavrin::SaveResult saved = tavrin::SaveLeagueInPlace(folder.state, league);
         Require(saved.changed == 0 && saved.written == league.saveable);
         Require(ReadAll(pyr) == input);
     } catch (const tavrin::Refusal&) {

@@ -1,63 +1,715 @@
 #include "league/Platform.h"
 
 #include <cerrno>
+#include <charconv>
+#include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
+
+#include "db/Error.h"
 
 #if defined(_WIN32)
-#include <io.h>
 #include <windows.h>
 #else
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace tavrin::platform {
 
-bool SyncToDisk(QFile& file, std::string& reason) {
-    if (!file.flush()) {
-        reason = file.errorString().toStdString();
-        return false;
-    }
-#if defined(_WIN32)
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
-    if (!FlushFileBuffers(handle)) {
-        reason = std::system_category().message(static_cast<int>(GetLastError()));
-        return false;
-    }
-#else
-#if defined(__APPLE__)
-    const int rc = fsync(file.handle());
-#else
-    const int rc = fdatasync(file.handle());
-#endif
-    if (rc != 0) {
-        reason = std::generic_category().message(errno);
-        return false;
-    }
-#endif
-    return true;
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void Fail(const char* verb, const fs::path& path, const std::string& reason) {
+    throw Error(kErrFileAccess, std::string("Cannot ") + verb + " " + PathText(path) + ": " + reason);
 }
 
-void CopyOwner(const std::filesystem::path& from, QFile& to) {
-#if defined(_WIN32)
-    (void)from;
-    (void)to;
-#else
-    struct stat old {};
-    struct stat now {};
-    if (::stat(from.c_str(), &old) != 0 || ::fstat(to.handle(), &now) != 0) return;
-    if (old.st_uid == now.st_uid && old.st_gid == now.st_gid) return;
-    if (::fchown(to.handle(), old.st_uid, old.st_gid) != 0)
-        (void)::fchown(to.handle(), static_cast<uid_t>(-1), old.st_gid);  // at least the group, where allowed
-#endif
+// The lock file's contents: the holder's process id, for the message of
+// the run it keeps out.
+std::int64_t ProcessIn(std::string_view text) {
+    std::int64_t process = 0;
+    std::from_chars(text.data(), text.data() + text.size(), process);
+    return process > 0 ? process : 0;
 }
 
-std::size_t NameLength(const std::filesystem::path& name) {
+// A lock file is a regular file, or none yet.
+bool IsLockFileKind(const FileInfo& info, Lock::Blocked& blocked) {
+    switch (info.kind) {
+        case Kind::Missing:
+        case Kind::Regular: return true;
+        case Kind::Link: blocked.notALockFile = "it is a symbolic link"; return false;
+        case Kind::Folder: blocked.notALockFile = "it is a folder"; return false;
+        case Kind::Other: blocked.notALockFile = "it is not a regular file"; return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::size_t NameLength(const fs::path& name) {
 #if defined(_WIN32)
     return name.filename().wstring().size();
 #else
     return name.filename().native().size();
 #endif
+}
+
+#if !defined(_WIN32)
+// ------------------------------------------------------------------ POSIX
+
+namespace {
+
+[[noreturn]] void Fail(const char* verb, const fs::path& path, int error) {
+    // A name resolved without following links meets one: say so plainly.
+    Fail(verb, path, error == ELOOP ? std::string("it is a symbolic link") : std::generic_category().message(error));
+}
+
+FileInfo InfoOf(const struct stat& st) {
+    FileInfo info;
+    info.kind = S_ISREG(st.st_mode)   ? Kind::Regular
+                : S_ISDIR(st.st_mode) ? Kind::Folder
+                : S_ISLNK(st.st_mode) ? Kind::Link
+                                      : Kind::Other;
+    info.device = static_cast<std::uint64_t>(st.st_dev);
+    info.inode = static_cast<std::uint64_t>(st.st_ino);
+    info.size = static_cast<std::uint64_t>(st.st_size);
+#if defined(__APPLE__)
+    const struct timespec& written = st.st_mtimespec;
+#else
+    const struct timespec& written = st.st_mtim;
+#endif
+    info.modified = static_cast<std::int64_t>(written.tv_sec) * 1'000'000'000 + written.tv_nsec;
+    info.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
+    info.owner = st.st_uid;
+    info.group = st.st_gid;
+    return info;
+}
+
+// Retries a call the arrival of a signal cut short.
+template <class Call>
+auto Retrying(Call call) {
+    for (;;) {
+        const auto result = call();
+        if (result >= 0 || errno != EINTR) return result;
+    }
+}
+
+}  // namespace
+
+File::~File() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+bool File::IsOpen() const { return fd_ >= 0; }
+
+std::size_t File::Read(std::span<std::uint8_t> into) {
+    std::size_t done = 0;
+    while (done < into.size()) {
+        const ssize_t got = Retrying([&] { return ::read(fd_, into.data() + done, into.size() - done); });
+        if (got < 0) Fail("read", path_, errno);
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void File::Write(std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = Retrying([&] { return ::write(fd_, bytes.data() + done, bytes.size() - done); });
+        if (put < 0) Fail("write", path_, errno);
+        if (put == 0) Fail("write", path_, ENOSPC);
+        done += static_cast<std::size_t>(put);
+    }
+}
+
+void File::AppendCopyOf(File& source) {
+#if defined(__linux__)
+    // Within the kernel, where the file systems allow it.
+    for (bool first = true;; first = false) {
+        const ssize_t n = Retrying([&] { return ::copy_file_range(source.fd_, nullptr, fd_, nullptr, 1 << 30, 0); });
+        if (n == 0) return;
+        if (n > 0) continue;
+        const int error = errno;
+        const bool unsupported = error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
+        if (!(first && unsupported)) Fail("write", path_, error);
+        break;
+    }
+#endif
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (;;) {
+        const std::size_t n = source.Read(buffer);
+        if (n == 0) return;
+        Write(std::span(buffer).first(n));
+    }
+}
+
+void File::Sync() {
+#if defined(__APPLE__)
+    const int rc = ::fcntl(fd_, F_FULLFSYNC);
+#else
+    const int rc = Retrying([&] { return ::fdatasync(fd_); });
+#endif
+    if (rc != 0) Fail("write", path_, errno);
+}
+
+FileInfo File::Info() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) Fail("read", path_, errno);
+    return InfoOf(st);
+}
+
+void File::TakeOwnerAndPermissionsOf(const FileInfo& old) {
+    const FileInfo now = Info();
+    if (old.owner != now.owner || old.group != now.group) {
+        if (::fchown(fd_, static_cast<uid_t>(old.owner), static_cast<gid_t>(old.group)) != 0)
+            (void)::fchown(fd_, static_cast<uid_t>(-1), static_cast<gid_t>(old.group));  // at least the group
+    }
+    if (::fchmod(fd_, static_cast<mode_t>(old.permissions)) != 0) Fail("write", path_, errno);
+}
+
+void File::Close() {
+    if (fd_ < 0) return;
+    const int rc = ::close(std::exchange(fd_, -1));
+    if (rc != 0 && errno != EINTR) Fail("write", path_, errno);
+}
+
+Folder::~Folder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Folder::Folder(Folder&& other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+Folder Folder::Open(const fs::path& path) {
+    Folder folder;
+    folder.path_ = path;
+    folder.fd_ = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder.fd_ < 0) Fail("open the folder", path, errno);
+    return folder;
+}
+
+FileInfo Folder::Info() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) Fail("read", path_, errno);
+    return InfoOf(st);
+}
+
+FileInfo Folder::Info(const fs::path& name) const {
+    struct stat st {};
+    if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return InfoOf(st);
+    if (errno == ENOENT) return {};
+    Fail("read", PathOf(name), errno);
+}
+
+fs::path Folder::LinkTarget(const fs::path& name) const {
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlinkat(fd_, name.c_str(), target.data(), target.size());
+    if (n < 0) Fail("read", PathOf(name), errno);
+    target.resize(static_cast<std::size_t>(n));
+    return target;
+}
+
+File Folder::OpenToRead(const fs::path& name) const {
+    File file;
+    file.path_ = PathOf(name);
+    // Without waiting: a pipe opened to read would wait for a writer.
+    file.fd_ = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
+    if (file.fd_ < 0) Fail("read", file.path_, errno);
+    if (file.Info().kind != Kind::Regular) Fail("read", file.path_, "it is not a regular file");
+    return file;
+}
+
+std::optional<File> Folder::CreateNew(const fs::path& name) const {
+    File file;
+    file.path_ = PathOf(name);
+    // O_EXCL: a name that exists, a link included, is never opened.
+    file.fd_ = Retrying(
+        [&] { return ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
+    if (file.fd_ < 0) {
+        if (errno == EEXIST) return std::nullopt;
+        Fail("write", file.path_, errno);
+    }
+    return file;
+}
+
+bool Folder::Remove(const fs::path& name) const {
+    if (::unlinkat(fd_, name.c_str(), 0) == 0) return true;
+    if (errno == ENOENT) return false;
+    Fail("remove", PathOf(name), errno);
+}
+
+Folder::LinkResult Folder::Link(const fs::path& name, const Folder& to, const fs::path& newName) const {
+    // Flags 0: a link at `name` is linked itself, never followed.
+    if (::linkat(fd_, name.c_str(), to.fd_, newName.c_str(), 0) == 0) return LinkResult::Linked;
+    switch (errno) {
+        case EEXIST: return LinkResult::NameTaken;
+        case EPERM:
+        case EOPNOTSUPP:
+        case EXDEV:
+        case EMLINK:
+        case ENOSYS: return LinkResult::NotSupported;
+        default: Fail("keep", PathOf(name), errno);
+    }
+}
+
+void Folder::Rename(const fs::path& name, const Folder& to, const fs::path& newName) const {
+    if (::renameat(fd_, name.c_str(), to.fd_, newName.c_str()) != 0) Fail("replace", to.PathOf(newName), errno);
+}
+
+bool Folder::Exchange(const fs::path& a, const fs::path& b) const {
+#if defined(__linux__)
+    if (::renameat2(fd_, a.c_str(), fd_, b.c_str(), RENAME_EXCHANGE) == 0) return true;
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return false;
+    Fail("replace", PathOf(b), errno);
+#else
+    (void)a;
+    (void)b;
+    return false;
+#endif
+}
+
+std::optional<Folder> Folder::OpenFolder(const fs::path& name) const {
+    Folder folder;
+    folder.path_ = PathOf(name);
+    folder.fd_ = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder.fd_ >= 0) return folder;
+    if (errno == ENOENT) return std::nullopt;
+    if (errno == ENOTDIR) Fail("open the folder", folder.path_, "it is not a folder");
+    Fail("open the folder", folder.path_, errno);
+}
+
+Folder Folder::MakeFolder(const fs::path& name) const {
+    if (::mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST) Fail("make the folder", PathOf(name), errno);
+    auto folder = OpenFolder(name);
+    if (!folder) Fail("make the folder", PathOf(name), ENOENT);
+    return std::move(*folder);
+}
+
+std::vector<fs::path> Folder::Names() const {
+    std::vector<fs::path> names;
+    const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        Fail("read the folder", path_, error);
+    }
+    ::rewinddir(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+void Folder::Sync() const {
+    // Some file systems cannot flush a folder; their entries are written as
+    // they come.
+    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) Fail("write", path_, errno);
+}
+
+bool Folder::CanWrite() const { return ::faccessat(fd_, ".", W_OK | X_OK, AT_EACCESS) == 0; }
+
+Folder Folder::Duplicate() const {
+    Folder folder;
+    folder.path_ = path_;
+    folder.fd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    if (folder.fd_ < 0) Fail("open the folder", path_, errno);
+    return folder;
+}
+
+std::optional<Lock> Lock::Take(const Folder& folder, const fs::path& name, Blocked& blocked) {
+    const fs::path path = folder.PathOf(name);
+    for (;;) {
+        // Anything but a regular file is refused before it is opened: a pipe
+        // or a device has no business there.
+        if (!IsLockFileKind(folder.Info(name), blocked)) return std::nullopt;
+
+        Lock lock;
+        lock.file_.path_ = path;
+        lock.file_.fd_ = Retrying([&] {
+            return ::openat(folder.fd_, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+        });
+        if (lock.file_.fd_ < 0) Fail("make the lock file", path, errno);
+        const FileInfo opened = lock.file_.Info();
+        if (!IsLockFileKind(opened, blocked)) return std::nullopt;
+        if (::flock(lock.file_.fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK) Fail("lock", path, errno);
+            char text[32] = {};
+            const ssize_t n = ::pread(lock.file_.fd_, text, sizeof text - 1, 0);
+            blocked.process = n > 0 ? ProcessIn(std::string_view(text, static_cast<std::size_t>(n))) : 0;
+            return std::nullopt;
+        }
+        // The holder before us may have removed the name as it let go: a lock
+        // on a file no longer of that name locks nothing. Try again.
+        if (!folder.Info(name).SameFile(opened)) continue;
+        const std::string process = std::to_string(::getpid()) + "\n";
+        if (::ftruncate(lock.file_.fd_, 0) != 0 ||
+            ::pwrite(lock.file_.fd_, process.data(), process.size(), 0) != static_cast<ssize_t>(process.size()))
+            Fail("write", path, errno);
+        lock.folder_ = folder.Duplicate();
+        lock.name_ = name;
+        return lock;
+    }
+}
+
+Lock::~Lock() {
+    // Removed while still held, and only if it is still ours: whoever opens
+    // the name next makes a new file and finds it free.
+    if (!file_.IsOpen()) return;
+    struct stat mine {}, named {};
+    if (::fstat(file_.fd_, &mine) == 0 && ::fstatat(folder_.fd_, name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        mine.st_dev == named.st_dev && mine.st_ino == named.st_ino)
+        ::unlinkat(folder_.fd_, name_.c_str(), 0);
+}
+
+bool RunningAsAdministrator() { return ::geteuid() == 0; }
+
+std::int64_t CurrentUser() { return ::geteuid(); }
+
+#else
+// ---------------------------------------------------------------- Windows
+
+namespace {
+
+std::string SystemReason(DWORD error) { return std::system_category().message(static_cast<int>(error)); }
+
+[[noreturn]] void Fail(const char* verb, const fs::path& path, DWORD error) { Fail(verb, path, SystemReason(error)); }
+
+HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::int64_t Nanoseconds(const FILETIME& t) {
+    const auto ticks = (static_cast<std::int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    return (ticks - 116444736000000000LL) * 100;  // 100 ns ticks since 1601
+}
+
+FileInfo InfoOf(HANDLE h, const fs::path& path) {
+    BY_HANDLE_FILE_INFORMATION data{};
+    if (!GetFileInformationByHandle(h, &data)) Fail("read", path, GetLastError());
+    FileInfo info;
+    info.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? Kind::Link
+                : (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? Kind::Folder
+                : GetFileType(h) == FILE_TYPE_DISK                     ? Kind::Regular
+                                                                       : Kind::Other;
+    info.device = data.dwVolumeSerialNumber;
+    info.inode = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
+    info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    info.modified = Nanoseconds(data.ftLastWriteTime);
+    info.permissions = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    return info;
+}
+
+// Opens a name itself: a reparse point (a link) is opened, never followed.
+HANDLE OpenName(const fs::path& path, DWORD access, DWORD disposition, DWORD share = kShareAll) {
+    return CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+}  // namespace
+
+File::~File() {
+    if (handle_) CloseHandle(AsHandle(handle_));
+}
+
+File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        if (handle_) CloseHandle(AsHandle(handle_));
+        handle_ = std::exchange(other.handle_, nullptr);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+bool File::IsOpen() const { return handle_ != nullptr; }
+
+std::size_t File::Read(std::span<std::uint8_t> into) {
+    std::size_t done = 0;
+    while (done < into.size()) {
+        DWORD got = 0;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(into.size() - done, 1u << 30));
+        if (!ReadFile(AsHandle(handle_), into.data() + done, want, &got, nullptr)) Fail("read", path_, GetLastError());
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+void File::Write(std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD put = 0;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        if (!WriteFile(AsHandle(handle_), bytes.data() + done, want, &put, nullptr)) Fail("write", path_, GetLastError());
+        if (put == 0) Fail("write", path_, ERROR_DISK_FULL);
+        done += put;
+    }
+}
+
+void File::AppendCopyOf(File& source) {
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (;;) {
+        const std::size_t n = source.Read(buffer);
+        if (n == 0) return;
+        Write(std::span(buffer).first(n));
+    }
+}
+
+void File::Sync() {
+    if (!FlushFileBuffers(AsHandle(handle_))) Fail("write", path_, GetLastError());
+}
+
+FileInfo File::Info() const { return InfoOf(AsHandle(handle_), path_); }
+
+void File::TakeOwnerAndPermissionsOf(const FileInfo&) {
+    // A file's rights on Windows come from its folder; a read-only file is
+    // refused before any run replaces it.
+}
+
+void File::Close() {
+    if (handle_ && !CloseHandle(AsHandle(std::exchange(handle_, nullptr)))) Fail("write", path_, GetLastError());
+}
+
+Folder::~Folder() {
+    if (handle_) CloseHandle(AsHandle(handle_));
+}
+
+Folder::Folder(Folder&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (handle_) CloseHandle(AsHandle(handle_));
+        handle_ = std::exchange(other.handle_, nullptr);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+Folder Folder::Open(const fs::path& path) {
+    Folder folder;
+    folder.path_ = path;
+    // Held without sharing its deletion: while the run has it, the folder
+    // cannot be renamed or replaced, so its path keeps naming it.
+    const HANDLE h = CreateFileW(path.empty() ? L"." : path.c_str(), FILE_LIST_DIRECTORY,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) Fail("open the folder", path, GetLastError());
+    folder.handle_ = h;
+    return folder;
+}
+
+FileInfo Folder::Info() const { return InfoOf(AsHandle(handle_), path_); }
+
+FileInfo Folder::Info(const fs::path& name) const {
+    const HANDLE h = OpenName(PathOf(name), FILE_READ_ATTRIBUTES, OPEN_EXISTING);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
+        Fail("read", PathOf(name), error);
+    }
+    FileInfo info;
+    try {
+        info = InfoOf(h, PathOf(name));
+    } catch (...) {
+        CloseHandle(h);
+        throw;
+    }
+    CloseHandle(h);
+    return info;
+}
+
+fs::path Folder::LinkTarget(const fs::path& name) const {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(PathOf(name), ec);
+    if (ec) Fail("read", PathOf(name), ec.message());
+    return target;
+}
+
+File Folder::OpenToRead(const fs::path& name) const {
+    File file;
+    file.path_ = PathOf(name);
+    const HANDLE h = OpenName(file.path_, GENERIC_READ, OPEN_EXISTING);
+    if (h == INVALID_HANDLE_VALUE) Fail("read", file.path_, GetLastError());
+    file.handle_ = h;
+    const Kind kind = file.Info().kind;
+    if (kind == Kind::Link) Fail("read", file.path_, "it is a symbolic link");
+    if (kind != Kind::Regular) Fail("read", file.path_, "it is not a regular file");
+    return file;
+}
+
+std::optional<File> Folder::CreateNew(const fs::path& name) const {
+    File file;
+    file.path_ = PathOf(name);
+    // CREATE_NEW fails on any existing name, a link included.
+    const HANDLE h = CreateFileW(file.path_.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return std::nullopt;
+        Fail("write", file.path_, error);
+    }
+    file.handle_ = h;
+    return file;
+}
+
+bool Folder::Remove(const fs::path& name) const {
+    if (DeleteFileW(PathOf(name).c_str())) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return false;
+    Fail("remove", PathOf(name), error);
+}
+
+Folder::LinkResult Folder::Link(const fs::path& name, const Folder& to, const fs::path& newName) const {
+    if (CreateHardLinkW(to.PathOf(newName).c_str(), PathOf(name).c_str(), nullptr)) return LinkResult::Linked;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return LinkResult::NameTaken;
+    if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED || error == ERROR_NOT_SAME_DEVICE)
+        return LinkResult::NotSupported;
+    Fail("keep", PathOf(name), error);
+}
+
+void Folder::Rename(const fs::path& name, const Folder& to, const fs::path& newName) const {
+    if (!MoveFileExW(PathOf(name).c_str(), to.PathOf(newName).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        Fail("replace", to.PathOf(newName), GetLastError());
+}
+
+bool Folder::Exchange(const fs::path&, const fs::path&) const { return false; }
+
+std::optional<Folder> Folder::OpenFolder(const fs::path& name) const {
+    const FileInfo info = Info(name);
+    if (!info.Exists()) return std::nullopt;
+    if (info.kind == Kind::Link) Fail("open the folder", PathOf(name), "it is a symbolic link");
+    if (info.kind != Kind::Folder) Fail("open the folder", PathOf(name), "it is not a folder");
+    return Open(PathOf(name));
+}
+
+Folder Folder::MakeFolder(const fs::path& name) const {
+    if (!CreateDirectoryW(PathOf(name).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        Fail("make the folder", PathOf(name), GetLastError());
+    auto folder = OpenFolder(name);
+    if (!folder) Fail("make the folder", PathOf(name), ERROR_PATH_NOT_FOUND);
+    return std::move(*folder);
+}
+
+std::vector<fs::path> Folder::Names() const {
+    std::vector<fs::path> names;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((path_ / L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
+        Fail("read the folder", path_, GetLastError());
+    }
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name != L"." && name != L"..") names.emplace_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void Folder::Sync() const {
+    // Renames are written through (MOVEFILE_WRITE_THROUGH); a folder cannot
+    // be flushed on its own.
+}
+
+bool Folder::CanWrite() const {
+    const fs::path probe = PathOf(L".tavrin-probe");
+    const HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+    CloseHandle(h);
+    return true;
+}
+
+Folder Folder::Duplicate() const { return Open(path_); }
+
+std::optional<Lock> Lock::Take(const Folder& folder, const fs::path& name, Blocked& blocked) {
+    const fs::path path = folder.PathOf(name);
+    if (!IsLockFileKind(folder.Info(name), blocked)) return std::nullopt;
+    // Held open without sharing writes: the system lets go of it when the
+    // process ends.
+    const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION) Fail("make the lock file", path, error);
+        const HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (reader != INVALID_HANDLE_VALUE) {
+            char text[32] = {};
+            DWORD n = 0;
+            if (ReadFile(reader, text, sizeof text - 1, &n, nullptr)) blocked.process = ProcessIn(std::string_view(text, n));
+            CloseHandle(reader);
+        }
+        return std::nullopt;
+    }
+    Lock lock;
+    lock.file_.handle_ = h;
+    lock.file_.path_ = path;
+    const std::string process = std::to_string(GetCurrentProcessId()) + "\n";
+    SetEndOfFile(h);
+    lock.file_.Write(std::span(reinterpret_cast<const std::uint8_t*>(process.data()), process.size()));
+    lock.folder_ = folder.Duplicate();
+    lock.name_ = name;
+    return lock;
+}
+
+Lock::~Lock() {
+    if (!file_.IsOpen()) return;
+    file_ = File();  // closed, then removed: another run may have it by then, and keeps it
+    DeleteFileW(folder_.PathOf(name_).c_str());
+}
+
+bool RunningAsAdministrator() {
+    // Rights on Windows are the folders' access lists, which the system
+    // checks for every user alike.
+    return false;
+}
+
+std::int64_t CurrentUser() { return -1; }
+
+#endif
+
+Lock::Lock(Lock&& other) noexcept
+    : file_(std::move(other.file_)), folder_(std::move(other.folder_)), name_(std::move(other.name_)) {}
+
+Lock& Lock::operator=(Lock&& other) noexcept {
+    if (this != &other) {
+        Lock gone(std::move(*this));
+        file_ = std::move(other.file_);
+        folder_ = std::move(other.folder_);
+        name_ = std::move(other.name_);
+    }
+    return *this;
 }
 
 }  // namespace tavrin::platform

@@ -1,25 +1,193 @@
 #pragma once
 
-// The few things about files that neither the C++ library nor Qt Core
-// offer: waiting until written bytes are on the disk, and giving a new file
-// the owner of the one it replaces. Everything else goes through
-// std::filesystem and QFile.
+// The file system as a run uses it, with a POSIX side and a Windows side.
+//
+// A run works inside folders it has opened: the league's folder, its history
+// and the working folder. Every name is looked up in such a folder, and never
+// through a symbolic link at its end: a file is read or replaced only where
+// it really is, and a new file is always made anew (never an existing name
+// opened for writing), so that someone else who can write the folder cannot
+// point a run at a file elsewhere. On POSIX systems an opened folder is a
+// descriptor and names resolve against it (openat, linkat, renameat); on
+// Windows a folder is held open without sharing its deletion, so its path
+// keeps naming it, and files are opened without following reparse points.
+//
+// Every failure is an Error naming the file and the system's reason ("No
+// space left on device").
 
-#include <QFile>
-
+#include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace tavrin::platform {
 
-// Flushes what was written to the open file through to the disk. On failure
-// returns false with the system's reason ("Input/output error").
-bool SyncToDisk(QFile& file, std::string& reason);
+// What a name in a folder is, its link not followed.
+enum class Kind { Missing, Regular, Folder, Link, Other };
 
-// Gives the open file the owner and group of `from`, as far as this process
-// may (a user may give a file a group of his; only an administrator another
-// owner). Nothing happens where the platform has no owners.
-void CopyOwner(const std::filesystem::path& from, QFile& to);
+struct FileInfo {
+    Kind kind = Kind::Missing;
+    std::uint64_t device = 0, inode = 0;  // which file it is
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;            // last write, in nanoseconds since 1970
+    std::uint32_t permissions = 0;        // the POSIX mode bits (0666 or 0444 on Windows)
+    std::int64_t owner = -1, group = -1;  // the owning user and group; -1 where there are none
+
+    bool Exists() const { return kind != Kind::Missing; }
+    bool SameFile(const FileInfo& other) const { return device == other.device && inode == other.inode; }
+    // The same file, and nothing wrote it since: its size and last write as
+    // they were. (A new link or a change of owner is no write.)
+    bool Unchanged(const FileInfo& other) const {
+        return SameFile(other) && size == other.size && modified == other.modified;
+    }
+    // Whether the permission bits let anyone write it: a file marked read-only
+    // stays untouched, even by an administrator.
+    bool WritableByItsBits() const { return (permissions & 0222) != 0; }
+};
+
+// An open file, closed with the object.
+class File {
+public:
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    bool IsOpen() const;
+    // The path it was opened by, for messages.
+    const std::filesystem::path& Path() const { return path_; }
+
+    // Reads up to `into.size()` bytes; fewer only at the end of the file.
+    std::size_t Read(std::span<std::uint8_t> into);
+    // Writes every byte.
+    void Write(std::span<const std::uint8_t> bytes);
+    // Appends the rest of `source` (from where it stands), by the system's
+    // own copy where it has one.
+    void AppendCopyOf(File& source);
+    // Flushes what was written through to the disk.
+    void Sync();
+    FileInfo Info() const;
+    // Gives the file the owner, group and permissions of `old`, as far as
+    // this process may (a user may give a file a group of his; only an
+    // administrator another owner). Owner first: a change of owner may clear
+    // permission bits.
+    void TakeOwnerAndPermissionsOf(const FileInfo& old);
+    // Closes, reporting what the system reports.
+    void Close();
+
+private:
+    friend class Folder;
+    friend class Lock;
+#if defined(_WIN32)
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    std::filesystem::path path_;
+};
+
+// An opened folder; names are single components within it.
+class Folder {
+public:
+    // Opens the folder at `path` (links on the way to it are the user's own
+    // path, and followed).
+    static Folder Open(const std::filesystem::path& path);
+
+    Folder() = default;
+    ~Folder();
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path PathOf(const std::filesystem::path& name) const { return path_ / name; }
+    FileInfo Info() const;
+
+    // What the name is, without following a link; Missing where there is
+    // nothing of that name.
+    FileInfo Info(const std::filesystem::path& name) const;
+    // Where a link points, as it is written.
+    std::filesystem::path LinkTarget(const std::filesystem::path& name) const;
+
+    // Opens a regular file to read. A link, a folder, a pipe or a device is
+    // refused at once (a pipe would make the read wait for ever).
+    File OpenToRead(const std::filesystem::path& name) const;
+    // Makes a new file to write; nothing where the name is taken (never
+    // opened, never followed).
+    std::optional<File> CreateNew(const std::filesystem::path& name) const;
+    // Removes a file; false where there was none.
+    bool Remove(const std::filesystem::path& name) const;
+
+    enum class LinkResult { Linked, NameTaken, NotSupported };
+    // Gives the file `name` the second name `newName` in `to`: the same
+    // file, never a copy. NotSupported where the file system has no links.
+    LinkResult Link(const std::filesystem::path& name, const Folder& to, const std::filesystem::path& newName) const;
+    // Renames `name` to `newName` in `to`, replacing a file of that name in
+    // one step.
+    void Rename(const std::filesystem::path& name, const Folder& to, const std::filesystem::path& newName) const;
+    // Swaps two names of this folder in one step; false where the system or
+    // the file system cannot.
+    bool Exchange(const std::filesystem::path& a, const std::filesystem::path& b) const;
+
+    // The folder `name` within this one; nothing where it does not exist. A
+    // link, or anything but a folder, is an Error.
+    std::optional<Folder> OpenFolder(const std::filesystem::path& name) const;
+    // The same, made first where it is missing.
+    Folder MakeFolder(const std::filesystem::path& name) const;
+    // The names in the folder.
+    std::vector<std::filesystem::path> Names() const;
+    // Flushes the folder's entries (new names, renames) to the disk.
+    void Sync() const;
+    // Whether this process may make files in the folder.
+    bool CanWrite() const;
+    // A second handle on the same folder.
+    Folder Duplicate() const;
+
+private:
+    friend class Lock;
+#if defined(_WIN32)
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    std::filesystem::path path_;
+};
+
+// A lock on a file that the system lets go when its process ends, however
+// it ends: a lock file left by a program that died is no lock.
+class Lock {
+public:
+    // Why a lock could not be taken.
+    struct Blocked {
+        std::int64_t process = 0;   // another process holds it: its id, where it wrote one
+        std::string notALockFile;   // or the name is no lock file: why ("it is a folder")
+    };
+    // Takes the lock of the file `name` in `folder`, making it if missing:
+    // nothing, and why, where another process has it or the name is not a
+    // regular file (it is never opened then: a pipe could make it wait).
+    static std::optional<Lock> Take(const Folder& folder, const std::filesystem::path& name, Blocked& blocked);
+
+    Lock() = default;
+    ~Lock();  // lets go, and removes the lock file
+    Lock(Lock&& other) noexcept;
+    Lock& operator=(Lock&& other) noexcept;
+
+private:
+    File file_;
+    Folder folder_;
+    std::filesystem::path name_;
+};
+
+// Whether the program runs with the rights of the system's administrator
+// (root), who may write anywhere.
+bool RunningAsAdministrator();
+// The user the program runs as, as FileInfo::owner names users.
+std::int64_t CurrentUser();
 
 // The longest name (one path component, in bytes of its UTF-8 or units of its
 // UTF-16 form as the platform stores names) a file system commonly accepts.

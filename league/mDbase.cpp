@@ -1,7 +1,5 @@
 #include "league/mDbase.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -11,8 +9,7 @@
 #include "db/mDBCreate.h"
 #include "db/mDbEngine.h"
 #include "league/Cp1252.h"
-#include "league/QtFiles.h"
-#include "league/ReplacingFile.h"
+#include "league/Fingerprint.h"
 
 namespace tavrin {
 
@@ -22,22 +19,10 @@ namespace {
 
 // Records are read and written this many at a time: few system calls, and a
 // buffer of a few hundred kilobytes whatever the size of the league.
-constexpr qint64 kChunkRecords = 4096;
+constexpr std::size_t kChunkRecords = 4096;
 
 constexpr std::string_view kLoadingLeague = "Loading League";
 constexpr std::string_view kSaving = "Saving";
-
-// Reads exactly `bytes` bytes or fails naming the file.
-void ReadExactly(QFile& file, const fs::path& p, std::uint8_t* into, qint64 bytes) {
-    qint64 done = 0;
-    while (done < bytes) {
-        const qint64 got = file.read(reinterpret_cast<char*>(into) + done, bytes - done);
-        if (got < 0) ThrowFileError("read", p, file);
-        if (got == 0)
-            throw Error(kErrFileAccess, "Cannot read " + PathText(p) + ": the file ended early; it changed while Tavrin read it");
-        done += got;
-    }
-}
 
 // The Players columns of a record kind's layout, in layout order: what the
 // import adds and the save reads.
@@ -65,117 +50,95 @@ void SetColumns(const std::array<FieldLayout, N>& layout, std::span<const std::u
     }
 }
 
-// The player file, checked and opened, read a chunk of records at a time.
+// The player file, checked and opened, read a chunk of records at a time,
+// its fingerprint taken of every byte on the way.
 class RecordReader {
 public:
-    RecordReader(const fs::path& path, RecordKind kind)
-        : path_(path), length_(static_cast<qint64>(RecordLength(kind))), file_(ToQString(path)) {
+    RecordReader(const fs::path& path, RecordKind kind) : path_(path), length_(RecordLength(kind)) {
         // A missing file, anything but a regular file (a folder, a pipe that
-        // would never end), or one too short for its header, is refused
-        // before it is opened.
-        std::error_code ec;
-        const auto status = fs::status(path, ec);
-        if (!fs::exists(status))
+        // would never end, a link), or one too short for its header, is
+        // refused before it is opened.
+        const platform::Folder folder = platform::Folder::Open(path.parent_path());
+        const fs::path name = path.filename();
+        info_ = folder.Info(name);
+        if (!info_.Exists())
             throw Refusal("Cannot load the league: its player file " + PathText(path) +
-                          " does not exist.\n\nNo file was changed.");
-        if (!fs::is_regular_file(status))
+                          " does not exist.");
+        if (info_.kind != platform::Kind::Regular)
             throw Refusal("Cannot load the league: " + PathText(path) +
-                          " is not a player file (not a regular file).\n\nNo file was changed.");
-        stamp_ = StampOf(path);
-        if (stamp_.size < static_cast<std::uintmax_t>(length_))
+                          " is not a player file (not a regular file).");
+        if (info_.size < length_)
             throw Refusal("Cannot load the league: its player file " + PathText(path) + " holds " +
-                          std::to_string(stamp_.size) + " bytes, too few for its " + std::to_string(length_) +
-                          "-byte header record.\n\nNo file was changed.");
-        if (!file_.open(QIODevice::ReadOnly)) ThrowFileError("open", path, file_);
+                          std::to_string(info_.size) + " bytes, too few for its " + std::to_string(length_) +
+                          "-byte header record.");
+        file_ = folder.OpenToRead(name);
+        // What was checked is what was opened.
+        const platform::FileInfo opened = file_.Info();
+        if (!opened.Unchanged(info_)) RefuseChangedSinceLoaded(path);
         // Records in the file, the header included (a 32-bit count, remainder dropped).
-        count_ = static_cast<std::int32_t>(static_cast<qint64>(stamp_.size) / length_);
-        chunk_.resize(static_cast<std::size_t>(kChunkRecords * length_));
+        count_ = static_cast<std::int32_t>(info_.size / length_);
+        chunk_.resize(kChunkRecords * length_);
     }
 
-    const FileStamp& Stamp() const { return stamp_; }
+    const platform::FileInfo& Info() const { return info_; }
     std::int32_t Count() const { return count_; }
-    qint64 Length() const { return length_; }
+    std::size_t Length() const { return length_; }
+    std::string Fingerprint() const { return fingerprint_.Text(); }
 
     void ReadHeader(std::vector<std::uint8_t>& header) {
-        header.resize(static_cast<std::size_t>(length_));
-        ReadExactly(file_, path_, header.data(), length_);
+        header.resize(length_);
+        ReadExactly(header);
     }
 
     // The next chunk of whole records (none once every record is read).
     std::span<std::uint8_t> NextChunk() {
-        const qint64 n = std::min<qint64>(count_ - 1 - read_, kChunkRecords);
+        const std::int64_t n = std::min<std::int64_t>(count_ - 1 - read_, kChunkRecords);
         if (n <= 0) return {};
-        ReadExactly(file_, path_, chunk_.data(), n * length_);
         read_ += n;
-        return {chunk_.data(), static_cast<std::size_t>(n * length_)};
+        return ReadExactly(std::span(chunk_).first(static_cast<std::size_t>(n) * length_));
     }
 
     // The bytes after the last whole record.
     std::span<std::uint8_t> Trailing() {
-        const qint64 n = static_cast<qint64>(stamp_.size) - static_cast<qint64>(count_) * length_;
-        ReadExactly(file_, path_, chunk_.data(), n);
-        return {chunk_.data(), static_cast<std::size_t>(n)};
+        return ReadExactly(std::span(chunk_).first(info_.size - static_cast<std::size_t>(count_) * length_));
     }
 
 private:
+    std::span<std::uint8_t> ReadExactly(std::span<std::uint8_t> into) {
+        if (file_.Read(into) != into.size())
+            throw Error(kErrFileAccess, "Cannot read " + PathText(path_) +
+                                            ": the file ended early; it changed while Tavrin read it");
+        fingerprint_.Add(into);
+        return into;
+    }
+
     fs::path path_;
-    qint64 length_;
-    QFile file_;
-    FileStamp stamp_;
+    std::size_t length_;
+    platform::File file_;
+    platform::FileInfo info_;
     std::int32_t count_ = 0;
-    qint64 read_ = 0;
+    std::int64_t read_ = 0;
     std::vector<std::uint8_t> chunk_;
+    tavrin::Fingerprint fingerprint_;
 };
 
 constexpr std::size_t kPositionOffset = OffsetOf(Col::Position);
 
-ImportedLeague ImportLeague(const ProgramState& state, const fs::path& sPyrPath, RecordKind kind) {
-    // The player file is checked and opened first, so that one that cannot be
-    // read costs the user no working database.
-    RecordReader reader(sPyrPath, kind);
+ImportedLeague Imported(RecordKind kind, const fs::path& pyr, RecordReader& reader) {
     ImportedLeague league;
     league.kind = kind;
-    league.stamp = reader.Stamp();
-
-    const fs::path dbPath = state.WorkingDatabasePath();
-    CreateDatabaseFile(dbPath);
-    CreatePlayersTable(dbPath, "Players");
-    auto database = db::Database::OpenDatabase(dbPath);
-    db::RowAppender& rs = database->OpenAppender("Players", LayoutColumns(kind));
-    const PlayersColumns columns(rs.Fields());
-
-    ProgressShowing showing(*state.progress);
+    league.file = pyr;
+    league.read = reader.Info();
     reader.ReadHeader(league.header);
-    const double step = 100.0 / reader.Count();
     BuildKeyTable(league.tables, league.header[kHeaderStartOffset], league.header[kHeaderStepOffset]);
-
-    const auto R = static_cast<std::size_t>(reader.Length());
-    for (auto chunk = reader.NextChunk(); !chunk.empty(); chunk = reader.NextChunk()) {
-        for (std::size_t at = 0; at < chunk.size(); at += R) {
-            const std::uint8_t* stored = chunk.data() + at;
-            if (kind == RecordKind::L02) {
-                PlayerRecL02 record;
-                std::memcpy(record.data(), stored, R);
-                DecodePlayerL02(record, league.tables, rs, columns);
-            } else {
-                PlayerRecL03 record;
-                std::memcpy(record.data(), stored, R);
-                DecodePlayerL03(record, league.tables, rs, columns);
-            }
-            ++league.players;
-            if (league.tables.iDecTable[stored[kPositionOffset]] < 15) ++league.saveable;
-            state.progress->UpdateBar(kLoadingLeague, step);
-        }
-    }
-    database->Close();
     return league;
 }
 
 // The save refuses, and leaves the player file alone, where a row cannot be
 // written back as the game stores it.
-[[noreturn]] void RefuseRow(const fs::path& sPyrPath, std::int64_t slot, const std::string& problem) {
-    throw Refusal("Cannot save the league to " + PathText(sPyrPath) + ": the player in record " + std::to_string(slot) +
-                  " " + problem + ".\n\nThe player file was not changed.");
+[[noreturn]] void RefuseRow(const fs::path& pyr, std::int64_t slot, const std::string& problem) {
+    throw Refusal("Cannot save the league to " + PathText(pyr) + ": the player in record " + std::to_string(slot) +
+                  " " + problem + ".");
 }
 
 // The places, among the layout's columns, of its numbers and of its names.
@@ -196,80 +159,77 @@ constexpr auto kNamePlaces = LayoutPlaces<true>();
 
 // Fills the plain bytes of one L02 record from the cursor's row, whose
 // columns are the layout's, in its order: every value read once.
-void PlainRecordFromRow(const db::Cursor& row, PlayerRecL02& plain, const fs::path& sPyrPath, std::int64_t slot) {
+void PlainRecordFromRow(const db::Cursor& row, PlayerRecL02& plain, const fs::path& pyr, std::int64_t slot) {
     const auto name = [](int place) { return std::string(Name(kPlayerFieldsL02[static_cast<std::size_t>(place)].column)); };
     std::array<std::int64_t, kNumberPlaces.size()> numbers;
     if (!row.IntsIf(kNumberPlaces, numbers))
         for (const int place : kNumberPlaces)
-            if (!row.IntIf(place)) RefuseRow(sPyrPath, slot, "has no number in " + name(place));
+            if (!row.IntIf(place)) RefuseRow(pyr, slot, "has no number in " + name(place));
     for (std::size_t i = 0; i < kNumberPlaces.size(); ++i) {
         if (numbers[i] < 0 || numbers[i] > 255)
-            RefuseRow(sPyrPath, slot, "has " + name(kNumberPlaces[i]) + " = " + std::to_string(numbers[i]) +
+            RefuseRow(pyr, slot, "has " + name(kNumberPlaces[i]) + " = " + std::to_string(numbers[i]) +
                                           ", which does not fit in one byte");
         plain[kPlayerFieldsL02[static_cast<std::size_t>(kNumberPlaces[i])].offset] = static_cast<std::uint8_t>(numbers[i]);
     }
     for (const int place : kNamePlaces) {
         const auto text = row.TextIf(place);
-        if (!text) RefuseRow(sPyrPath, slot, "has no text in " + name(place));
+        if (!text) RefuseRow(pyr, slot, "has no text in " + name(place));
         // Characters after the 13th are left out; a shorter name is NUL-padded.
         const std::size_t offset = kPlayerFieldsL02[static_cast<std::size_t>(place)].offset;
         switch (cp1252::Utf8ToBytes(*text, std::span(plain).subspan(offset, kNameLen))) {
             case cp1252::ToBytes::Done: break;
-            case cp1252::ToBytes::NotUtf8: RefuseRow(sPyrPath, slot, "has a " + name(place) + " that is not valid text");
+            case cp1252::ToBytes::NotUtf8: RefuseRow(pyr, slot, "has a " + name(place) + " that is not valid text");
             case cp1252::ToBytes::NoByte:
-                RefuseRow(sPyrPath, slot, "has a character in " + name(place) + " that the player file cannot hold");
+                RefuseRow(pyr, slot, "has a character in " + name(place) + " that the player file cannot hold");
         }
     }
 }
 
 }  // namespace
 
-FileStamp StampOf(const fs::path& path) {
-    std::error_code ec;
-    FileStamp stamp;
-    stamp.size = fs::file_size(path, ec);
-    if (ec) ThrowFileError("read", path, QString::fromStdString(ec.message()));
-    stamp.modified = fs::last_write_time(path, ec);
-    if (ec) ThrowFileError("read", path, QString::fromStdString(ec.message()));
-    return stamp;
+ImportedLeague ImportLeague(const ProgramState& state, const fs::path& pyr, RecordKind kind, const RecordHook& hook) {
+    // The player file is checked and opened first, so that one that cannot be
+    // read costs the user no working database.
+    RecordReader reader(pyr, kind);
+
+    const fs::path dbPath = state.WorkingDatabasePath();
+    CreateDatabaseFile(dbPath);
+    CreatePlayersTable(dbPath, "Players");
+    auto database = db::Database::OpenDatabase(dbPath);
+    db::RowAppender& rs = database->OpenAppender("Players", LayoutColumns(kind));
+    const PlayersColumns columns(rs.Fields());
+
+    ProgressShowing showing(*state.progress);
+    ImportedLeague league = Imported(kind, pyr, reader);
+    const double step = 100.0 / reader.Count();
+
+    const std::size_t R = reader.Length();
+    std::array<std::uint8_t, kRecordLenL03> plain{};
+    const std::span<std::uint8_t> record = std::span(plain).first(R);
+    for (auto chunk = reader.NextChunk(); !chunk.empty(); chunk = reader.NextChunk()) {
+        for (std::size_t at = 0; at < chunk.size(); at += R) {
+            DecodeRecord(chunk.subspan(at, R), record, league.tables);
+            ++league.players;
+            if (record[kPositionOffset] < 15) ++league.saveable;
+            if (hook) hook(league.players, record);
+            rs.AddNew();
+            SetColumns(kPlayerFieldsL02, record, rs, columns);
+            if (kind == RecordKind::L03) SetColumns(kPlayerFieldsL03Extra, record, rs, columns);
+            rs.Update();
+            state.progress->UpdateBar(kLoadingLeague, step);
+        }
+    }
+    reader.Trailing();  // for the fingerprint of the whole file
+    league.fingerprint = reader.Fingerprint();
+    database->Close();
+    return league;
 }
 
-void DecodePlayerL02(const PlayerRecL02& record, const CodeTables& tables, db::RowAppender& rs,
-                     const PlayersColumns& columns) {
-    PlayerRecL02 plain;
-    DecodeRecord(record, plain, tables);
-    rs.AddNew();
-    SetColumns(kPlayerFieldsL02, plain, rs, columns);
-    rs.Update();
-}
-
-void DecodePlayerL03(const PlayerRecL03& record, const CodeTables& tables, db::RowAppender& rs,
-                     const PlayersColumns& columns) {
-    PlayerRecL03 plain;
-    DecodeRecord(record, plain, tables);
-    rs.AddNew();
-    SetColumns(kPlayerFieldsL02, plain, rs, columns);
-    SetColumns(kPlayerFieldsL03Extra, plain, rs, columns);
-    rs.Update();
-}
-
-ImportedLeague ImportLeagueL02(const ProgramState& state, const fs::path& sPyrPath) {
-    return ImportLeague(state, sPyrPath, RecordKind::L02);
-}
-
-ImportedLeague ImportLeagueL03(const ProgramState& state, const fs::path& sPyrPath) {
-    return ImportLeague(state, sPyrPath, RecordKind::L03);
-}
-
-ImportedLeague ReadPlayerFile(const fs::path& sPyrPath, RecordKind kind,
+ImportedLeague ReadPlayerFile(const fs::path& pyr, RecordKind kind,
                               const std::function<void(std::int64_t, std::span<const std::uint8_t>)>& each) {
-    RecordReader reader(sPyrPath, kind);
-    ImportedLeague league;
-    league.kind = kind;
-    league.stamp = reader.Stamp();
-    reader.ReadHeader(league.header);
-    BuildKeyTable(league.tables, league.header[kHeaderStartOffset], league.header[kHeaderStepOffset]);
-    const auto R = static_cast<std::size_t>(reader.Length());
+    RecordReader reader(pyr, kind);
+    ImportedLeague league = Imported(kind, pyr, reader);
+    const std::size_t R = reader.Length();
     std::vector<std::uint8_t> plain(R);
     for (auto chunk = reader.NextChunk(); !chunk.empty(); chunk = reader.NextChunk()) {
         for (std::size_t at = 0; at < chunk.size(); at += R) {
@@ -279,34 +239,38 @@ ImportedLeague ReadPlayerFile(const fs::path& sPyrPath, RecordKind kind,
             each(league.players, plain);
         }
     }
+    reader.Trailing();
+    league.fingerprint = reader.Fingerprint();
     return league;
 }
 
-SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league, const fs::path& sPyrPath,
+void RefuseChangedSinceLoaded(const fs::path& pyr) {
+    throw Refusal("Cannot save the league to " + PathText(pyr) +
+                  ": the file changed since Tavrin loaded it (did the game save it meanwhile?). "
+                  "It keeps the game's contents; run Tavrin on it again.");
+}
+
+SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league, platform::File* out,
                          const SaveOptions& options) {
-    constexpr auto R = static_cast<qint64>(kRecordLenL02);
-    if (league.kind != RecordKind::L02 || league.header.size() != kRecordLenL02)
+    constexpr std::size_t R = kRecordLenL02;
+    const fs::path& pyr = league.file;
+    if (league.kind != RecordKind::L02 || league.header.size() != R)
         throw Error(kErrEngine, "Only a league of 51-byte records can be saved");
     if (league.saveable == 0)
-        throw Refusal("Cannot save the league to " + PathText(sPyrPath) +
-                      ": no player in it has a position below 15, so there is nothing to write.\n\n"
-                      "The player file was not changed.");
-    const auto changedSince = [&] {
-        throw Refusal("Cannot save the league to " + PathText(sPyrPath) +
-                      ": the file changed since Tavrin loaded it (did the game save it meanwhile?).\n\n"
-                      "The player file keeps its new contents; run Tavrin on it again.");
-    };
-    if (StampOf(sPyrPath) != league.stamp) changedSince();
+        throw Refusal("Cannot save the league to " + PathText(pyr) +
+                      ": no player in it has a position below 15, so there is nothing to write.");
+    // The file it replaces must be the very one the import read.
+    RecordReader in(pyr, RecordKind::L02);
+    if (!in.Info().Unchanged(league.read)) RefuseChangedSinceLoaded(pyr);
     const double step = 100.0 / static_cast<double>(league.saveable);
 
     auto database = db::Database::OpenDatabase(state.WorkingDatabasePath(), db::Database::Mode::ReadOnly);
     auto rows = database->OpenCursor({"Players", {{"Position", db::Condition::Op::Less, 15}}, LayoutColumns(league.kind)});
 
-    RecordReader in(sPyrPath, RecordKind::L02);
-    std::optional<ReplacingFile> out;
-    if (!options.dryRun) out.emplace(sPyrPath);
-    const auto write = [&](const std::uint8_t* data, qint64 bytes) {
-        if (out) out->Write(data, bytes);
+    Fingerprint written;
+    const auto write = [&](std::span<const std::uint8_t> bytes) {
+        written.Add(bytes);
+        if (out) out->Write(bytes);
     };
 
     ProgressShowing showing(*state.progress);
@@ -314,57 +278,84 @@ SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league
     // The header goes back exactly as the import read it.
     std::vector<std::uint8_t> header;
     in.ReadHeader(header);
-    write(league.header.data(), R);
+    write(league.header);
 
     // Each row goes back to the slot it was read from: the import adds rows
     // in file order, so rowid k is slot k. Slots without a row (players whose
     // Position is 15 or more) keep their bytes, and no record moves.
     SaveResult result;
-    ChangedPlayer change;
+    SavedPlayer player;
     PlayerRecL02 stored;
     bool onRow = rows->Next();
     std::int64_t slot = 1;
     for (auto chunk = in.NextChunk(); !chunk.empty(); chunk = in.NextChunk()) {
-        for (std::size_t at = 0; at < chunk.size(); at += kRecordLenL02, ++slot) {
-            if (!onRow || rows->RowId() != slot) continue;
-            state.progress->UpdateBar(kSaving, step);
-            PlainRecordFromRow(*rows, change.after, sPyrPath, slot);
-            EncodeRecord(change.after, stored, league.tables);
-            if (std::memcmp(chunk.data() + at, stored.data(), kRecordLenL02) != 0) {
-                ++result.changed;
-                if (options.onChanged) {
-                    change.slot = slot;
-                    DecodeRecord(chunk.subspan(at, kRecordLenL02), change.before, league.tables);
-                    options.onChanged(change);
+        for (std::size_t at = 0; at < chunk.size(); at += R, ++slot) {
+            const std::span<std::uint8_t> old = chunk.subspan(at, R);
+            const bool reported = options.report && options.report(slot);
+            if (!onRow || rows->RowId() != slot) {
+                if (reported && options.onPlayer) {
+                    DecodeRecord(old, player.after, league.tables);
+                    player = {slot, player.after, player.after, false};
+                    options.onPlayer(player);
                 }
-                std::memcpy(chunk.data() + at, stored.data(), kRecordLenL02);
+                continue;
+            }
+            state.progress->UpdateBar(kSaving, step);
+            PlainRecordFromRow(*rows, player.after, pyr, slot);
+            EncodeRecord(player.after, stored, league.tables);
+            player.changed = std::memcmp(old.data(), stored.data(), R) != 0;
+            if (options.onPlayer && (player.changed || reported)) {
+                player.slot = slot;
+                DecodeRecord(old, player.before, league.tables);
+                options.onPlayer(player);
+            }
+            if (player.changed) {
+                ++result.changed;
+                std::memcpy(old.data(), stored.data(), R);
             }
             ++result.written;
             onRow = rows->Next();
         }
-        write(chunk.data(), static_cast<qint64>(chunk.size()));
+        write(chunk);
         if (onRow && rows->RowId() < slot)
-            throw Error(kErrEngine, "Cannot save the league to " + PathText(sPyrPath) +
+            throw Error(kErrEngine, "Cannot save the league to " + PathText(pyr) +
                                         ": the working database's rows are not in file order");
     }
     if (onRow || result.written != league.saveable)
-        throw Error(kErrEngine, "Cannot save the league to " + PathText(sPyrPath) +
+        throw Error(kErrEngine, "Cannot save the league to " + PathText(pyr) +
                                     ": the working database no longer matches the player file it was loaded from");
 
     // Bytes after the last whole record belong to no record and stay as they are.
-    const auto trailing = in.Trailing();
-    write(trailing.data(), static_cast<qint64>(trailing.size()));
-
-    if (out) {
-        if (StampOf(sPyrPath) != league.stamp) changedSince();
-        out->Commit(options.keepReplacedAs);
-    }
+    write(in.Trailing());
     database->Close();
+    result.fingerprint = written.Text();
     return result;
 }
 
-void CopyWorkingDatabase(const ProgramState& state, const fs::path& sPotPath, const fs::path& keepReplacedAs) {
-    CopyFileReplacing(state.WorkingDatabasePath(), sPotPath, keepReplacedAs);
+SaveResult SaveLeagueInPlace(const ProgramState& state, const ImportedLeague& league, const SaveOptions& options) {
+    const platform::Folder folder = platform::Folder::Open(league.file.parent_path());
+    fs::path name = league.file.filename(), newName = name;
+    newName += ".tavrin-new";
+    folder.Remove(newName);
+    std::optional<platform::File> out = folder.CreateNew(newName);
+    if (!out) throw Error(kErrFileAccess, "Cannot write " + PathText(folder.PathOf(newName)) + ": the name is taken");
+    try {
+        const SaveResult result = SaveLeagueL02(state, league, &*out, options);
+        out->TakeOwnerAndPermissionsOf(folder.Info(name));
+        out->Sync();
+        out->Close();
+        folder.Rename(newName, folder, name);
+        return result;
+    } catch (...) {
+        folder.Remove(newName);
+        throw;
+    }
+}
+
+void CopyWorkingDatabase(const ProgramState& state, platform::File& to) {
+    const fs::path working = state.WorkingDatabasePath();
+    platform::File from = platform::Folder::Open(working.parent_path()).OpenToRead(working.filename());
+    to.AppendCopyOf(from);
 }
 
 }  // namespace tavrin

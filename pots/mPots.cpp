@@ -72,7 +72,7 @@ std::int64_t RandomizePots(const ProgramState& state, RandomSource& random) {
                                         Col::Pot_EN, Col::Pot_IN, Col::Pot_DI, Col::Act_SP, Col::Act_AC, Col::Act_AG,
                                         Col::Act_ST, Col::Act_HA, Col::Act_EN, Col::Act_IN, Col::Act_DI};
     auto database = db::Database::OpenDatabase(state.WorkingDatabasePath());
-    db::Recordset& rs = database->OpenRecordset(PlayersWhereYearsBelow(7, ColumnNames(kRead)));
+    db::Recordset& rs = database->OpenRecordset(PlayersWhereYearsBelow(kRandomizedBelowYears, ColumnNames(kRead)));
     const PlayersColumns columns(rs.Fields());
     std::int64_t players = 0;
     for (; !rs.IsEOF(); rs.MoveNext(), ++players) {
@@ -150,8 +150,7 @@ void RestorePots(const ProgramState& state, const std::filesystem::path& saved) 
     try {
         from.emplace(saved);
     } catch (const Error& e) {
-        throw Refusal("Cannot restore the potentials from " + PathText(saved) + ": " + e.what() +
-                      "\n\nNo file was changed.");
+        throw Refusal("Cannot restore the potentials from " + PathText(saved) + ": " + e.what());
     }
 
     ProgressShowing showing(*state.progress);

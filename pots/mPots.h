@@ -15,6 +15,9 @@ namespace tavrin {
 // returns how many players that is.
 std::int64_t HidePots(const ProgramState& state, std::int16_t iYearsLimit);
 
+// Randomize moves the potentials of the players below this many years.
+inline constexpr std::int16_t kRandomizedBelowYears = 7;
+
 // Draws new potentials for every player with Years below 7; returns how many
 // players that is.
 std::int64_t RandomizePots(const ProgramState& state, RandomSource& random);

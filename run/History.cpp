@@ -1,14 +1,21 @@
 #include "run/History.h"
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
-#include <utility>
+#include <regex>
+#include <set>
 
 #include "db/Error.h"
+#include "league/Clock.h"
+#include "league/mDbase.h"
+#include "pots/SavedPotentials.h"
+#include "run/Operations.h"
 
 namespace tavrin::run {
 
@@ -16,19 +23,89 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kBefore = " before ";
+constexpr std::string_view kNewSuffix = ".tavrin-new";
 
-// "2026-12-05T21-48-50.2" sorts as (the time, 2); without a counter, 1.
-std::pair<std::string, int> RunOrder(const std::string& run) {
-    const std::size_t dot = run.find('.');
-    if (dot == std::string::npos) return {run, 1};
-    return {run.substr(0, dot), std::atoi(run.c_str() + dot + 1)};
-}
-
-std::string Utf8Name(const fs::path& p) {
-    const std::u8string u8 = p.filename().u8string();
+std::string Utf8(const fs::path& p) {
+    const std::u8string u8 = p.u8string();
     return {reinterpret_cast<const char*>(u8.data()), u8.size()};
 }
+
+fs::path FromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+// A name of Tavrin's in the history folder, taken apart.
+struct EntryName {
+    int number = 0;
+    bool kept = false;      // a replaced file ("before"), else a record
+    bool partial = false;   // a copy still being made (".tavrin-new")
+    std::string extension;  // "pyr", "pot", "run"
+};
+
+std::optional<EntryName> Parse(const fs::path& name) {
+    static const std::regex kForm(
+        R"(^(\d{4,9}) \d{4}-\d\d-\d\dT\d\d-\d\d-\d\dZ (before )?(Hide|Randomize|Restore|Undo)\.(pyr|pot|run)(\.tavrin-new)?$)");
+    std::smatch m;
+    const std::string text = Utf8(name);
+    if (!std::regex_match(text, m, kForm)) return std::nullopt;
+    EntryName entry{std::stoi(m[1].str()), m[2].matched, m[5].matched, m[4].str()};
+    // A kept file is a league's file; a record is no kept file.
+    if (entry.kept == (entry.extension == "run")) return std::nullopt;
+    return entry;
+}
+
+std::string Stamp(int number, const std::string& isoUtc) {
+    std::string number4 = std::to_string(number);
+    number4.insert(0, number4.size() < 4 ? 4 - number4.size() : 0, '0');
+    // "2026-12-06T05:00:00Z" as a name may hold it on every system.
+    std::string time = isoUtc;
+    std::replace(time.begin(), time.end(), ':', '-');
+    return number4 + " " + time;
+}
+
+QJsonObject RecordOf(const HistoryRun& run) {
+    QJsonObject o;
+    o["number"] = run.number;
+    o["operation"] = QString::fromStdString(run.operation);
+    o["time"] = QString::fromStdString(run.time);
+    o["players"] = static_cast<qint64>(run.players);
+    o["changed"] = static_cast<qint64>(run.changed);
+    o["summary"] = QString::fromStdString(run.summary);
+    if (run.undid) o["undid"] = run.undid;
+    if (!run.keptPyr.empty()) o["keptPyr"] = QString::fromStdString(Utf8(run.keptPyr));
+    if (!run.keptPot.empty()) o["keptPot"] = QString::fromStdString(Utf8(run.keptPot));
+    if (run.potWasMissing) o["potWasMissing"] = true;
+    o["savedFingerprint"] = QString::fromStdString(run.savedFingerprint);
+    return o;
+}
+
+std::optional<HistoryRun> RunOf(const QByteArray& json, int number) {
+    const QJsonDocument document = QJsonDocument::fromJson(json);
+    if (!document.isObject()) return std::nullopt;
+    const QJsonObject o = document.object();
+    HistoryRun run;
+    run.number = o["number"].toInt();
+    if (run.number != number) return std::nullopt;
+    run.operation = o["operation"].toString().toStdString();
+    run.time = o["time"].toString().toStdString();
+    run.players = o["players"].toInteger();
+    run.changed = o["changed"].toInteger();
+    run.summary = o["summary"].toString().toStdString();
+    run.undid = o["undid"].toInt();
+    // Only names of this run's own kept files.
+    for (const auto& [key, into] : {std::pair{"keptPyr", &run.keptPyr}, std::pair{"keptPot", &run.keptPot}}) {
+        const fs::path kept = FromUtf8(o[key].toString().toStdString());
+        const auto entry = Parse(kept);
+        if (entry && entry->kept && !entry->partial && entry->number == number) *into = kept;
+    }
+    run.potWasMissing = o["potWasMissing"].toBool();
+    run.savedFingerprint = o["savedFingerprint"].toString().toStdString();
+    return run;
+}
+
+// Every slot's identity and potentials, read from a player file.
+struct SlotPotentials {
+    int pidA = 0, pidB = 0;
+    Potentials pots{};
+};
 
 }  // namespace
 
@@ -38,59 +115,144 @@ History::History(const fs::path& league) {
     folder_ = fs::path(base + u"history");
 }
 
-void History::BeginRun(std::string_view operation) {
-    operation_ = operation;
-    const std::string now =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH-mm-ss")).toStdString();
-    // After every run of this second still kept, so that the order of the
-    // names stays the order of the runs.
-    int last = 0;
-    for (const Entry& e : Entries())
-        if (const auto [time, n] = RunOrder(e.run); time == now) last = std::max(last, n);
-    stamp_ = last == 0 ? now : now + "." + std::to_string(last + 1);
-}
-
-fs::path History::KeepAs(std::string_view extension) {
+std::vector<HistoryRun> History::Runs() const {
+    std::vector<HistoryRun> runs;
     std::error_code ec;
-    fs::create_directories(folder_, ec);
-    if (ec) throw Error(kErrFileAccess, "Cannot create the history folder " + PathText(folder_) + ": " + ec.message());
-    const std::string name = stamp_ + std::string(kBefore) + operation_ + "." + std::string(extension);
-    return folder_ / fs::path(std::u8string(name.begin(), name.end()));
-}
-
-std::vector<History::Entry> History::Entries() const {
-    std::vector<Entry> entries;
-    std::error_code ec;
-    for (const auto& item : fs::directory_iterator(folder_, ec)) {
-        const std::string name = Utf8Name(item.path());
-        const std::size_t before = name.find(kBefore);
-        const std::size_t dot = name.rfind('.');
-        if (before == std::string::npos || dot == std::string::npos || dot < before) continue;
-        entries.push_back({item.path(), name.substr(0, before),
-                           name.substr(before + kBefore.size(), dot - before - kBefore.size())});
+    if (!fs::is_directory(fs::symlink_status(folder_, ec))) return runs;
+    const platform::Folder folder = platform::Folder::Open(folder_);
+    for (const fs::path& name : folder.Names()) {
+        const auto entry = Parse(name);
+        if (!entry || entry->kept || entry->partial) continue;
+        try {
+            platform::File file = folder.OpenToRead(name);
+            QByteArray json(static_cast<qsizetype>(std::min<std::uint64_t>(file.Info().size, 1 << 20)), '\0');
+            json.resize(static_cast<qsizetype>(file.Read(std::span(reinterpret_cast<std::uint8_t*>(json.data()),
+                                                                    static_cast<std::size_t>(json.size())))));
+            if (auto run = RunOf(json, entry->number)) runs.push_back(std::move(*run));
+        } catch (const Error&) {
+            // A record that cannot be read is no run of the history.
+        }
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return std::pair(RunOrder(a.run), a.file) < std::pair(RunOrder(b.run), b.file);
-    });
-    return entries;
+    std::sort(runs.begin(), runs.end(), [](const HistoryRun& a, const HistoryRun& b) { return a.number < b.number; });
+    return runs;
 }
 
-void History::Prune(int runs) const {
-    runs = std::max(runs, 1);  // the run that just kept its files stays
-    const auto entries = Entries();
-    std::vector<std::string> order;
-    for (const Entry& e : entries)
-        if (order.empty() || order.back() != e.run) order.push_back(e.run);
-    if (static_cast<int>(order.size()) <= runs) return;
-    const std::string& oldestKept = order[order.size() - static_cast<std::size_t>(runs)];
-    std::error_code ec;
-    for (const Entry& e : entries)
-        if (RunOrder(e.run) < RunOrder(oldestKept)) fs::remove(e.file, ec);
+std::vector<PlayerChange> History::ChangesOf(const HistoryRun& run, const fs::path& pyr, bool& exact) const {
+    // The player file after the run: kept by the next run that replaced it,
+    // else the league's own.
+    fs::path after = pyr;
+    for (const HistoryRun& later : Runs())
+        if (later.number > run.number && !later.keptPyr.empty()) {
+            after = folder_ / later.keptPyr;
+            break;
+        }
+    std::vector<SlotPotentials> before;
+    ReadPlayerFile(folder_ / run.keptPyr, RecordKind::L02, [&](std::int64_t, std::span<const std::uint8_t> plain) {
+        before.push_back({plain[OffsetOf(Col::PID_a)], plain[OffsetOf(Col::PID_b)], PotentialsOf(plain)});
+    });
+    std::vector<PlayerChange> changes;
+    const ImportedLeague read = ReadPlayerFile(after, RecordKind::L02, [&](std::int64_t slot, std::span<const std::uint8_t> plain) {
+        const Potentials now = PotentialsOf(plain);
+        const auto i = static_cast<std::size_t>(slot - 1);
+        if (i < before.size() && before[i].pots == now && before[i].pidA == plain[OffsetOf(Col::PID_a)] &&
+            before[i].pidB == plain[OffsetOf(Col::PID_b)])
+            return;
+        PlayerChange& c = changes.emplace_back();
+        c.slot = slot;
+        c.pidA = plain[OffsetOf(Col::PID_a)];
+        c.pidB = plain[OffsetOf(Col::PID_b)];
+        c.firstName = NameText(plain, Col::FirstName);
+        c.lastName = NameText(plain, Col::LastName);
+        c.years = plain[OffsetOf(Col::Years)];
+        for (std::size_t a = 0; a < 8; ++a) {
+            c.before[a] = i < before.size() ? before[i].pots[a] : 0;
+            c.after[a] = now[a];
+        }
+    });
+    exact = read.fingerprint == run.savedFingerprint;
+    return changes;
 }
 
 std::size_t History::LongestEntryName() {
-    // "2026-12-05T21-48-50.99 before Randomize.pot"
-    return std::string("2026-12-05T21-48-50.99").size() + kBefore.size() + std::string("Randomize.pot").size();
+    return Stamp(99999, "2026-12-05T21:48:50Z").size() + std::string(" before Randomize.pot").size() + kNewSuffix.size();
+}
+
+HistoryWriter::HistoryWriter(const platform::Folder& league, const fs::path& name) : folder_(league.MakeFolder(name)) {}
+
+void HistoryWriter::Name(HistoryRun& run) const {
+    int last = 0;
+    for (const fs::path& name : folder_.Names())
+        if (const auto entry = Parse(name)) last = std::max(last, entry->number);
+    run.number = last + 1;
+    run.time = NowUtc();
+    const std::string stamp = Stamp(run.number, run.time);
+    run.keptPyr = FromUtf8(stamp + " before " + run.operation + ".pyr");
+    run.keptPot = FromUtf8(stamp + " before " + run.operation + ".pot");
+}
+
+bool HistoryWriter::Keep(const platform::Folder& league, const fs::path& name, const fs::path& kept) {
+    switch (league.Link(name, folder_, kept)) {
+        case platform::Folder::LinkResult::Linked: return true;
+        case platform::Folder::LinkResult::NameTaken: return false;
+        case platform::Folder::LinkResult::NotSupported: break;
+    }
+    // A copy, complete and on the disk before it takes its name.
+    fs::path partial = kept;
+    partial += std::string(kNewSuffix);
+    auto copy = folder_.CreateNew(partial);
+    if (!copy) return false;
+    try {
+        platform::File from = league.OpenToRead(name);
+        copy->AppendCopyOf(from);
+        copy->Sync();
+        copy->Close();
+        if (folder_.Info(kept).Exists()) {
+            folder_.Remove(partial);
+            return false;
+        }
+        folder_.Rename(partial, folder_, kept);
+    } catch (...) {
+        folder_.Remove(partial);
+        throw;
+    }
+    return true;
+}
+
+bool HistoryWriter::Write(const HistoryRun& run) {
+    const fs::path name = FromUtf8(Stamp(run.number, run.time) + " " + run.operation + ".run");
+    auto file = folder_.CreateNew(name);
+    if (!file) return false;
+    const QByteArray json = QJsonDocument(RecordOf(run)).toJson();
+    file->Write(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), static_cast<std::size_t>(json.size())));
+    file->Sync();
+    file->Close();
+    return true;
+}
+
+void HistoryWriter::Forget(const HistoryRun& run, bool record) {
+    if (record) folder_.Remove(FromUtf8(Stamp(run.number, run.time) + " " + run.operation + ".run"));
+    for (const fs::path& name : {run.keptPyr, run.keptPot})
+        if (!name.empty()) folder_.Remove(name);
+}
+
+void HistoryWriter::Prune(int runs) const {
+    runs = std::max(runs, 1);  // the run that just wrote itself down stays
+    std::vector<std::pair<fs::path, EntryName>> entries;
+    std::set<int> recorded;
+    for (const fs::path& name : folder_.Names())
+        if (const auto entry = Parse(name)) {
+            entries.emplace_back(name, *entry);
+            if (!entry->kept && !entry->partial) recorded.insert(entry->number);
+        }
+    if (static_cast<int>(recorded.size()) <= runs) return;
+    const int oldestKept = *std::prev(recorded.end(), runs);
+    for (const auto& [name, entry] : entries)
+        if (entry.number < oldestKept) folder_.Remove(name);
+}
+
+void HistoryWriter::RemoveLeftOvers(const platform::Folder& folder) {
+    for (const fs::path& name : folder.Names())
+        if (const auto entry = Parse(name); entry && entry->partial) folder.Remove(name);
 }
 
 }  // namespace tavrin::run

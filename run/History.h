@@ -1,17 +1,47 @@
 #pragma once
 
-// The league's history: every saved-potentials file and player file a run
-// replaces is kept first, in a folder beside the league (for Demo.lge,
-// Demo.history/), under a name that says when and before what it was
-// replaced: "2026-12-05T21-48-50 before Hide.pot". Bringing one back is a
-// copy over the league's own file (or `tavrin restore --from`).
+// The league's history: before a run replaces the player file or the .pot,
+// the file there is kept in a folder beside the league (for Demo.lge,
+// Demo.history/), and the run itself is written down beside it, so that every
+// run can be listed, looked into and undone.
+//
+// A run is numbered, one more than any number the folder has seen: the
+// number alone orders the runs (a clock set back, a new time zone, change
+// nothing). Its files are
+//   "0007 2026-12-06T05-00-00Z before Hide.pyr"   the player file it replaced
+//   "0007 2026-12-06T05-00-00Z before Hide.pot"   the .pot it replaced, if any
+//   "0007 2026-12-06T05-00-00Z Hide.run"          what it did (JSON)
+// with its time in UTC. Only files of exactly these forms are Tavrin's: no
+// other file in the folder is ever removed.
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "league/Platform.h"
+#include "run/PlayerChange.h"
+
 namespace tavrin::run {
+
+// One run, as its record tells it.
+struct HistoryRun {
+    int number = 0;
+    std::string operation;         // "Hide", "Randomize", "Restore", "Undo"
+    std::string time;              // when it ran, ISO 8601 in UTC
+    std::int64_t players = 0;      // in the league
+    std::int64_t changed = 0;      // whose record the run changed
+    std::string summary;           // what the run said it did
+    int undid = 0;                 // an Undo: the run whose files it brought back
+    // The files it replaced, by their names in the history folder; empty
+    // where it kept none.
+    std::filesystem::path keptPyr, keptPot;
+    // There was no .pot before the run, which made the league's first.
+    bool potWasMissing = false;
+    std::string savedFingerprint;  // of the player file as the run saved it
+};
 
 class History {
 public:
@@ -21,32 +51,53 @@ public:
 
     const std::filesystem::path& Folder() const { return folder_; }
 
-    // Starts a run: fixes its time stamp, one no earlier run of this league
-    // has ("2026-12-05T21-48-50", or "2026-12-05T21-48-50.2" for a second run
-    // within the same second).
-    void BeginRun(std::string_view operation);
-    // The name this run keeps a replaced file under, for its extension
-    // ("pot", "pyr"); creates the folder.
-    std::filesystem::path KeepAs(std::string_view extension);
+    // The runs written down, oldest first. None where there is no folder.
+    std::vector<HistoryRun> Runs() const;
+    // The players whose potentials the run changed: his kept player file
+    // against the one the next run kept, or the league's own after the last
+    // run. `exact` is false where that file is no longer byte for byte the one
+    // the run saved (the game wrote it since): the list then shows those
+    // changes too.
+    std::vector<PlayerChange> ChangesOf(const HistoryRun& run, const std::filesystem::path& pyr, bool& exact) const;
 
-    struct Entry {
-        std::filesystem::path file;
-        std::string run;        // its time stamp
-        std::string operation;  // what it was kept before
-    };
-    // The kept files, oldest run first.
-    std::vector<Entry> Entries() const;
-    // Deletes the files of all but the newest `runs` runs.
-    void Prune(int runs) const;
-
-    // The longest name this history will give a file (for checks of name
+    // The longest name this history gives a file (for checks of name
     // lengths before a run).
     static std::size_t LongestEntryName();
 
 private:
     std::filesystem::path folder_;
-    std::string stamp_;
-    std::string operation_;
+};
+
+// The history folder as a run writes it: opened (made where missing) inside
+// the league's folder, never through a link.
+class HistoryWriter {
+public:
+    HistoryWriter(const platform::Folder& league, const std::filesystem::path& name);
+
+    const platform::Folder& Folder() const { return folder_; }
+
+    // Numbers and names the run (of its operation): one more than any number
+    // in the folder, its time now, and the names of the files it keeps.
+    void Name(HistoryRun& run) const;
+    // Keeps the file `name` of the league's folder as `kept` here: the same
+    // file under a second name, or where the file system has none a copy,
+    // complete before it takes that name. False where the name is taken (by
+    // whom, we do not ask): nothing is written into it.
+    bool Keep(const platform::Folder& league, const std::filesystem::path& name, const std::filesystem::path& kept);
+    // Writes the run's record; false where its name is taken.
+    bool Write(const HistoryRun& run);
+    // Removes the files the run kept and, unless told not to, its record:
+    // the run did not happen.
+    void Forget(const HistoryRun& run, bool record = true);
+    // Flushes the folder's new names to the disk.
+    void Sync() const { folder_.Sync(); }
+    // Removes the files of all but the newest `runs` runs.
+    void Prune(int runs) const;
+    // Removes the copies a killed run was making in the history `folder`.
+    static void RemoveLeftOvers(const platform::Folder& folder);
+
+private:
+    platform::Folder folder_;
 };
 
 }  // namespace tavrin::run

@@ -1,100 +1,130 @@
 #include "run/Run.h"
 
-#include <QByteArray>
-#include <QFile>
-
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
 #include <exception>
-#include <functional>
+#include <vector>
 
 #include "db/Error.h"
+#include "league/Clock.h"
+#include "league/Fingerprint.h"
 #include "league/Platform.h"
-#include "league/QtFiles.h"
-#include "league/ReplacingFile.h"
 #include "league/mDbase.h"
 #include "league/mLeagueVersion.h"
+#include "pots/SavedPotentials.h"
 #include "pots/mPots.h"
+#include "run/Commit.h"
 #include "run/History.h"
 #include "run/RunLocks.h"
-#include "run/SavedPotentials.h"
 
 namespace tavrin::run {
 
 namespace fs = std::filesystem;
 
-std::string_view OperationName(Operation operation) {
-    switch (operation) {
-        case Operation::Hide: return "Hide";
-        case Operation::Randomize: return "Randomize";
-        case Operation::Restore: return "Restore";
-    }
-    return "?";
-}
-
-std::string StillHiddenText(const StillHidden& found) {
-    const std::string now = found.now == Operation::Hide ? "Hiding" : "Randomizing";
-    return "The potentials in " + PathText(found.pyr) + " are still the ones hidden by " + found.operation + " on " +
-           found.when + ": the true potentials are in " + PathText(found.pot) + ".\n\n" + now +
-           " the league now would make the hidden potentials the saved ones. Restore it first to keep the true ones.";
-}
-
 namespace {
 
 std::string FileName(const fs::path& p) { return PathText(p.filename()); }
 
-Outcome Make(Outcome::Kind kind, std::string message) {
-    Outcome o;
-    o.kind = kind;
-    o.message = std::move(message);
-    return o;
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
-// The names the run will write under must fit the file system, and the
-// saved-potentials file's path SQLite's limit, or the run would stop after
-// its first change.
-std::optional<std::string> NameProblem(const ProgramState& state, const History& history) {
-    constexpr std::size_t kSqlitePathLimit = 511;  // bytes of UTF-8, the terminator aside
-    for (const fs::path& name : {ReplacingFile::NewPath(state.sPyrPath), ReplacingFile::NewPath(state.sPotPath),
-                                 history.Folder()})
-        if (platform::NameLength(name) > platform::kMaxNameLength)
-            return "the name " + PathText(name.filename()) + " that Tavrin must write beside the league is longer than " +
-                   std::to_string(platform::kMaxNameLength) + " characters; give the league a shorter name";
-    std::error_code ec;
-    const fs::path pot = fs::absolute(state.sPotPath, ec);
-    const fs::path kept = fs::absolute(history.Folder(), ec) / std::string(History::LongestEntryName(), 'x');
-    for (const fs::path& p : {pot, kept})
-        if (p.u8string().size() > kSqlitePathLimit)
-            return "the path " + PathText(p) + " is longer than the database engine accepts (" +
-                   std::to_string(kSqlitePathLimit) + " bytes); move the league to a shorter folder";
-    return std::nullopt;
+// The league's folder, opened, and the names of the league's files in it.
+struct LeagueFiles {
+    platform::Folder folder;
+    fs::path lge, pyr, pot, history;
+};
+
+// "X is a symbolic link to Y": a link is never followed, and the user can
+// open the league where it really is.
+std::string LinkText(const platform::Folder& folder, const fs::path& name) {
+    return PathText(folder.PathOf(name)) + " is a symbolic link to " + PathText(folder.LinkTarget(name)) +
+           "; Tavrin never writes through a link: open the league where it really is";
 }
 
-PlayerChange ChangeOf(const ChangedPlayer& c) {
+// What the save of the new player file hands the new .pot: a row for each
+// player whose potentials in the file are, or were when the run read it,
+// Tavrin's.
+WrittenPlayer WrittenOf(const SavedPlayer& p) {
+    return {p.slot, p.after[OffsetOf(Col::PID_a)], p.after[OffsetOf(Col::PID_b)], PotentialsOf(p.after),
+            PotentialsOf(p.before)};
+}
+
+PlayerChange ChangeOf(const SavedPlayer& p) {
     PlayerChange out;
-    out.slot = c.slot;
-    out.pidA = c.after[OffsetOf(Col::PID_a)];
-    out.pidB = c.after[OffsetOf(Col::PID_b)];
-    out.firstName = NameText(c.after, Col::FirstName);
-    out.lastName = NameText(c.after, Col::LastName);
-    out.years = c.after[OffsetOf(Col::Years)];
-    for (std::size_t a = 0; a < kPotColumns.size(); ++a) {
-        out.before[a] = c.before[OffsetOf(kPotColumns[a])];
-        out.after[a] = c.after[OffsetOf(kPotColumns[a])];
-    }
+    out.slot = p.slot;
+    out.pidA = p.after[OffsetOf(Col::PID_a)];
+    out.pidB = p.after[OffsetOf(Col::PID_b)];
+    out.firstName = NameText(p.after, Col::FirstName);
+    out.lastName = NameText(p.after, Col::LastName);
+    out.years = p.after[OffsetOf(Col::Years)];
+    const Potentials before = PotentialsOf(p.before), after = PotentialsOf(p.after);
+    std::copy(before.begin(), before.end(), out.before.begin());
+    std::copy(after.begin(), after.end(), out.after.begin());
     return out;
 }
 
+// Every player's true potentials, found as the import reads him: where his
+// potentials in the player file are still the ones Tavrin wrote (or read)
+// last, those the .pot saved for him; anyone else's own.
+class TrueStart {
+public:
+    // `bringBack`: whether the import takes the saved ones (Hide, Randomize),
+    // or only counts (Restore, which overwrites every player's anyway).
+    TrueStart(const fs::path& pot, const fs::path& pyr, bool bringBack) : saved_(pot, pyr), bringBack_(bringBack) {}
+
+    RecordHook Hook() {
+        return [this](std::int64_t slot, std::span<std::uint8_t> plain) {
+            const SavedTruth::Player* row = saved_.At(slot);
+            const bool tavrins = row && saved_.IsTavrins(*row, plain);
+            tavrins_.push_back(tavrins);
+            if (!tavrins) {
+                changedSince_ += row != nullptr;
+                return;
+            }
+            if (PotentialsOf(plain) == row->truth) return;
+            ++broughtBack_;
+            if (bringBack_) SetPotentials(plain, row->truth);
+        };
+    }
+    // Whether the player of this slot had Tavrin's potentials in the file.
+    bool Tavrins(std::int64_t slot) const {
+        const auto i = static_cast<std::size_t>(slot - 1);
+        return i < tavrins_.size() && tavrins_[i];
+    }
+    const std::optional<SavedRun>& Saved() const { return saved_.Run(); }
+    std::int64_t BroughtBack() const { return broughtBack_; }
+    std::int64_t ChangedSince() const { return changedSince_; }
+
+private:
+    SavedTruth saved_;
+    bool bringBack_;
+    std::vector<bool> tavrins_;  // by slot
+    std::int64_t broughtBack_ = 0, changedSince_ = 0;
+};
+
 class LeagueRun {
 public:
-    LeagueRun(const Request& request, ProgramState& state, Host& host, RandomSource& random)
-        : request_(request), state_(state), host_(host), random_(random), history_(request.league) {}
+    LeagueRun(const Request& request, ProgramState& state, RandomSource& random)
+        : request_(request), facts_(FactsOf(request.operation)), state_(state), random_(random) {}
 
     Outcome Run() {
         try {
             return Steps();
         } catch (const Refusal& r) {
-            return Make(Outcome::Kind::Refused, r.what());
+            Outcome o;
+            o.kind = Outcome::Kind::Refused;
+            o.noYearsChosen = noYearsChosen_;
+            o.message = noYearsChosen_ ? r.what() : std::string(r.what()) + "\n\nNo file was changed.";
+            return o;
         } catch (const std::exception& e) {
-            Outcome o = Make(Outcome::Kind::Failed, e.what());
+            Outcome o;
+            o.kind = Outcome::Kind::Failed;
+            o.message = e.what();
             o.step = step_;
             o.inOperation = inOperation_;
             return o;
@@ -102,109 +132,156 @@ public:
     }
 
 private:
+    bool Writes() const { return !request_.dryRun; }
+
     Outcome Steps() {
-        const Operation op = request_.operation;
-        if (op == Operation::Hide && !request_.yearsLimit) throw Refusal("Select Years");
-
-        // The league file itself: chosen in a dialog it exists, but a path
-        // from the command line or a drop may name anything.
-        step_ = "Reading the league file";
-        std::error_code ec;
-        const auto status = fs::status(request_.league, ec);
-        if (!fs::exists(status)) {
-            // A name the system cannot look up at all (one too long) is not
-            // a missing file: its reason is told as the system gives it.
-            if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
-                throw Refusal("Cannot read the league file " + PathText(request_.league) + ": " + ec.message() + ".");
-            throw Refusal("The league file " + PathText(request_.league) + " does not exist.");
+        if (request_.operation == Operation::Hide && !request_.yearsLimit) {
+            noYearsChosen_ = true;
+            throw Refusal("Select Years");
         }
-        if (!fs::is_regular_file(status))
-            throw Refusal("Cannot read the league file " + PathText(request_.league) + ": it is not a regular file.");
-
-        SetLeaguePaths(state_, request_.league);
-        const bool writes = !request_.dryRun;
-        if (writes)
-            if (const auto problem = NameProblem(state_, history_))
-                throw Refusal("Cannot work on " + PathText(request_.league) + ": " + *problem + ".\n\nNo file was changed.");
+        step_ = "Reading the league file";
+        OpenLeague();
+        if (Writes()) CheckNamesAndFolder();
 
         // A dry run writes nothing of the league's, so it locks only the
         // working database it rebuilds.
-        const RunLocks locks(state_.WorkingDatabasePath(), writes ? request_.league : fs::path());
-        if (writes) RemoveLeftOvers();
+        const platform::Folder working = WorkingFolder();
+        const RunLocks locks(working, state_.WorkingDatabasePath().filename(), Writes() ? &files_.folder : nullptr,
+                             files_.lge);
 
+        if (request_.operation == Operation::Undo) {
+            CheckBeforeAnyChange();
+            RemoveLeftOvers();
+            return Undo();
+        }
         ReadLeagueVersion(state_, request_.league);
         if (state_.iLeagueVersion == kLeagueOther) return UnknownTag();
+        step_ = "Loading the league";
         if (state_.iLeagueVersion == kLeagueL03) {
-            step_ = "Loading the league";
-            const ImportedLeague league = ImportLeagueL03(state_, state_.sPyrPath);
-            Outcome o = Make(Outcome::Kind::Done, "Loaded the " + std::to_string(league.players) + " players of " +
-                                                      FileName(state_.sPyrPath) +
-                                                      " (a league of the L03 format: loaded only, nothing was changed)");
+            const ImportedLeague league = ImportLeague(state_, state_.sPyrPath, RecordKind::L03);
+            Outcome o;
+            o.loadedOnly = true;
             o.players = league.players;
+            o.message = "Loaded the " + std::to_string(league.players) + " players of " + FileName(state_.sPyrPath) +
+                        " (a league of the L03 format: loaded only, nothing was changed)";
             return o;
         }
-
         CheckBeforeAnyChange();
-        if (writes && op != Operation::Restore && !AskIfStillHidden()) {
-            return Make(Outcome::Kind::Cancelled, "Nothing was changed.");
+        if (Writes()) RemoveLeftOvers();
+        return Operate();
+    }
+
+    // --- The checks: each a refusal, before anything changes ---
+
+    platform::Folder WorkingFolder() const {
+        try {
+            return platform::Folder::Open(state_.appDir);
+        } catch (const Error& e) {
+            throw Refusal("Cannot start: Tavrin cannot use the folder of its working database (" + std::string(e.what()) +
+                          ").");
         }
-        if (writes) history_.BeginRun(OperationName(op));
-
-        step_ = "Loading the league";
-        const ImportedLeague league = ImportLeagueL02(state_, state_.sPyrPath);
-
-        Outcome outcome;
-        if (writes && op != Operation::Restore) KeepTruePotentials(outcome);
-
-        RunOperation();
-
-        step_ = "Saving the league";
-        SaveOptions save;
-        save.dryRun = request_.dryRun;
-        if (writes) save.keepReplacedAs = history_.KeepAs("pyr");
-        if (request_.listChanges)
-            save.onChanged = [&](const ChangedPlayer& c) { outcome.changes.push_back(ChangeOf(c)); };
-        const SaveResult saved = SaveLeagueL02(state_, league, state_.sPyrPath, save);
-        if (writes) outcome.kept.push_back(save.keepReplacedAs);
-
-        outcome.players = league.players;
-        outcome.changed = saved.changed;
-        outcome.message = Summary(outcome);
-        if (writes) AfterSave(outcome);
-        return outcome;
     }
 
-    Outcome UnknownTag() {
-        // What the file starts with, as the user can read it.
-        QFile in(ToQString(request_.league));
-        const QByteArray tag = in.open(QIODevice::ReadOnly) ? in.read(4) : QByteArray();
-        std::string shown;
-        for (const char c : tag) shown += (c >= 0x20 && c < 0x7F) ? c : '.';
-        return Make(Outcome::Kind::NothingToDo,
-                    PathText(request_.league) + " is not a league Tavrin knows: its header begins with \"" + shown +
-                        "\", not \"L02:\" or \"L03:\". Nothing was changed.");
+    // The league file itself: chosen in a dialog it exists, but a path from
+    // the command line or a drop may name anything.
+    void OpenLeague() {
+        const fs::path& league = request_.league;
+        try {
+            files_.folder = platform::Folder::Open(league.parent_path());
+            files_.lge = league.filename();
+            const platform::FileInfo info = files_.folder.Info(files_.lge);
+            if (!info.Exists()) throw Refusal("The league file " + PathText(league) + " does not exist.");
+            if (info.kind == platform::Kind::Link) throw Refusal("Cannot open the league: " + LinkText(files_.folder, files_.lge) + ".");
+            if (info.kind != platform::Kind::Regular)
+                throw Refusal("Cannot read the league file " + PathText(league) + ": it is not a regular file.");
+        } catch (const Error& e) {
+            // A folder that is not there is a missing league; a name the
+            // system cannot look up at all (one too long) is told with the
+            // system's reason.
+            std::error_code ec;
+            (void)fs::status(league, ec);
+            if (!ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
+                throw Refusal("The league file " + PathText(league) + " does not exist.");
+            throw Refusal("Cannot read the league file " + PathText(league) + ": " + ec.message() + ".");
+        }
+        SetLeaguePaths(state_, league);
+        files_.pyr = state_.sPyrPath.filename();
+        files_.pot = state_.sPotPath.filename();
+        files_.history = History(league).Folder().filename();
     }
 
-    // Everything that can be checked before the first change, so that a
-    // problem is a refusal with every file as it was.
+    // The names the run will write under must fit the file system, and the
+    // .pot's path SQLite's limit, or the run would stop after its first
+    // change. Run by the administrator, the league's folder must be one no
+    // other user can change under it (the rule logrotate keeps): someone who
+    // can could otherwise point the run at any file of the system.
+    void CheckNamesAndFolder() {
+        constexpr std::size_t kSqlitePathLimit = 511;  // bytes of UTF-8, the terminator aside
+        const auto cannot = [&](const std::string& why) {
+            throw Refusal("Cannot work on " + PathText(request_.league) + ": " + why + ".");
+        };
+        for (const fs::path& name : {Commit::NewName(files_.pyr), Commit::NewName(files_.pot), files_.history})
+            if (platform::NameLength(name) > platform::kMaxNameLength)
+                cannot("the name " + PathText(name) + " that Tavrin must write beside the league is longer than " +
+                       std::to_string(platform::kMaxNameLength) + " characters; give the league a shorter name");
+        if (History::LongestEntryName() > platform::kMaxNameLength) cannot("its history's names are too long");
+        std::error_code ec;
+        const fs::path pot = fs::absolute(state_.sPotPath, ec);
+        if (pot.u8string().size() > kSqlitePathLimit)
+            cannot("the path " + PathText(pot) + " is longer than the database engine accepts (" +
+                   std::to_string(kSqlitePathLimit) + " bytes); move the league to a shorter folder");
+
+        if (!platform::RunningAsAdministrator()) return;
+        const platform::FileInfo folder = files_.folder.Info();
+        const std::string where = "its folder " + PathText(files_.folder.Path());
+        if (folder.owner != 0)
+            cannot(where + " belongs to another user, who could make a run of the administrator change files "
+                           "elsewhere; run Tavrin as that user");
+        if ((folder.permissions & 022) != 0 && (folder.permissions & 01000) == 0)
+            cannot(where + " can be written by other users, who could make a run of the administrator change files "
+                           "elsewhere; make it writable by its owner only");
+    }
+
+    // Everything else that can be checked before the first change.
     void CheckBeforeAnyChange() {
         step_ = "Checking the league's files";
-        const Operation op = request_.operation;
-        // The files this run will replace must let it.
-        const auto replaceable = [&](const fs::path& file) {
-            if (request_.dryRun) return;
-            if (const auto why = WhyNotReplaceable(file))
-                throw Refusal("Cannot change the league: " + PathText(file) + ": " + *why + ".\n\nNo file was changed.");
-        };
-        replaceable(state_.sPyrPath);
-        if (op == Operation::Restore) {
+        const auto refuse = [](const std::string& why) { throw Refusal("Cannot change the league: " + why + "."); };
+        const platform::Folder& folder = files_.folder;
+        if (folder.Info(files_.pyr).kind == platform::Kind::Link) refuse(LinkText(folder, files_.pyr));
+        if (request_.operation == Operation::Restore) {
             const fs::path from = SavedSource();
             if (const auto problem = ProblemWithSavedPotentials(from))
-                throw Refusal("Cannot restore the potentials from " + PathText(from) + ": " + *problem +
-                              ".\n\nNo file was changed.");
-        } else {
-            replaceable(state_.sPotPath);
+                throw Refusal("Cannot restore the potentials from " + PathText(from) + ": " + *problem + ".");
         }
+        if (!Writes()) return;
+        const auto replaceable = [&](const fs::path& name, bool required) {
+            const platform::FileInfo info = folder.Info(name);
+            const std::string path = PathText(folder.PathOf(name));
+            if (info.kind == platform::Kind::Link) refuse(LinkText(folder, name));
+            if (!info.Exists()) {
+                if (required) throw Refusal("Cannot load the league: its player file " + path + " does not exist.");
+                return true;
+            }
+            if (info.kind != platform::Kind::Regular) refuse(path + ": it is not a regular file");
+            return info.WritableByItsBits();
+        };
+        if (!replaceable(files_.pyr, true)) refuse(PathText(folder.PathOf(files_.pyr)) + ": the file is read-only");
+        // A Restore leaves a read-only .pot as it is; every other run replaces it.
+        potWritable_ = replaceable(files_.pot, false);
+        if (!potWritable_ && request_.operation != Operation::Restore)
+            refuse(PathText(folder.PathOf(files_.pot)) + ": the file is read-only");
+
+        const platform::FileInfo history = folder.Info(files_.history);
+        const std::string path = PathText(folder.PathOf(files_.history));
+        if (history.kind == platform::Kind::Link) refuse("its history " + LinkText(folder, files_.history));
+        if (history.Exists()) {
+            if (history.kind != platform::Kind::Folder) refuse("its history " + path + " is not a folder");
+            // Made by this user, or by the folder's owner: nobody else's.
+            if (history.owner != folder.Info().owner && history.owner != platform::CurrentUser())
+                refuse("its history " + path + " belongs to another user than the league's folder");
+            if (!folder.OpenFolder(files_.history)->CanWrite()) refuse("Tavrin cannot write in its history " + path);
+        }
+        if (!folder.CanWrite()) refuse("Tavrin cannot write in the league's folder " + PathText(folder.Path()));
     }
 
     // New files a run that was killed part-way left beside the league's files
@@ -212,116 +289,246 @@ private:
     // can be writing them while this one holds the league's lock. (A run
     // replaces a file only through such a name, so the file itself is whole.)
     void RemoveLeftOvers() {
-        ReplacingFile::RemoveLeftOver(state_.sPyrPath);
-        ReplacingFile::RemoveLeftOver(state_.sPotPath);
-        const fs::path newSuffix = ReplacingFile::NewPath("x").extension();  // ".tavrin-new"
-        std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(history_.Folder(), ec))
-            if (entry.path().extension() == newSuffix) fs::remove(entry.path(), ec);
+        for (const fs::path& name : {files_.pyr, files_.pot}) files_.folder.Remove(Commit::NewName(name));
+        if (const auto history = files_.folder.OpenFolder(files_.history)) HistoryWriter::RemoveLeftOvers(*history);
     }
 
     fs::path SavedSource() const { return request_.restoreFrom.empty() ? state_.sPotPath : request_.restoreFrom; }
 
-    // Hide or Randomize on a league whose potentials are still hidden would
-    // save the hidden ones over the true ones: ask first.
-    bool AskIfStillHidden() {
-        std::error_code ec;
-        if (!fs::exists(state_.sPotPath, ec) || !fs::exists(state_.sPyrPath, ec)) return true;
-        const auto note = ReadSavedNote(state_.sPotPath);
-        if (!note || !IsStillHidden(*note, state_.sPyrPath)) return true;
-        return host_.GoOnWhileStillHidden(
-            {state_.sPyrPath, state_.sPotPath, note->operation, LocalTimeText(note->savedAt), request_.operation});
+    // --- Hide, Randomize, Restore ---
+
+    Outcome Operate() {
+        const bool restore = request_.operation == Operation::Restore;
+        step_ = "Loading the league";
+        TrueStart start(SavedSource(), state_.sPyrPath, !restore);
+        const ImportedLeague league = ImportLeague(state_, state_.sPyrPath, RecordKind::L02, start.Hook());
+
+        // The new .pot is made in the working folder: the database engine
+        // writes nothing in the league's.
+        const bool newPot = Writes() && potWritable_;
+        if (newPot && !facts_.resultIsTheTruth) KeepTruePotentials();
+        const std::int64_t operated = RunOperation();
+        if (newPot && facts_.resultIsTheTruth) KeepTruePotentials();
+
+        step_ = "Saving the league";
+        Outcome outcome;
+        std::optional<Commit> commit;
+        if (Writes()) commit.emplace(files_.folder, files_.pyr, files_.pot);
+        std::optional<WrittenRecord> record;
+        if (newPot) record.emplace(WorkingPot());
+        SaveOptions save;
+        save.report = [&](std::int64_t slot) { return start.Tavrins(slot); };
+        save.onPlayer = [&](const SavedPlayer& p) {
+            if (record) record->Add(WrittenOf(p));
+            if (p.changed && request_.listChanges) outcome.changes.push_back(ChangeOf(p));
+        };
+        const SaveResult saved = SaveLeagueL02(state_, league, commit ? &commit->NewPlayerFile() : nullptr, save);
+
+        outcome.players = league.players;
+        outcome.changed = restore ? saved.changed : operated;
+        outcome.message = Summary(outcome, start);
+        if (!Writes()) return outcome;
+
+        HistoryRun run;
+        run.operation = facts_.name;
+        run.players = league.players;
+        run.changed = saved.changed;
+        run.summary = outcome.message;
+        run.savedFingerprint = saved.fingerprint;
+        if (record) {
+            record->Finish({std::string(facts_.name), NowUtc(), league.fingerprint, saved.fingerprint});
+            record.reset();
+            platform::File pot = platform::Folder::Open(state_.appDir).OpenToRead(WorkingPot().filename());
+            commit->NewPot().AppendCopyOf(pot);
+        }
+        Finish(*commit, run, league.read, outcome);
+        return outcome;
     }
 
-    // The players as loaded go beside the league as the saved potentials; the
-    // file they replace into the history. Then the file is opened as Restore
-    // will open it: one that cannot be read stops the run before any
-    // potential changes.
-    void KeepTruePotentials(Outcome& outcome) {
+    fs::path WorkingPot() const { return state_.appDir / "Temp.pot"; }
+
+    // The players as they are now, with their true potentials, become the new
+    // .pot: a copy of the working database, in the working folder, opened as
+    // a Restore will open it, so that one that cannot be read stops the run
+    // before the league changes.
+    void KeepTruePotentials() {
         step_ = "Keeping the true potentials";
-        std::error_code ec;
-        const fs::path kept = fs::exists(state_.sPotPath, ec) ? history_.KeepAs("pot") : fs::path();
-        CopyWorkingDatabase(state_, state_.sPotPath, kept);
-        if (!kept.empty()) outcome.kept.push_back(kept);
-        if (const auto problem = ProblemWithSavedPotentials(state_.sPotPath))
-            throw Refusal("The potentials were kept in " + PathText(state_.sPotPath) + ", but " + *problem +
-                          ", so a later Restore could not read them. The run stopped before any potential changed." +
-                          (kept.empty() ? "" : " The file it replaced is in " + PathText(kept) + "."));
+        const platform::Folder working = platform::Folder::Open(state_.appDir);
+        working.Remove(WorkingPot().filename());
+        std::optional<platform::File> copy = working.CreateNew(WorkingPot().filename());
+        if (!copy) throw Error(kErrFileAccess, "Cannot write " + PathText(WorkingPot()) + ": the name is taken");
+        CopyWorkingDatabase(state_, *copy);
+        copy->Close();
+        if (const auto problem = ProblemWithSavedPotentials(WorkingPot()))
+            throw Error(kErrFileAccess, "The true potentials were kept in " + PathText(WorkingPot()) + ", but " +
+                                            *problem + ", so a later Restore could not read them");
     }
 
-    // Runs the chosen operation on the working database.
-    void RunOperation() {
+    // Runs the chosen operation on the working database; how many players it
+    // took.
+    std::int64_t RunOperation() {
         inOperation_ = true;
+        step_ = std::string(facts_.step);
+        std::int64_t players = 0;
         switch (request_.operation) {
-            case Operation::Hide:
-                step_ = "Hiding the potentials";
-                HidePots(state_, *request_.yearsLimit);
-                break;
-            case Operation::Randomize:
-                step_ = "Randomizing the potentials";
-                RandomizePots(state_, random_);
-                break;
-            case Operation::Restore:
-                step_ = "Restoring the potentials";
-                RestorePots(state_, SavedSource());
-                break;
+            case Operation::Hide: players = HidePots(state_, *request_.yearsLimit); break;
+            case Operation::Randomize: players = RandomizePots(state_, random_); break;
+            case Operation::Restore: RestorePots(state_, SavedSource()); break;
+            case Operation::Undo: break;
         }
         inOperation_ = false;
+        return players;
     }
 
-    std::string Summary(const Outcome& o) const {
-        const std::string of = std::to_string(o.changed) + " of " + std::to_string(o.players) + " players in " +
-                               FileName(state_.sPyrPath);
-        const bool dry = request_.dryRun;
-        std::string line;
-        switch (request_.operation) {
-            case Operation::Hide: line = (dry ? "Would hide the potentials of " : "Hid the potentials of ") + of; break;
-            case Operation::Randomize:
-                line = (dry ? "Would randomize the potentials of " : "Randomized the potentials of ") + of;
-                break;
-            case Operation::Restore:
-                line = (dry ? "Would restore the potentials of " : "Restored the potentials of ") + of + " from " +
-                       FileName(SavedSource());
-                break;
+    std::string Summary(const Outcome& o, const TrueStart& start) const {
+        std::string line = std::string(request_.dryRun ? facts_.wouldDo : facts_.did) + " the potentials of " +
+                           std::to_string(o.changed) + " of " + std::to_string(o.players) + " players in " +
+                           FileName(state_.sPyrPath);
+        if (request_.operation == Operation::Restore) {
+            line += " from " + FileName(SavedSource());
+            if (start.ChangedSince() > 0 && request_.restoreFrom.empty())
+                line += "; " + std::to_string(start.ChangedSince()) +
+                        " of them had potentials the game or the owner changed since Tavrin wrote them (restored "
+                        "anyway)";
+        } else {
+            if (start.BroughtBack() > 0 && start.Saved())
+                line += ", starting from the true potentials of " + std::to_string(start.BroughtBack()) +
+                        " players saved by " + start.Saved()->operation + " on " +
+                        LocalTimeText(start.Saved()->savedAt);
+            if (!request_.dryRun) line += "; true potentials saved in " + FileName(state_.sPotPath);
         }
-        if (dry) return line + " (dry run: no file was changed)";
-        if (request_.operation != Operation::Restore) line += "; true potentials saved in " + FileName(state_.sPotPath);
+        if (request_.dryRun) line += " (dry run: no file was changed)";
         return line;
     }
 
-    // The note in the .pot (the fingerprint of the player file just saved),
-    // and the history's pruning. The league is saved by now: what fails here
-    // is told, but does not undo the run.
-    void AfterSave(Outcome& outcome) {
-        try {
-            if (request_.operation != Operation::Restore) {
-                WriteSavedNote(state_.sPotPath, {std::string(OperationName(request_.operation)), NowUtc(),
-                                                 Sha256Hex(state_.sPyrPath), {}});
-            } else if (std::error_code ec; fs::exists(state_.sPotPath, ec) && HasWritePermission(state_.sPotPath)) {
-                if (auto note = ReadSavedNote(state_.sPotPath); note && note->restoredAt.empty()) {
-                    note->restoredAt = NowUtc();
-                    WriteSavedNote(state_.sPotPath, *note);
-                }
-            }
-        } catch (const std::exception& e) {
-            outcome.message += " (but the note of what was saved could not be written: " + std::string(e.what()) + ")";
+    // --- Undo ---
+
+    // Brings back the player file and the .pot as they were before a run of
+    // the history: itself a run, kept as any other, so it can be undone.
+    Outcome Undo() {
+        step_ = "Reading the league's history";
+        const History history(request_.league);
+        const std::vector<HistoryRun> runs = history.Runs();
+        const auto target = std::find_if(runs.rbegin(), runs.rend(), [&](const HistoryRun& r) {
+            return request_.undoTo == 0 || r.number == request_.undoTo;
+        });
+        if (target == runs.rend())
+            throw Refusal(runs.empty() ? "There is nothing to undo: the history " + PathText(history.Folder()) +
+                                             " holds no run of Tavrin's."
+                                       : "The history " + PathText(history.Folder()) + " holds no run number " +
+                                             std::to_string(request_.undoTo) + ".");
+        if (target->keptPyr.empty())
+            throw Refusal("Run " + std::to_string(target->number) + " of the history kept no player file to bring back.");
+
+        const platform::Folder kept = *files_.folder.OpenFolder(files_.history);
+        const platform::FileInfo pyrAsRead = files_.folder.Info(files_.pyr);
+        step_ = std::string(facts_.step);
+        Commit commit(files_.folder, files_.pyr, files_.pot);
+        Outcome outcome;
+        HistoryRun run;
+        {
+            platform::File from = kept.OpenToRead(target->keptPyr);
+            platform::File now = files_.folder.OpenToRead(files_.pyr);
+            run.savedFingerprint = CopyCounting(from, now, commit.NewPlayerFile(), outcome);
         }
-        history_.Prune(request_.historyRuns);
+        if (!target->keptPot.empty()) {
+            platform::File from = kept.OpenToRead(target->keptPot);
+            commit.NewPot().AppendCopyOf(from);
+        } else if (target->potWasMissing) {
+            commit.RemovePot();
+        }
+        run.operation = facts_.name;
+        run.undid = target->number;
+        run.players = outcome.players;
+        run.changed = outcome.changed;
+        run.summary = outcome.message = std::string(facts_.did) + " " + FileName(state_.sPyrPath) +
+                                        (target->keptPot.empty() && !target->potWasMissing
+                                             ? ""
+                                             : " and " + FileName(state_.sPotPath)) +
+                                        " as they were before run " + std::to_string(target->number) + " (" +
+                                        target->operation + " on " + LocalTimeText(target->time) + "): " +
+                                        std::to_string(outcome.changed) + " of " + std::to_string(outcome.players) +
+                                        " players changed";
+        Finish(commit, run, pyrAsRead, outcome);
+        return outcome;
+    }
+
+    // Copies `from` into `to`, its fingerprint taken on the way, and counts
+    // the player records in which it differs from `now`.
+    static std::string CopyCounting(platform::File& from, platform::File& now, platform::File& to, Outcome& counts) {
+        constexpr std::size_t R = kRecordLenL02;
+        std::vector<std::uint8_t> chunk(4096 * R), old(4096 * R);
+        Fingerprint fingerprint;
+        std::int64_t offset = 0;
+        for (;;) {
+            const std::size_t n = from.Read(chunk);
+            if (n == 0) break;
+            const std::size_t m = now.Read(std::span(old).first(n));
+            for (std::size_t at = 0; at + R <= n; at += R) {
+                if (offset + static_cast<std::int64_t>(at) < static_cast<std::int64_t>(R)) continue;  // the header
+                ++counts.players;
+                counts.changed += at + R > m || std::memcmp(&chunk[at], &old[at], R) != 0;
+            }
+            fingerprint.Add(std::span(chunk).first(n));
+            to.Write(std::span(chunk).first(n));
+            offset += static_cast<std::int64_t>(n);
+        }
+        return fingerprint.Text();
+    }
+
+    // --- The end of a run that writes ---
+
+    void Finish(Commit& commit, HistoryRun& run, const platform::FileInfo& pyrAsRead, Outcome& outcome) {
+        step_ = "Saving the league";
+        HistoryWriter history(files_.folder, files_.history);
+        commit.Apply(history, run, pyrAsRead);
+        outcome.historyRun = run.number;
+        for (const fs::path& name : {run.keptPyr, run.keptPot})
+            if (!name.empty()) outcome.kept.push_back(history.Folder().PathOf(name));
+        history.Prune(request_.historyRuns);
+        std::error_code ec;
+        fs::remove(WorkingPot(), ec);
+    }
+
+    Outcome UnknownTag() {
+        // What the file starts with, as the user can read it.
+        std::array<std::uint8_t, 4> tag{};
+        const std::size_t n = files_.folder.OpenToRead(files_.lge).Read(tag);
+        std::string shown;
+        for (std::size_t i = 0; i < n; ++i) shown += (tag[i] >= 0x20 && tag[i] < 0x7F) ? static_cast<char>(tag[i]) : '.';
+        Outcome o;
+        o.kind = Outcome::Kind::NothingToDo;
+        // A player file chosen for its league: name the league file beside it.
+        fs::path lge = files_.lge;
+        lge.replace_extension(".lge");
+        const bool playerFile = EqualsNoCase(files_.lge.extension().string(), ".pyr");
+        if (playerFile)
+            o.message = PathText(request_.league) + " is a player file, not a league file." +
+                        (files_.folder.Info(lge).Exists()
+                             ? " The league file beside it is " + FileName(lge) + ": choose that one."
+                             : " Choose the league file (*.lge) beside it.") +
+                        " Nothing was changed.";
+        else
+            o.message = PathText(request_.league) + " is not a league Tavrin knows: its header begins with \"" + shown +
+                        "\", not \"L02:\" or \"L03:\". Nothing was changed.";
+        return o;
     }
 
     const Request& request_;
+    const OperationFacts& facts_;
     ProgramState& state_;
-    Host& host_;
     RandomSource& random_;
-    History history_;
+    LeagueFiles files_;
     std::string step_;
     bool inOperation_ = false;
+    bool noYearsChosen_ = false;
+    bool potWritable_ = true;
 };
 
 }  // namespace
 
-Outcome RunLeague(const Request& request, ProgramState& state, Host& host, RandomSource& random) {
-    return LeagueRun(request, state, host, random).Run();
+Outcome RunLeague(const Request& request, ProgramState& state, RandomSource& random) {
+    return LeagueRun(request, state, random).Run();
 }
 
 }  // namespace tavrin::run

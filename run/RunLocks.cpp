@@ -1,9 +1,6 @@
 #include "run/RunLocks.h"
 
-#include <QString>
-
 #include "db/Error.h"
-#include "league/QtFiles.h"
 
 namespace tavrin::run {
 
@@ -11,40 +8,42 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::unique_ptr<QLockFile> Take(const fs::path& file, const std::string& what) {
-    auto lock = std::make_unique<QLockFile>(ToQString(RunLocks::LockPathOf(file)));
-    // Never stale by age: a run may take long. A lock whose program is gone
-    // is stale, and taken over.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) return lock;
-    if (lock->error() == QLockFile::LockFailedError) {
-        qint64 pid = 0;
-        QString host, app;
-        std::string holder = "another run";
-        if (lock->getLockInfo(&pid, &host, &app))
-            holder = "another copy of Tavrin (process " + std::to_string(pid) +
-                     (host.isEmpty() ? "" : " on " + host.toStdString()) + ")";
-        throw Refusal("Cannot start: " + holder + " is using " + what + " " + PathText(file) +
-                      ".\n\nWait until it has finished. No file was changed.");
+platform::Lock Take(const platform::Folder& folder, const fs::path& file, const std::string& what) {
+    const fs::path lockName = RunLocks::LockNameOf(file);
+    platform::Lock::Blocked blocked;
+    std::optional<platform::Lock> lock;
+    try {
+        lock = platform::Lock::Take(folder, lockName, blocked);
+    } catch (const Error& e) {
+        throw Refusal("Cannot start: Tavrin cannot make the lock file of " + what + " " + PathText(folder.PathOf(file)) +
+                      " (" + e.what() + ").");
     }
-    throw Refusal("Cannot start: Tavrin cannot write in the folder of " + what + " " + PathText(file) +
-                  " (it cannot make the lock file " + PathText(RunLocks::LockPathOf(file).filename()) +
-                  " there).\n\nNo file was changed.");
+    if (lock) return std::move(*lock);
+    if (!blocked.notALockFile.empty())
+        // Something in the way of the lock file: never waited on, never taken
+        // for another run's, and named with what to do.
+        throw Refusal("Cannot start: the lock file " + PathText(folder.PathOf(lockName)) + " is no lock file (" +
+                      blocked.notALockFile + ").\n\nIf no Tavrin is working on " + what + " " +
+                      PathText(folder.PathOf(file)) + ", delete " + PathText(folder.PathOf(lockName)) +
+                      " and try again.");
+    const std::string holder =
+        blocked.process ? "another copy of Tavrin (process " + std::to_string(blocked.process) + ")" : "another run";
+    throw Refusal("Cannot start: " + holder + " is using " + what + " " + PathText(folder.PathOf(file)) +
+                  ".\n\nWait until it has finished.");
 }
 
 }  // namespace
 
-fs::path RunLocks::LockPathOf(const fs::path& file) {
-    fs::path p = file;
+fs::path RunLocks::LockNameOf(const fs::path& file) {
+    fs::path p = file.filename();
     p += ".lock";
     return p;
 }
 
-RunLocks::RunLocks(const fs::path& workingDatabase, const fs::path& league) {
-    working_ = Take(workingDatabase, "the working database");
-    if (!league.empty()) league_ = Take(league, "the league");
+RunLocks::RunLocks(const platform::Folder& workingFolder, const fs::path& workingDatabase,
+                   const platform::Folder* leagueFolder, const fs::path& league) {
+    working_ = Take(workingFolder, workingDatabase, "the working database");
+    if (leagueFolder) league_ = Take(*leagueFolder, league, "the league");
 }
-
-RunLocks::~RunLocks() = default;
 
 }  // namespace tavrin::run

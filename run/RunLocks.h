@@ -6,30 +6,30 @@
 // folder) would read each other's players. Each run therefore holds a lock on
 // the working database, and on the league it changes, from its start to its
 // end; a second run that meets either lock is refused before it touches
-// anything. A lock left by a program that died is taken over.
-
-#include <QLockFile>
+// anything. The system lets go of a lock when its process ends, however it
+// ends, so a lock file left behind by a crash holds nothing and is taken.
 
 #include <filesystem>
-#include <memory>
+#include <optional>
+
+#include "league/Platform.h"
 
 namespace tavrin::run {
 
 class RunLocks {
 public:
-    // Takes the lock of the working database and, where `league` is given,
-    // of the league. Refused (a Refusal naming what is in use) when another
-    // run holds one.
-    RunLocks(const std::filesystem::path& workingDatabase, const std::filesystem::path& league);
-    ~RunLocks();
-    RunLocks(const RunLocks&) = delete;
-    RunLocks& operator=(const RunLocks&) = delete;
+    // Takes the lock of the working database (`workingDatabase` in
+    // `workingFolder`) and, where `league` is given, of the league file in
+    // `leagueFolder`. Refused (a Refusal naming what is in use, or the lock
+    // file that is no lock file) when that cannot be.
+    RunLocks(const platform::Folder& workingFolder, const std::filesystem::path& workingDatabase,
+             const platform::Folder* leagueFolder, const std::filesystem::path& league);
 
-    // The lock files beside these files.
-    static std::filesystem::path LockPathOf(const std::filesystem::path& file);
+    // The lock file's name beside a file.
+    static std::filesystem::path LockNameOf(const std::filesystem::path& file);
 
 private:
-    std::unique_ptr<QLockFile> working_, league_;
+    std::optional<platform::Lock> working_, league_;
 };
 
 }  // namespace tavrin::run

@@ -46,10 +46,11 @@ window. With a command it runs without a window and exits with a status a
 script can test; results go to standard output, messages to standard
 error, one line each.
 
-Hide and Randomize keep the players as they were in LEAGUE.pot, beside the
-league, before they change anything, and every file a run replaces is kept
-in the league's history, LEAGUE.history/. The player file (LEAGUE.pyr) is
-replaced all at once: if anything goes wrong, the old file stays as it was.
+Every run starts from the players' true potentials, which LEAGUE.pot beside
+the league keeps, and every file a run replaces is kept in the league's
+history, LEAGUE.history/. The player file (LEAGUE.pyr) and LEAGUE.pot are
+replaced together and all at once: if anything goes wrong, the old files
+stay as they were.
 
 Commands:
   hide --years Y LEAGUE.lge
@@ -62,13 +63,13 @@ Commands:
       player's current rating and at most 99.
       Example: tavrin randomize --seed 7 Demo.lge
   restore [--from FILE] LEAGUE.lge
-      Brings back the potentials saved by the last Hide or Randomize run.
+      Brings back the players' true potentials, saved in LEAGUE.pot.
       Example: tavrin restore Demo.lge
   show [--csv] LEAGUE.lge
       Lists the league's players (identity, names, position, years, the
-      eight current ratings and the eight potentials), says whether their
-      potentials are still hidden by an earlier run, and lists the files
-      the league's history keeps.
+      eight current ratings, the eight potentials, and whether those are
+      true or Tavrin's: hidden or randomized), and lists the files the
+      league's history keeps.
       Example: tavrin show --csv Demo.lge > players.csv
 
 Options:
@@ -87,26 +88,22 @@ Options:
   --verbose      Prints one line for each player whose potentials change (or,
                  with --dry-run, would): slot, identity, names, years, and the
                  eight potentials before -> after.
-  --force        Goes on where the window would ask first: hiding or
-                 randomizing a league whose potentials are still hidden by an
-                 earlier run.
 
 Examples:
   tavrin hide --years 3 --dry-run --verbose Demo.lge
   tavrin randomize --seed 7 Demo.lge
-  tavrin restore --from "Demo.history/2026-12-05T21-48-50 before Randomize.pot" Demo.lge
+  tavrin restore --from "Demo.history/0002 2026-12-05T21-48-50Z before Randomize.pot" Demo.lge
   tavrin show Demo.lge
 
 Exit status:
   0  Done.
   1  Refused: the input cannot be used (a missing or unreadable league, a
      league of the L03 format, nothing saved to restore, a file in use by
-     another run, a league still hidden without --force). Nothing was
-     changed. The message names the file and the problem.
+     another run, a league that changed while Tavrin saved it). Nothing
+     was changed. The message names the file and the problem.
   2  Usage error: the command line was not understood. Nothing was done.
   3  Failed part-way: something went wrong after the run had started. The
-     message names the step. The player file is either as it was or
-     completely written.
+     message names the step. The league's files are as they were.
 ]=])
 
 set(kExitStatus [=[.SH EXIT STATUS

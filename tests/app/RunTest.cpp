@@ -1,6 +1,6 @@
 // Runs through the main window: what only the window can get wrong. The
-// order of its dialogs, the progress window's showings, the question of a
-// still-hidden league, and how each outcome is told. What a run writes is the
+// order of its dialogs, the progress window's showings, runs one after
+// another on one league, and how each outcome is told. What a run writes is the
 // run core's tests' part.
 
 #include "AppTest.h"
@@ -74,35 +74,26 @@ private slots:
         QVERIFY(Snapshot(h.leagueDir.path()) == before && Snapshot(h.appDir.path()).empty() && h.ends.isEmpty());
     }
 
-    // A second Hide on a hidden league asks first, Cancel being the default
-    // and Escape's answer; going on replaces the saved potentials.
-    void aStillHiddenLeagueIsAskedAbout_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<bool>("changed");
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << "" << false;
-        QTest::newRow("Return") << int(Qt::Key_Return) << "" << false;
-        QTest::newRow("Hide Anyway") << 0 << "&Hide Anyway" << true;
-    }
-    void aStillHiddenLeagueIsAskedAbout() {
-        QFETCH(int, key);
-        QFETCH(QString, answer);
-        QFETCH(bool, changed);
+    // Hide, then Randomize and Hide again on the hidden league, with no
+    // question: each starts from the true potentials, and Restore brings the
+    // league back as it was.
+    void everyRunStartsFromTheTruePotentials() {
         Harness h;
         const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", League());
+        const Bytes original = ReadFileBytes(Pyr(lge));
         h.Years("Rookies");
         h.PressOk(lge);
-        const Bytes pot = ReadFileBytes(Pot(lge));
+        h.Option(1);
+        h.PressOk(lge);
+        QVERIFY2(h.form.statusText().contains(", starting from the true potentials of "), qPrintable(h.form.statusText()));
+        h.Option(0);
         h.Years("All Players");
-        h.questionKey = key;
-        h.questionAnswer = answer;
+        h.PressOk(lge);
+        h.Option(2);
         h.PressOk(lge);
         ExpectIdle(h);
-        QCOMPARE(h.dialogs.size(), 3);
-        QVERIFY2(h.dialogs[2].contains("still the ones hidden by Hide"), qPrintable(h.dialogs[2]));
-        QCOMPARE(h.defaults, QStringList{"Cancel"});
-        QCOMPARE(ReadFileBytes(Pot(lge)) != pot, changed);
-        QCOMPARE(h.lives.size(), changed ? 4 : 2);
+        QCOMPARE(h.dialogs, QStringList(4, kSelectLeague));
+        QVERIFY(ReadFileBytes(Pyr(lge)) == original);
     }
 
     // A refusal is a warning and the program goes on; a failure in the

@@ -19,7 +19,7 @@
 #include "run/History.h"
 #include "run/Run.h"
 #include "run/RunLocks.h"
-#include "run/SavedPotentials.h"
+#include "pots/SavedPotentials.h"
 
 #if !defined(_WIN32)
 #include <csignal>
@@ -116,7 +116,7 @@ TEST(CommandLine, OnlyACommandOrAnOptionLeavesTheWindowAside) {
     const std::vector<std::pair<std::vector<const char*>, bool>> cases{
         {{}, false},           {{"Demo.lge"}, false},          {{"show"}, true},
         {{"hide", "x"}, true}, {{"--version"}, true},          {{"-h"}, true},
-        {{"--bogus"}, true},   {{"Demo.lge", "--force"}, true}, {{"a.lge", "b.lge"}, true}};
+        {{"--bogus"}, true},   {{"Demo.lge", "--dry-run"}, true}, {{"a.lge", "b.lge"}, true}};
     for (auto [args, expected] : cases) {
         args.insert(args.begin(), "tavrin");
         EXPECT_EQ(app::IsCommandLine(static_cast<int>(args.size()), const_cast<char**>(args.data())), expected)
@@ -143,17 +143,20 @@ TEST(CommandLine, EachCommandOnALeagueOfEachKind) {
     EXPECT_TRUE(fs::exists(cli.working));
     const std::string shown = ok("show Demo.lge");
     EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 2 + 40 + 1 + 4);
-    EXPECT_NE(shown.find("Potentials: still hidden by Hide on "), std::string::npos) << shown;
-    EXPECT_NE(shown.find("History: 1 file kept in "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Potentials: 40 players have hidden potentials and 0 randomized ones by Hide on "),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("History: 1 run kept in "), std::string::npos) << shown;
     ok("restore Demo.lge");
     EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), original);
     EXPECT_NE(ok("randomize --seed 7 Demo.lge").find("Randomized the potentials of "), std::string::npos);
     EXPECT_NE(test::ReadFileBytes(cli.leagues / "Demo.pyr"), original);
     // The .pot the Randomize run replaced holds the true potentials, kept in the history.
-    const auto kept = run::History(lge).Entries();
-    ASSERT_EQ(kept.size(), 4u);
-    EXPECT_EQ(ok(QStringList{"restore", "--from", QString::fromStdU16String(kept[2].file.u16string()), "Demo.lge"})
-                  .find("Restored"),
+    const run::History history(lge);
+    const auto runs = history.Runs();
+    ASSERT_EQ(runs.size(), 3u);
+    const fs::path kept = history.Folder() / runs[2].keptPot;
+    EXPECT_EQ(ok(QStringList{"restore", "--from", QString::fromStdU16String(kept.u16string()), "Demo.lge"}).find("Restored"),
               0u);
     EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), original);
 
@@ -179,16 +182,13 @@ TEST(CommandLine, WindowAndCommandWriteTheSameFiles) {
     const fs::path lge = cli.Write(DemoLeague());
     test::TempDir windowLeague, windowApp;
     const fs::path windowLge = gen::WriteLeague(windowLeague.path(), "Demo", DemoLeague());
-    struct GoOn final : run::Host {
-        bool GoOnWhileStillHidden(const run::StillHidden&) override { return true; }
-    } host;
     SeededRandomSource random(7);
     ProgramState state;
     state.appDir = windowApp.path();
 
     using enum run::Operation;
     const std::vector<std::pair<QString, run::Operation>> steps{
-        {"hide --years rookies", Hide}, {"randomize --seed 7 --force", Randomize}, {"restore", Restore},
+        {"hide --years rookies", Hide}, {"randomize --seed 7", Randomize}, {"restore", Restore},
         {"hide --years 3", Hide}};
     for (const auto& [args, operation] : steps) {
         SCOPED_TRACE(args.toStdString());
@@ -197,22 +197,22 @@ TEST(CommandLine, WindowAndCommandWriteTheSameFiles) {
         request.operation = operation;
         request.yearsLimit = args.contains("rookies") ? 1 : 4;
         request.league = windowLge;
-        ASSERT_EQ(run::RunLeague(request, state, host, random).kind, run::Outcome::Kind::Done);
+        ASSERT_EQ(run::RunLeague(request, state, random).kind, run::Outcome::Kind::Done);
 
         EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), test::ReadFileBytes(windowLeague / "Demo.pyr"));
         EXPECT_EQ(test::ReadFileBytes(cli.working), test::ReadFileBytes(state.WorkingDatabasePath()));
         EXPECT_EQ(PlayersDump(cli.leagues / "Demo.pot"), PlayersDump(windowLeague / "Demo.pot"));
-        const auto note = run::ReadSavedNote(cli.leagues / "Demo.pot");
-        const auto other = run::ReadSavedNote(windowLeague / "Demo.pot");
+        const auto note = SavedTruth(cli.leagues / "Demo.pot", {}).Run();
+        const auto other = SavedTruth(windowLeague / "Demo.pot", {}).Run();
         ASSERT_TRUE(note && other);
-        EXPECT_EQ(note->operation + note->sha256 + (note->restoredAt.empty() ? "" : "restored"),
-                  other->operation + other->sha256 + (other->restoredAt.empty() ? "" : "restored"));
-        EXPECT_EQ(run::History(lge).Entries().size(), run::History(windowLge).Entries().size());
+        EXPECT_EQ(note->operation + note->readFingerprint + note->fingerprint,
+                  other->operation + other->readFingerprint + other->fingerprint);
+        EXPECT_EQ(run::History(lge).Runs().size(), run::History(windowLge).Runs().size());
     }
 }
 
-// A dry run writes nothing of the league's, asks nothing, and tells what
-// would change: with --verbose, one line per player.
+// A dry run writes nothing of the league's and tells what would change:
+// with --verbose, one line per player whose record would change.
 TEST(CommandLine, ADryRunChangesNoByteAndTellsWhatWouldChange) {
     Cli cli;
     const gen::League league = DemoLeague();
@@ -233,8 +233,14 @@ TEST(CommandLine, ADryRunChangesNoByteAndTellsWhatWouldChange) {
             EXPECT_NE(each.find(cp1252::BytesToUtf8(p.firstName + " " + p.lastName)), std::string::npos) << each;
             EXPECT_TRUE(args != "restore" || each.ends_with(" yrs: 0 0 0 0 0 0 0 0 -> " + Joined(p.pot))) << each;
         }
-        EXPECT_NE(summary.find(" " + std::to_string(lines) + " of 40 players"), std::string::npos) << summary;
-        EXPECT_EQ(lines, args == "restore" ? 40 : args == "hide --years all" ? 0 : lines);
+        // Every run starts from the true potentials: hiding again changes no
+        // record, randomizing changes every one (back to the truth for the
+        // players of 7 years and more).
+        EXPECT_EQ(lines, args == "hide --years all" ? 0 : 40);
+        const auto young = std::count_if(league.players.begin(), league.players.end(),
+                                         [](const gen::Player& p) { return p.years < 7; });
+        const std::string count = args == "randomize --seed 1" ? std::to_string(young) : "40";
+        EXPECT_NE(summary.find(" " + count + " of 40 players"), std::string::npos) << summary;
     }
 }
 
@@ -246,20 +252,23 @@ TEST(CommandLine, ShowCsvParsesBackToThePlayers) {
     league.players[0].firstName = "O\"Neil, Jr";
     league.players[1].lastName = "Zo\xEB\r\nM\xFCller";
     league.players[2].firstName = " \x80 ";
+    league.players[3].lastName = "=1+2";  // a formula to a spreadsheet
     cli.Write(league);
     const Result r = cli.Run("show --csv Demo.lge");
     ASSERT_EQ(r.exit, 0) << r.err;
-    EXPECT_NE(r.err.find("Potentials: Demo.pyr holds the league's own"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Potentials: every player's in Demo.pyr are his true ones"), std::string::npos) << r.err;
     const auto rows = ParseCsv(r.out);
     ASSERT_EQ(rows.size(), 1 + league.players.size());
     EXPECT_EQ(rows[0][0] + rows[0][3] + rows[0][22], "SlotFirstNamePot_DI");
     for (std::size_t i = 0; i < league.players.size(); ++i) {
         const gen::Player& p = league.players[i];
         std::vector<std::string> expected{std::to_string(i + 1), std::to_string(p.pidA), std::to_string(p.pidB),
-                                          cp1252::BytesToUtf8(p.firstName), cp1252::BytesToUtf8(p.lastName),
+                                          cp1252::BytesToUtf8(p.firstName),
+                                          (i == 3 ? "'" : "") + cp1252::BytesToUtf8(p.lastName),
                                           std::to_string(p.position), std::to_string(p.years)};
         for (const auto v : p.act) expected.push_back(std::to_string(v));
         for (const auto v : p.pot) expected.push_back(std::to_string(v));
+        expected.push_back("true");
         EXPECT_EQ(rows[i + 1], expected) << i;
     }
 }
@@ -282,7 +291,7 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
     };
     for (const Case& c : std::vector<Case>{
              {"--bogus", 2, "Unknown option 'bogus'." + usage},
-             {"--force", 2, "no command given" + usage},
+             {"--force", 2, "Unknown option 'force'." + usage},
              {"hdie Demo.lge", 2, "unknown command 'hdie' (the commands: hide, randomize, restore, show)" + usage},
              {"hide Demo.lge", 2, "hide needs --years Y (all, rookies or 1 to 8)" + usage},
              {"hide --years 9 Demo.lge", 2, "--years takes all, rookies or 1 to 8, not '9'" + usage},
@@ -295,8 +304,6 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
              {"show Bad.lge", 1, "Bad.lge is not a league Tavrin knows"},
              {"hide --years 2 Bad.lge", 1, "Bad.lge is not a league Tavrin knows"},
              {"restore --from Nowhere.pot Demo.lge", 1, "Cannot restore the potentials from Nowhere.pot"},
-             {"hide --years all Demo.lge", 1, "Nothing was changed; add --force to hide anyway.\n"},
-             {"randomize Demo.lge", 1, "still the ones hidden by Hide on"},
              {"restore --from Other.pot Demo.lge", 3, "Restoring the potentials failed: "},
          }) {
         SCOPED_TRACE(c.args);
@@ -306,10 +313,7 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
         ExpectOneMessage(r, c.message);
         EXPECT_EQ(cli.Files(), files);
     }
-    // Going on where the window would ask; help and version, with a command or without.
-    const Result forced = cli.Run("randomize --force Demo.lge");
-    EXPECT_EQ(forced.exit, 0);
-    ExpectOneMessage(forced, "warning: The potentials in Demo.pyr are still the ones hidden by Hide");
+    // Help and version, with a command or without.
     for (const char* args : {"--version", "-v", "show -v"})
         EXPECT_EQ(cli.Run(args).out, "tavrin " TAVRIN_VERSION_TEXT "\n");
     // The manual page's built-in text, for builds that cannot run the
@@ -341,7 +345,7 @@ TEST(CommandLine, ASecondRunAtOnceIsRefusedAndTheFirstSavesItsOwnFile) {
     cli.Write(DemoLeague());
     const auto small = test::ReadFileBytes(cli.leagues / "Demo.pyr");
     QProcess* first = cli.Start({"hide", "--years", "all", "Big.lge"});
-    const fs::path lock = run::RunLocks::LockPathOf(cli.working);
+    const fs::path lock = cli.working.parent_path() / run::RunLocks::LockNameOf(cli.working);
     while (!fs::exists(lock) && first->state() != QProcess::NotRunning)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 #if !defined(_WIN32)

@@ -8,7 +8,7 @@
 
 #include "LeagueFolder.h"
 #include "db/Error.h"
-#include "league/ReplacingFile.h"
+#include "league/Platform.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -72,13 +72,15 @@ TEST(BadInput, SavedValuesThatAreNotWholeNumbersAreRefusedBeforeAnyPlayerChanges
 
 #if !defined(_WIN32)
 TEST(BadInput, AnythingButARegularFileIsRefusedBeforeItIsOpened) {
-    // A pipe would make a read wait for ever, a device never end.
+    // A pipe would make a read wait for ever, a device (here through a link,
+    // which is refused as a link) never end.
     struct Case { std::string name; Operation op; std::string file; bool pipe; };
     for (const Case& c : {Case{".pot a pipe, Hide", Operation::Hide, "Demo.pot", true},
                           Case{".pot a pipe, Restore", Operation::Restore, "Demo.pot", true},
                           Case{"restored from a pipe", Operation::Restore, "kept.pot", true},
                           Case{"league file a device", Operation::Hide, "Demo.lge", false},
-                          Case{"player file a device", Operation::Hide, "Demo.pyr", false}}) {
+                          Case{"player file a device", Operation::Hide, "Demo.pyr", false},
+                          Case{"lock file a pipe", Operation::Hide, "Demo.lge.lock", true}}) {
         SCOPED_TRACE(c.name);
         LeagueFolder f;
         const fs::path p = f.dir / c.file;
@@ -88,7 +90,8 @@ TEST(BadInput, AnythingButARegularFileIsRefusedBeforeItIsOpened) {
         const auto files = f.Files();
         const run::Outcome o = f.Run(c.op, c.file == "kept.pot" ? p : fs::path());
         EXPECT_EQ(o.kind, Kind::Refused) << o.message;
-        EXPECT_NE(o.message.find("not a regular file"), std::string::npos) << o.message;
+        EXPECT_NE(o.message.find(c.pipe ? "not a regular file" : "is a symbolic link to /dev/zero"), std::string::npos)
+            << o.message;
         EXPECT_EQ(f.Files(), files);
     }
 }
@@ -123,23 +126,49 @@ TEST(BadInput, NamesAreCheckedBeforeTheFirstChangeAndFileErrorsGiveTheSystemsRea
     const run::Outcome o = f.Run(Operation::Hide);
     EXPECT_EQ(o.kind, Kind::Refused);
     EXPECT_NE(o.message.find(PathText(tooLong) + ": File name too long"), std::string::npos) << o.message;
-    struct Case { fs::path to; std::string says; };
-    for (const Case& c : {Case{f.dir / (std::string(250, 'n') + ".pot"), "File name too long"},
-                          Case{f.dir / "no such folder" / "Demo.pot", "No such file or directory"}}) {
-        try {
-            CopyFileReplacing(f.pyr, c.to);
-            ADD_FAILURE() << "copied to " << c.to;
-        } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot write " + PathText(ReplacingFile::NewPath(c.to)) + ": " + c.says);
-        }
+    const fs::path longName = std::string(256, 'n');
+    const fs::path missing = f.dir / "no such folder";
+    try {
+        (void)platform::Folder::Open(f.dir.path()).CreateNew(longName);
+        ADD_FAILURE() << "made " << longName;
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot write " + PathText(f.dir / longName) + ": File name too long");
+    }
+    try {
+        (void)platform::Folder::Open(missing);
+        ADD_FAILURE() << "opened " << missing;
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open the folder " + PathText(missing) + ": No such file or directory");
     }
 }
 
 #if !defined(_WIN32)
-TEST(BadInput, AnotherUsersLeagueStaysHisThroughEveryFileARunReplaces) {
+TEST(BadInput, AnotherUsersLeagueStaysHisAndAFolderHeCanChangeIsRefusedToTheAdministrator) {
     if (::geteuid() != 0) GTEST_SKIP() << "only an administrator can save another user's files";
-    // The .pot is replaced twice by a Hide (the copy, then its note) and once
-    // by a Restore (the note): each time it keeps its owner, group and mode.
+    // Run by the administrator on a folder another user owns, or one that
+    // anyone may write without the sticky bit, where a link points out of
+    // it: refused, naming the folder, and the file outside stays as it was.
+    for (const bool othersOwnIt : {true, false}) {
+        SCOPED_TRACE(othersOwnIt ? "owned by nobody" : "writable by all");
+        LeagueFolder f;
+        test::TempDir elsewhere;
+        const fs::path outside = elsewhere / "passwd";
+        test::WriteFileBytes(outside, {'r', 'o', 'o', 't'});
+        fs::create_symlink(outside, f.pot);
+        if (othersOwnIt) {
+            ASSERT_EQ(::chown(f.dir.path().c_str(), 65534, 65534), 0);
+        }
+        fs::permissions(f.dir.path(), othersOwnIt ? fs::perms::owner_all : fs::perms::all);
+        const auto files = f.Files();
+        const run::Outcome o = f.Run(Operation::Hide);
+        EXPECT_EQ(o.kind, Kind::Refused) << o.message;
+        EXPECT_NE(o.message.find("its folder " + PathText(f.dir.path())), std::string::npos) << o.message;
+        EXPECT_EQ(f.Files(), files);
+        EXPECT_EQ(test::ReadFileBytes(outside), (Bytes{'r', 'o', 'o', 't'}));
+        ASSERT_EQ(::chown(f.dir.path().c_str(), 0, 0), 0);
+    }
+    // Another user's files in a folder of the administrator: the .pot and the
+    // player file keep their owner, group and mode through every run.
     LeagueFolder f;
     ASSERT_EQ(f.Run(Operation::Hide).kind, Kind::Done);
     for (const fs::path& p : {f.pyr, f.pot}) {

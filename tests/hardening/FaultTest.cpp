@@ -32,26 +32,31 @@ struct League : test::LeagueFolder {
     Bytes pyrBytes, potBytes;
 };
 
-TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFileAndSaysWhy) {
+// No new file beside the league's, and nothing in its history.
+void ExpectNothingOfTheRunLeft(const League& league) {
+    for (const auto& [name, bytes] : test::Snapshot(league.dir.path()))
+        EXPECT_FALSE(name.ends_with(".tavrin-new") || (name.starts_with("Demo.history/") && name != "Demo.history/"))
+            << name;
+}
+
+TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFilesAndSaysWhy) {
     struct Case {
-        std::string fault;       // TAVRIN_FAULT: call, error, file
-        std::string step;        // where the run stopped
-        std::string says;        // the system's reason, in the message with the file
-        std::string file;        // the file the message names
-        bool potReplaced;        // the true potentials were kept before it failed
+        std::string fault;  // TAVRIN_FAULT: call, error, file
+        std::string step;   // where the run stopped
+        std::string says;   // the system's reason, in the message with the file
+        std::string file;   // the file the message names
     };
     const std::vector<Case> cases{
-        {"write:ENOSPC:*/Demo.pot.tavrin-new", "Keeping the true potentials", "No space left on device",
-         "Demo.pot.tavrin-new", false},
-        {"sync:EIO:*/Demo.pot.tavrin-new", "Keeping the true potentials", "Input/output error", "Demo.pot.tavrin-new",
-         false},
-        {"rename:EIO:*/Demo.pot", "Keeping the true potentials", "Input/output error", "Demo.pot", false},
-        {"write:ENOSPC:*/Demo.pyr.tavrin-new", "Saving the league", "No space left on device", "Demo.pyr.tavrin-new",
-         true},
-        {"sync:EIO:*/Demo.pyr.tavrin-new", "Saving the league", "Input/output error", "Demo.pyr.tavrin-new", true},
-        {"rename:EIO:*/Demo.pyr", "Saving the league", "Input/output error", "Demo.pyr", true},
-        // The working database, on a full disk, in the database engine's words.
-        {"pwrite:ENOSPC:*/Temp.mdb", "Loading the league", "disk is full", "Temp.mdb", false},
+        {"write:ENOSPC:*/Demo.pot.tavrin-new", "Saving the league", "No space left on device", "Demo.pot.tavrin-new"},
+        {"sync:EIO:*/Demo.pot.tavrin-new", "Saving the league", "Input/output error", "Demo.pot.tavrin-new"},
+        {"rename:EIO:*/Demo.pot", "Saving the league", "Input/output error", "Demo.pot"},
+        {"write:ENOSPC:*/Demo.pyr.tavrin-new", "Saving the league", "No space left on device", "Demo.pyr.tavrin-new"},
+        {"sync:EIO:*/Demo.pyr.tavrin-new", "Saving the league", "Input/output error", "Demo.pyr.tavrin-new"},
+        {"rename:EIO:*/Demo.pyr", "Saving the league", "Input/output error", "Demo.pyr"},
+        // The working database and the new .pot's record, on a full disk, in
+        // the database engine's words.
+        {"pwrite:ENOSPC:*/Temp.mdb", "Loading the league", "disk is full", "Temp.mdb"},
+        {"pwrite:ENOSPC:*/Temp.pot", "Saving the league", "disk is full", "Temp.pot"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -60,46 +65,49 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFileAndSaysWhy) {
             {"hide", league.lge, league.work.path(), {{"LD_PRELOAD", TAVRIN_FAULT_SHIM}, {"TAVRIN_FAULT", c.fault}}, {}});
         EXPECT_EQ(r.outcome, "Failed") << r.output;
         EXPECT_EQ(r.step, c.step);
-        const fs::path named = (c.file == "Temp.mdb" ? league.work : league.dir) / c.file;
+        const fs::path named = (c.file.starts_with("Temp.") ? league.work : league.dir) / c.file;
         EXPECT_NE(r.message.find(PathText(named)), std::string::npos) << r.message;
         EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
+        // Both files as they were, and nothing of the run's left beside them.
         EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pyr"), league.pyrBytes);
-        if (!c.potReplaced) {
-            EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pot"), league.potBytes);
-        }
-        for (const auto& [name, bytes] : test::Snapshot(league.dir.path()))
-            EXPECT_FALSE(name.ends_with(".tavrin-new")) << name;
+        EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pot"), league.potBytes);
+        ExpectNothingOfTheRunLeft(league);
     }
 }
 
-TEST(Faults, AFailedNoteOrNoHardLinksStillSavesTheLeague) {
-    // The note after the save, on a full disk: the league is saved, the .pot
-    // stays the copy made before the save, and the message says so.
-    {
-        League league;
-        const test::DriverRun r = test::RunDriver({"hide", league.lge, league.work.path(),
-                                                   {{"LD_PRELOAD", TAVRIN_FAULT_SHIM},
-                                                    {"TAVRIN_FAULT", "pwrite:ENOSPC:*/Demo.pot.tavrin-new"}},
-                                                   {}});
-        EXPECT_EQ(r.outcome, "Done") << r.output;
-        EXPECT_NE(r.message.find("the note of what was saved could not be written"), std::string::npos) << r.message;
-        EXPECT_NE(test::ReadFileBytes(league.dir / "Demo.pyr"), league.pyrBytes);
-        EXPECT_EQ(test::SqlText(league.dir / "Demo.pot", "SELECT count(*) FROM sqlite_master WHERE name = 'SavedPlayerFile'"),
-                  "0");
-        for (const auto& [name, bytes] : test::Snapshot(league.dir.path()))
-            EXPECT_FALSE(name.ends_with(".tavrin-new")) << name;
-    }
+TEST(Faults, WithoutHardLinksTheHistoryKeepsCopies) {
     // A file system without hard links (a USB stick's): the history keeps
     // copies of the replaced files, byte for byte.
-    {
+    League league;
+    const test::DriverRun r = test::RunDriver(
+        {"hide", league.lge, league.work.path(), {{"LD_PRELOAD", TAVRIN_FAULT_SHIM}, {"TAVRIN_FAULT", "link:EPERM:*"}}, {}});
+    EXPECT_EQ(r.outcome, "Done") << r.output;
+    std::multiset<Bytes> kept;
+    for (const auto& entry : fs::directory_iterator(league.dir / "Demo.history"))
+        if (entry.path().extension() != ".run") kept.insert(test::ReadFileBytes(entry.path()));
+    EXPECT_EQ(kept, (std::multiset<Bytes>{league.pyrBytes, league.potBytes}));
+}
+
+TEST(Faults, TheGameSavingDuringTheCommitKeepsItsFile) {
+    // The game writes the player file at the last moments of a save: before
+    // the last look at it (the link that keeps it), and after (the .pot's
+    // rename, just before the player file's). Either way its bytes are the
+    // league's, the .pot stays the old one, and the run says why.
+    for (const std::string moment : {"link:GAME:*/Demo.pyr", "rename:GAME:*/Demo.pot"}) {
+        SCOPED_TRACE(moment);
         League league;
-        const test::DriverRun r = test::RunDriver(
-            {"hide", league.lge, league.work.path(), {{"LD_PRELOAD", TAVRIN_FAULT_SHIM}, {"TAVRIN_FAULT", "link:EPERM:*"}}, {}});
-        EXPECT_EQ(r.outcome, "Done") << r.output;
-        std::multiset<Bytes> kept;
-        for (const auto& entry : fs::directory_iterator(league.dir / "Demo.history"))
-            kept.insert(test::ReadFileBytes(entry.path()));
-        EXPECT_EQ(kept, (std::multiset<Bytes>{league.pyrBytes, league.potBytes}));
+        Bytes game = league.pyrBytes;
+        game[51] = static_cast<unsigned char>(~game[51]);
+        const test::DriverRun r = test::RunDriver({"hide", league.lge, league.work.path(),
+                                                   {{"LD_PRELOAD", TAVRIN_FAULT_SHIM},
+                                                    {"TAVRIN_FAULT", moment},
+                                                    {"TAVRIN_GAME_WRITES", PathText(league.dir / "Demo.pyr")}},
+                                                   {}});
+        EXPECT_EQ(r.outcome, "Refused") << r.output;
+        EXPECT_NE(r.message.find("the file changed "), std::string::npos) << r.message;
+        EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pyr"), game);
+        EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pot"), league.potBytes);
+        ExpectNothingOfTheRunLeft(league);
     }
 }
 

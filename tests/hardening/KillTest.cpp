@@ -1,14 +1,15 @@
-// A run killed at any moment leaves each of the league's files either as it
-// was or completely new, and nothing beside them but names the next run knows
-// and clears: "X.tavrin-new", where new contents were being written, and the
-// run's lock. The next run then succeeds. The runs are real processes (the
+// A run killed at any moment leaves the league's pair of files as it was,
+// or completely new, or the old player file with the new .pot (whose record
+// still names the old file's potentials as Tavrin's): never the new player
+// file with the old .pot. Nothing is left beside them but names the next run
+// knows and clears: "X.tavrin-new", where new contents were being written,
+// and the run's lock. After every kill a plain Hide, then a Restore, give
+// every player his true potentials back. The runs are real processes (the
 // run driver) on a league of 262,144 players (65,536 under the sanitizers),
 // killed outright at spread points of the copy of the true potentials, the
-// Hide, the save of the player file and the note written after it.
+// Hide, the save of the player file and the commit after it.
 
 #include <gtest/gtest.h>
-
-#include <QCryptographicHash>
 
 #include <iostream>
 #include <set>
@@ -16,6 +17,7 @@
 #include "Driver.h"
 #include "Fixture.h"
 #include "LeagueFolder.h"
+#include "league/Fingerprint.h"
 
 namespace tavrin {
 namespace {
@@ -24,11 +26,10 @@ namespace fs = std::filesystem;
 using test::Bytes;
 using std::chrono::milliseconds;
 
-std::string Sha256Hex(const Bytes& b) {
-    return QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char*>(b.data()), std::ssize(b)),
-                                    QCryptographicHash::Sha256)
-        .toHex()
-        .toStdString();
+std::string FingerprintOf(const Bytes& b) {
+    Fingerprint f;
+    f.Add(b);
+    return f.Text();
 }
 
 // Under the sanitizers every step takes several times as long: a quarter of
@@ -55,7 +56,7 @@ gen::League BigLeague() {
 }
 
 // What a kill left the .pot as.
-enum class Pot { Old, Copied, Noted };
+enum class Pot { Old, New };
 
 struct KillTest : ::testing::Test {
     void SetUp() override {
@@ -68,12 +69,6 @@ struct KillTest : ::testing::Test {
         for (gen::Player& p : league.players)
             if (p.position < 15) p.pot.fill(0);
         pyrNew = gen::PlayerFileBytes(league);
-
-        // The .pot a run copies is the working database right after the
-        // import: the same players give the same bytes.
-        test::RunFolder imported;
-        imported.Import(gen::Kind::L02, pyr);
-        potCopied = test::ReadFileBytes(imported.state.WorkingDatabasePath());
 
         // A Hide and a Restore before: the .pot a run replaces.
         ASSERT_EQ(Run("hide").outcome, "Done");
@@ -96,20 +91,19 @@ struct KillTest : ::testing::Test {
         test::WriteFileBytes(pot, potOld);
     }
 
-    // Which .pot the file is, if any: a copy with its note (its time differs
-    // from run to run) is checked on a copy, so that the league's is never
-    // opened here.
+    // Which .pot the file is, if any: a new one (its time differs from run
+    // to run) is checked on a copy, so that the league's is never opened
+    // here: whole, and its record names the new player file.
     std::optional<Pot> PotState() {
         const Bytes bytes = test::ReadFileBytes(pot);
         if (bytes == potOld) return Pot::Old;
-        if (bytes == potCopied) return Pot::Copied;
         const fs::path copy = work / "check.pot";
         test::WriteFileBytes(copy, bytes);
-        const bool noted = test::SqlText(copy, "PRAGMA integrity_check") == "ok" &&
-                           test::SqlText(copy, "SELECT Operation || ' ' || Sha256 FROM SavedPlayerFile") ==
-                               "Hide " + Sha256Hex(pyrNew);
+        const bool whole = test::SqlText(copy, "PRAGMA integrity_check") == "ok" &&
+                           test::SqlText(copy, "SELECT Operation || ' ' || Fingerprint FROM SavedRun") ==
+                               "Hide " + FingerprintOf(pyrNew);
         fs::remove(copy);
-        return noted ? std::optional(Pot::Noted) : std::nullopt;
+        return whole ? std::optional(Pot::New) : std::nullopt;
     }
 
     // The league's folder holds only the league's files, its history, and
@@ -128,6 +122,7 @@ struct KillTest : ::testing::Test {
         for (const auto& entry : fs::directory_iterator(history, ec)) {
             if (!afterKill) break;
             const fs::path& p = entry.path();
+            if (p.extension() == ".run") continue;  // the run's record
             const Bytes kept = test::ReadFileBytes(p);
             EXPECT_TRUE(p.extension() == ".pyr" ? kept == pyrOld : p.extension() == ".pot" && kept == potOld)
                 << "the history holds " << p.filename() << ", not a whole replaced file";
@@ -137,7 +132,7 @@ struct KillTest : ::testing::Test {
 
     test::TempDir dir, work;
     fs::path lge, pyr, pot, history;
-    Bytes pyrOld, pyrNew, potOld, potCopied;
+    Bytes pyrOld, pyrNew, potOld;
 };
 
 TEST_F(KillTest, EveryKillLeavesTheOldOrTheCompleteNewFilesAndTheNextRunClearsUp) {
@@ -152,8 +147,7 @@ TEST_F(KillTest, EveryKillLeavesTheOldOrTheCompleteNewFilesAndTheNextRunClearsUp
 
     // Kill points, each after a mark of the run it kills: from the end of
     // the load, where the copy of the true potentials begins, crowding that
-    // start; evenly over the save; and over the note and the history after
-    // the player file is in place.
+    // start; evenly over the save; and over the commit after it.
     std::vector<std::pair<std::string, double>> points;
     for (int i = 0; i < 12; ++i) points.emplace_back("unload", (saving - loaded) * (i / 12.0) * (i / 12.0));
     for (int i = 0; i < 14; ++i) points.emplace_back("Saving", (saved - saving) * i / 13.0);
@@ -172,49 +166,52 @@ TEST_F(KillTest, EveryKillLeavesTheOldOrTheCompleteNewFilesAndTheNextRunClearsUp
         EXPECT_TRUE(hidden || now == pyrOld) << "the player file is neither the old nor the new one";
         const auto potState = PotState();
         EXPECT_TRUE(potState) << "the .pot is neither the old one nor a complete new one";
-        // The true potentials are kept before the league's are hidden.
+        // The .pot is put in place first.
         if (hidden) {
-            EXPECT_NE(potState, Pot::Old);
+            EXPECT_EQ(potState, Pot::New);
         }
         const auto left = Leftovers(true);
         midWrite += left.contains("Demo.pyr.tavrin-new") || left.contains("Demo.pot.tavrin-new");
 
-        static constexpr const char* kPot[] = {"old", "copied", "noted"};
         std::string seen = std::string(killed.killed ? "killed" : "finished") + ", player file " +
-                           (hidden ? "new" : "old") + ", .pot " + (potState ? kPot[static_cast<int>(*potState)] : "broken");
+                           (hidden ? "new" : "old") + ", .pot " +
+                           (potState ? (*potState == Pot::Old ? "old" : "new") : "broken");
         for (const std::string& name : left) seen += ", " + name;
         ++tally[seen];
 
-        // The next run clears what was left and succeeds: a Restore where the
-        // league was hidden (the .pot is new then), else the Hide again.
-        const test::DriverRun next = Run(hidden ? "restore" : "hide");
+        // The next run clears what was left and succeeds; a plain Hide then
+        // a Restore give every player his true potentials back.
+        const test::DriverRun next = Run("hide");
         EXPECT_EQ(next.outcome, "Done") << next.output;
-        EXPECT_EQ(test::ReadFileBytes(pyr), hidden ? pyrOld : pyrNew);
+        EXPECT_EQ(test::ReadFileBytes(pyr), pyrNew);
         EXPECT_TRUE(Leftovers(false).empty());
+        EXPECT_EQ(Run("restore").outcome, "Done");
+        EXPECT_EQ(test::ReadFileBytes(pyr), pyrOld);
     }
     for (const auto& [seen, n] : tally) std::cout << n << " x " << seen << "\n";
     // Or the kills missed the writes they are here for.
     EXPECT_GE(midWrite, 3);
 }
 
-TEST(KillLeftOvers, TheNextRunThatWritesRemovesThemWhereverTheKilledRunWasWriting) {
+TEST(KillLeftOvers, TheNextRunThatWritesRemovesThemAndNothingElse) {
     // What a run killed part-way may leave: new files beside the player file
-    // (beside the file a link points to) and the .pot, and a copy the history
-    // was making where the file system has no hard links. Any run that writes
-    // removes them first, a Restore too, which replaces no .pot of its own.
-    test::TempDir elsewhere;
+    // and the .pot, and a copy the history was making where the file system
+    // has no hard links. Any run that writes removes them first, a Restore of
+    // a read-only .pot too, which replaces no .pot of its own; a file of the
+    // user's in the history stays.
     test::LeagueFolder f;
-    fs::rename(f.pyr, elsewhere / "real.pyr");
-    fs::create_symlink(elsewhere / "real.pyr", f.pyr);
     ASSERT_EQ(f.Run(run::Operation::Hide).kind, run::Outcome::Kind::Done);
-    // Killed before the note: a Restore then writes nothing to the .pot.
-    test::SqlExec(f.pot, "DROP TABLE SavedPlayerFile");
-    const std::vector<fs::path> left{elsewhere / "real.pyr.tavrin-new", f.dir / "Demo.pot.tavrin-new",
-                                     f.dir / "Demo.history" / "2026-01-01T00-00-00 before Hide.pot.tavrin-new"};
+    fs::permissions(f.pot, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const std::vector<fs::path> left{f.dir / "Demo.pyr.tavrin-new", f.dir / "Demo.pot.tavrin-new",
+                                     f.dir / "Demo.history" / "0009 2026-01-01T00-00-00Z before Hide.pot.tavrin-new"};
     for (const fs::path& p : left) test::WriteFileBytes(p, Bytes(5000, 0xAB));
+    const fs::path mine = f.dir / "Demo.history" / "0009 before Hide.pot.tavrin-new";
+    test::WriteFileBytes(mine, {1});
     ASSERT_EQ(f.Run(run::Operation::Restore).kind, run::Outcome::Kind::Done);
     for (const fs::path& p : left) EXPECT_FALSE(fs::exists(p)) << p;
-    EXPECT_EQ(test::ReadFileBytes(elsewhere / "real.pyr"), gen::PlayerFileBytes(f.league));
+    EXPECT_TRUE(fs::exists(mine));
+    EXPECT_EQ(test::ReadFileBytes(f.pyr), gen::PlayerFileBytes(f.league));
 }
 
 }  // namespace

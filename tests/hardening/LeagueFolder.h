@@ -20,11 +20,8 @@ struct LeagueFolder {
         pot = dir.path() / fs::path(u8 + u8".pot");
     }
 
-    // Hide takes every player; a still-hidden league is never gone on with.
+    // Hide takes every player.
     run::Outcome Run(run::Operation op, const fs::path& restoreFrom = {}) {
-        struct NoQuestions final : run::Host {
-            bool GoOnWhileStillHidden(const run::StillHidden&) override { return false; }
-        } host;
         run::Request request;
         request.operation = op;
         request.yearsLimit = 50;
@@ -33,7 +30,7 @@ struct LeagueFolder {
         ProgramState state;
         state.appDir = work.path();
         ClockRandomSource random;
-        return run::RunLeague(request, state, host, random);
+        return run::RunLeague(request, state, random);
     }
     std::map<std::string, Bytes> Files() const { return Snapshot(dir.path()); }
 

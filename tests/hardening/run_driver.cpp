@@ -6,7 +6,7 @@
 // It prints the moments the progress window shows, changes its text and
 // unloads, in milliseconds since it started ("@412 Saving"), then the
 // outcome ("outcome Failed", "step Saving the league", "message Cannot write
-// ..."). Hide takes every player; a still-hidden league is never gone on with.
+// ..."). Hide takes every player.
 
 #include <chrono>
 #include <iostream>
@@ -37,10 +37,6 @@ struct MarkingProgress final : tavrin::Progress {
     }
 };
 
-struct NeverGoOn final : tavrin::run::Host {
-    bool GoOnWhileStillHidden(const tavrin::run::StillHidden&) override { return false; }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,12 +56,11 @@ int main(int argc, char** argv) {
     state.appDir = argv[3];
     MarkingProgress progress;
     state.progress = &progress;
-    NeverGoOn host;
     tavrin::ClockRandomSource random;
 
-    const tavrin::run::Outcome o = tavrin::run::RunLeague(request, state, host, random);
+    const tavrin::run::Outcome o = tavrin::run::RunLeague(request, state, random);
     Mark("end");
-    static constexpr const char* kKinds[] = {"Done", "Refused", "Cancelled", "Failed", "NothingToDo"};
+    static constexpr const char* kKinds[] = {"Done", "Refused", "Failed", "NothingToDo"};
     std::cout << "outcome " << kKinds[static_cast<int>(o.kind)] << "\nstep " << o.step << "\nmessage " << o.message
               << std::endl;
     return o.kind == tavrin::run::Outcome::Kind::Done ? 0 : 1;

@@ -1,18 +1,17 @@
 // Whole runs through the run core, as the window and the command line make
-// them: which files a run writes, what it keeps, and what it refuses. What
-// each step does to the players is the other suites' part.
+// them: every run starts from the true potentials, what the .pot and the
+// history keep, what an undo brings back, and what is refused. What each
+// step does to the players is the other suites' part.
 
 #include <gtest/gtest.h>
 
-#include <QLockFile>
-
 #include "Fixture.h"
 #include "db/Error.h"
-#include "league/ReplacingFile.h"
+#include "league/Platform.h"
+#include "run/Commit.h"
 #include "run/History.h"
 #include "run/Run.h"
 #include "run/RunLocks.h"
-#include "run/SavedPotentials.h"
 
 namespace tavrin {
 namespace {
@@ -23,18 +22,8 @@ using run::Outcome;
 using test::Bytes;
 using Kind = Outcome::Kind;
 
-// Answers the still-hidden question as told, and remembers each one.
-struct ScriptedHost final : run::Host {
-    bool goOn = false;
-    std::vector<run::StillHidden> asked;
-    bool GoOnWhileStillHidden(const run::StillHidden& found) override {
-        asked.push_back(found);
-        return goOn;
-    }
-};
-
 // Players of 49 and 50 years either side of the limit of "All Players", and
-// rookies, in a league of our generator.
+// rookies, each with an identity of his own, in a league of our generator.
 gen::League DemoLeague(gen::Kind kind = gen::Kind::L02) {
     gen::League league{kind, 173, 37, {0x40, 0x45}, gen::MakePlayers(40, 7), {}};
     league.players[0].years = 50;
@@ -52,20 +41,23 @@ struct Runner {
         pot = fs::path(lge).replace_extension(".pot");
     }
 
+    Outcome Run(run::Request request) {
+        request.league = lge;
+        SeededRandomSource random(seed++);
+        Outcome o = run::RunLeague(request, state, random);
+        // No new file is left beside the league's files, and a run that got
+        // through lets go of its locks.
+        for (const auto& [name, bytes] : Files()) {
+            EXPECT_FALSE(name.ends_with(".tavrin-new") || (o.kind == Kind::Done && name.ends_with(".lock"))) << name;
+        }
+        return o;
+    }
     Outcome Run(Operation op, std::optional<std::int16_t> years = 50, const fs::path& from = {}) {
         run::Request request;
         request.operation = op;
         request.yearsLimit = years;
-        request.league = lge;
         request.restoreFrom = from;
         return Run(request);
-    }
-    Outcome Run(const run::Request& request) {
-        Outcome o = run::RunLeague(request, state, host, random);
-        std::error_code ec;  // (a name too long to exist is no stray either)
-        EXPECT_FALSE(fs::exists(ReplacingFile::NewPath(pyr), ec) || fs::exists(ReplacingFile::NewPath(pot), ec));
-        EXPECT_TRUE(heldByTest || !fs::exists(run::RunLocks::LockPathOf(lge), ec));
-        return o;
     }
     Outcome Expect(Kind kind, Operation op, std::optional<std::int16_t> years = 50, const fs::path& from = {}) {
         Outcome o = Run(op, years, from);
@@ -73,115 +65,158 @@ struct Runner {
         return o;
     }
     std::map<std::string, Bytes> Files() const { return test::Snapshot(leagueDir.path()); }
-    std::vector<run::History::Entry> Kept() const { return run::History(lge).Entries(); }
+
+    // The game saves the league with a byte of a player's record changed.
+    void GameSets(std::int64_t slot, Col column, std::uint8_t value) {
+        Bytes file = test::ReadFileBytes(pyr);
+        CodeTables tables;
+        BuildKeyTable(tables, file[0], file[1]);
+        const std::span<std::uint8_t> stored(file.data() + slot * kRecordLenL02, kRecordLenL02);
+        PlayerRecL02 plain;
+        DecodeRecord(stored, plain, tables);
+        plain[OffsetOf(column)] = value;
+        EncodeRecord(plain, stored, tables);
+        test::WriteFileBytes(pyr, file);
+    }
 
     gen::League league;
     test::TempDir leagueDir, appDir;
     test::RecordingProgress progress;
     ProgramState state;
-    ScriptedHost host;
-    ClockRandomSource random;
+    std::uint64_t seed = 1;
     fs::path lge, pyr, pot;
-    bool heldByTest = false;  // the league's lock, by the test
 };
 
-TEST(Run, NoSlipOfTheUserLosesTheTruePotentials) {
-    const Bytes original = gen::PlayerFileBytes(DemoLeague());
-    // Hide, then Hide again: the second run asks, and Cancel leaves every
-    // file as it was (the working database included); Restore brings back
-    // the league as it was.
-    {
-        Runner r;
-        r.Expect(Kind::Done, Operation::Hide);
-        const auto files = r.Files();
-        const Bytes working = test::ReadFileBytes(r.state.WorkingDatabasePath());
-        EXPECT_EQ(r.Expect(Kind::Cancelled, Operation::Hide).message, "Nothing was changed.");
-        EXPECT_EQ(r.Files(), files);
-        EXPECT_EQ(test::ReadFileBytes(r.state.WorkingDatabasePath()), working);
-        r.Expect(Kind::Done, Operation::Restore);
-        EXPECT_EQ(test::ReadFileBytes(r.pyr), original);
+TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
+    struct Step {
+        Operation op;
+        std::int16_t years = 50;
+        // The game's change to the player file before the step: slot, column, value.
+        std::vector<std::tuple<std::int64_t, Col, std::uint8_t>> game = {};
+    };
+    struct Case {
+        std::string name;
+        std::vector<Step> steps;  // then a Restore
+    };
+    const gen::League league = DemoLeague();
+    std::int64_t young = 0, old = 0;  // a player under 7 years, and one of 7 or more
+    for (std::size_t i = 3; i < league.players.size(); ++i) {
+        if (!young && league.players[i].years < 2) young = static_cast<std::int64_t>(i) + 1;
+        if (!old && league.players[i].years >= 9) old = static_cast<std::int64_t>(i) + 1;
     }
-    // Hide, then Randomize on the hidden league, going on when asked, then
-    // Restore: the .pot then held the hidden potentials, but the history kept
-    // the true ones, and a restore from there brings the league back.
-    {
-        Runner r;
-        r.host.goOn = true;
-        r.Expect(Kind::Done, Operation::Hide);
-        const Outcome randomized = r.Expect(Kind::Done, Operation::Randomize);
-        ASSERT_EQ(r.host.asked.size(), 1u);
-        r.Expect(Kind::Done, Operation::Restore);
-        EXPECT_EQ(test::ReadFileBytes(r.pyr), test::Hidden(DemoLeague(), 50));
-        ASSERT_FALSE(randomized.kept.empty());
-        const fs::path truePot = randomized.kept.front();
-        EXPECT_EQ(truePot.extension(), ".pot");
-        r.Expect(Kind::Done, Operation::Restore, 50, truePot);
-        EXPECT_EQ(test::ReadFileBytes(r.pyr), original);
-    }
-    // OK with Hide and no list entry: nothing is opened, imported, copied or saved.
-    {
-        Runner r;
-        const auto files = r.Files();
-        EXPECT_EQ(r.Expect(Kind::Refused, Operation::Hide, std::nullopt).message, "Select Years");
-        EXPECT_EQ(r.Files(), files);
-        EXPECT_TRUE(test::Snapshot(r.appDir.path()).empty());
-    }
-}
-
-TEST(Run, TheStillHiddenQuestionNamesTheEarlierRunAndARestoreSettlesIt) {
-    Runner r;
-    r.Expect(Kind::Done, Operation::Hide, 1);
-    const Bytes truePot = test::ReadFileBytes(r.pot);
-    r.host.goOn = true;
-    const Outcome again = r.Expect(Kind::Done, Operation::Randomize);
-    ASSERT_EQ(r.host.asked.size(), 1u);
-    const run::StillHidden& q = r.host.asked[0];
-    EXPECT_TRUE(q.pyr == r.pyr && q.pot == r.pot && q.operation == "Hide" && q.now == Operation::Randomize);
-    EXPECT_FALSE(q.when.empty());
-    const std::string text = run::StillHiddenText(q);
-    EXPECT_NE(text.find(PathText(r.pyr)), std::string::npos) << text;
-    EXPECT_NE(text.find("hidden potentials the saved ones"), std::string::npos) << text;
-    // Going on kept the .pot it replaced, byte for byte.
-    ASSERT_EQ(again.kept.size(), 2u);
-    EXPECT_EQ(test::ReadFileBytes(again.kept[0]), truePot);
-
-    // After a Restore the league is no longer hidden: no question.
-    r.Expect(Kind::Done, Operation::Restore);
-    ASSERT_TRUE(run::ReadSavedNote(r.pot));
-    EXPECT_FALSE(run::ReadSavedNote(r.pot)->restoredAt.empty());
-    r.Expect(Kind::Done, Operation::Hide);
-    EXPECT_EQ(r.host.asked.size(), 1u);
-
-    // A .pot without the note (older, or made by hand) asks nothing either.
-    test::SqlExec(r.pot, "DROP TABLE SavedPlayerFile");
-    r.Expect(Kind::Done, Operation::Hide);
-    EXPECT_EQ(r.host.asked.size(), 1u);
-}
-
-TEST(Run, TheHistoryKeepsEveryReplacedFileOfTheLastTwentyRuns) {
-    Runner r;
-    std::vector<Bytes> before;  // the player file before each run
-    for (int i = 0; i < 23; ++i) {
-        before.push_back(test::ReadFileBytes(r.pyr));
-        r.Expect(Kind::Done, i % 2 ? Operation::Restore : Operation::Hide, static_cast<std::int16_t>(1 + i % 9));
-    }
-    const auto kept = r.Kept();
-    std::vector<std::string> runs;
-    for (const auto& e : kept)
-        if (runs.empty() || runs.back() != e.run) runs.push_back(e.run);
-    ASSERT_EQ(runs.size(), 20u);
-    // Oldest first: runs 4 to 23, each with its player file as it was before
-    // it, the Hide runs with the .pot they replaced too.
-    std::size_t run = 3;
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        if (i > 0 && kept[i].run != kept[i - 1].run) ++run;
-        EXPECT_EQ(kept[i].operation, run % 2 ? "Restore" : "Hide");
-        if (kept[i].file.extension() == ".pyr") {
-            EXPECT_EQ(test::ReadFileBytes(kept[i].file), before[run]) << run;
+    ASSERT_TRUE(young && old);
+    const std::vector<Case> cases{
+        {"Hide, Hide", {{Operation::Hide, 2}, {Operation::Hide, 50}}},
+        {"Hide, Randomize", {{Operation::Hide, 50}, {Operation::Randomize}}},
+        {"Randomize, Hide, Randomize", {{Operation::Randomize}, {Operation::Hide, 3}, {Operation::Randomize}}},
+        {"the game saves between two Hides",
+         {{Operation::Hide, 2}, {Operation::Hide, 50, {{young, Col::Act_SP, 21}, {old, Col::Act_AC, 22}}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Runner r(league);
+        gen::League expected = league;
+        for (const Step& s : c.steps) {
+            for (const auto& [slot, column, value] : s.game) {
+                r.GameSets(slot, column, value);
+                gen::Player& p = expected.players[static_cast<std::size_t>(slot - 1)];
+                (column == Col::Act_SP ? p.act[0] : p.act[1]) = value;
+            }
+            r.Expect(Kind::Done, s.op, s.years);
         }
+        const Outcome restored = r.Expect(Kind::Done, Operation::Restore);
+        EXPECT_EQ(test::ReadFileBytes(r.pyr), gen::PlayerFileBytes(expected));
+        EXPECT_EQ(restored.message.find("changed since"), std::string::npos) << restored.message;
     }
-    EXPECT_EQ(run, 22u);
-    EXPECT_EQ(r.Files().size(), 3 + 1 + kept.size());  // lge, pyr, pot, the folder and its files
+
+    // The summary says where a run started from; a Restore, which players
+    // the game or the owner changed meanwhile (their potentials go back all
+    // the same).
+    Runner r(league);
+    const auto hidden = std::count_if(league.players.begin(), league.players.end(),
+                                      [](const gen::Player& p) { return p.years < 2; });
+    EXPECT_EQ(r.Expect(Kind::Done, Operation::Hide, 2).message,
+              "Hid the potentials of " + std::to_string(hidden) +
+                  " of 40 players in Demo.pyr; true potentials saved in Demo.pot");
+    const Outcome again = r.Expect(Kind::Done, Operation::Randomize);
+    EXPECT_NE(again.message.find(", starting from the true potentials of "), std::string::npos) << again.message;
+    EXPECT_NE(again.message.find(" players saved by Hide on "), std::string::npos) << again.message;
+    r.GameSets(young, Col::Pot_SP, 97);
+    const Outcome restore = r.Expect(Kind::Done, Operation::Restore);
+    EXPECT_NE(restore.message.find("; 1 of them had potentials the game or the owner changed since Tavrin wrote them"),
+              std::string::npos)
+        << restore.message;
+    EXPECT_EQ(test::ReadFileBytes(r.pyr), gen::PlayerFileBytes(league));
+
+    // OK with Hide and no list entry: nothing is opened, imported or saved.
+    Runner none(league);
+    const auto files = none.Files();
+    const Outcome refused = none.Run(Operation::Hide, std::nullopt);
+    EXPECT_TRUE(refused.kind == Kind::Refused && refused.noYearsChosen && refused.message == "Select Years");
+    EXPECT_EQ(none.Files(), files);
+    EXPECT_TRUE(test::Snapshot(none.appDir.path()).empty());
+}
+
+TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
+    Runner r;
+    std::vector<std::pair<Bytes, bool>> before;  // the player file before each run, and whether a .pot was there
+    const std::string mine = "0000 before I edited.txt";  // the user's, in the history folder
+    for (int i = 0; i < 23; ++i) {
+        before.emplace_back(test::ReadFileBytes(r.pyr), fs::exists(r.pot));
+        const Outcome o = r.Expect(Kind::Done, i % 2 ? Operation::Restore : Operation::Hide, static_cast<std::int16_t>(1 + i % 9));
+        EXPECT_EQ(o.historyRun, i + 1);
+        if (i == 0) test::WriteFileBytes(run::History(r.lge).Folder() / mine, {1, 2, 3});
+    }
+    const run::History history(r.lge);
+    const auto runs = history.Runs();
+    ASSERT_EQ(runs.size(), 20u);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const run::HistoryRun& run = runs[i];
+        const std::size_t n = i + 3;  // runs 4 to 23
+        EXPECT_EQ(run.number, static_cast<int>(n + 1));
+        EXPECT_EQ(run.operation, n % 2 ? "Restore" : "Hide");
+        EXPECT_EQ(test::ReadFileBytes(history.Folder() / run.keptPyr), before[n].first) << n;
+        EXPECT_EQ(run.keptPot.empty(), !before[n].second);
+        EXPECT_TRUE(run.time.ends_with("Z")) << run.time;
+    }
+    // Three files a run (two for the first), the user's own file untouched.
+    EXPECT_EQ(test::Snapshot(history.Folder()).size(), 20u * 3 + 1);
+    EXPECT_TRUE(fs::exists(history.Folder() / mine));
+
+    // Undo brings back the pair before the last run, and is undone in turn.
+    const Bytes pyr = test::ReadFileBytes(r.pyr), pot = test::ReadFileBytes(r.pot);
+    run::Request undo;
+    undo.operation = Operation::Undo;
+    const Outcome first = r.Run(undo);
+    ASSERT_EQ(first.kind, Kind::Done) << first.message;
+    EXPECT_EQ(test::ReadFileBytes(r.pyr), before[22].first);
+    EXPECT_NE(first.message.find("as they were before run 23 (Hide on "), std::string::npos) << first.message;
+    const Outcome second = r.Run(undo);
+    ASSERT_EQ(second.kind, Kind::Done) << second.message;
+    EXPECT_EQ(test::ReadFileBytes(r.pyr), pyr);
+    EXPECT_EQ(test::ReadFileBytes(r.pot), pot);
+    // Back to before an older run, and a number the history does not hold.
+    undo.undoTo = 23;
+    ASSERT_EQ(r.Run(undo).kind, Kind::Done);
+    EXPECT_EQ(test::ReadFileBytes(r.pyr), before[22].first);
+    undo.undoTo = 2;
+    EXPECT_EQ(r.Run(undo).kind, Kind::Refused);
+
+    // An undo of the first run of a league takes away the .pot it made.
+    Runner fresh;
+    fresh.Expect(Kind::Done, Operation::Hide);
+    undo.undoTo = 0;
+    ASSERT_EQ(fresh.Run(undo).kind, Kind::Done);
+    EXPECT_EQ(test::ReadFileBytes(fresh.pyr), gen::PlayerFileBytes(fresh.league));
+    EXPECT_FALSE(fs::exists(fresh.pot));
+    // What a run changed, player by player: its kept file against the next
+    // run's, here the file the Hide saved, which the undo kept.
+    const auto hide = run::History(fresh.lge).Runs().front();
+    bool exact = false;
+    const auto changes = run::History(fresh.lge).ChangesOf(hide, fresh.pyr, exact);
+    EXPECT_EQ(changes.size(), 39u);  // all but the player of 50 years
+    EXPECT_TRUE(exact);
+    EXPECT_EQ(changes.front().after, (std::array<int, 8>{}));
 }
 
 TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
@@ -195,51 +230,79 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
         fs::permissions(p, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                         fs::perm_options::remove);
     };
+    test::TempDir elsewhere;
+    const fs::path outside = elsewhere / "outside";
+    test::WriteFileBytes(outside, {1, 2, 3});
+    const auto linked = [&](const std::string& name) {
+        return [&, name](Runner& r) {
+            fs::remove(r.leagueDir / name);
+            fs::create_symlink(outside, r.leagueDir / name);
+        };
+    };
     const std::vector<Case> cases{
         {"no .pot to restore", Operation::Restore, [](Runner&) {}, "does not exist"},
         {".pot not a database", Operation::Restore, [](Runner& r) { test::WriteFileBytes(r.pot, Bytes(3000, 'x')); },
          "cannot be read"},
-        {".pot without Players", Operation::Restore,
-         [](Runner& r) { test::SqlExec(r.pot, "CREATE TABLE Other (x)"); }, "no Players table"},
         {".pot without a potential", Operation::Restore,
          [](Runner& r) { test::SqlExec(r.pot, "CREATE TABLE Players (PID_a, PID_b, Pot_SP)"); }, "Pot_AC"},
-        {"read-only .pot", Operation::Hide,
-         [&](Runner& r) {
-             r.Expect(Kind::Done, Operation::Hide);
-             r.Expect(Kind::Done, Operation::Restore);
-             writeProtect(r.pot);
-         },
+        {"read-only .pot", Operation::Hide, [&](Runner& r) { test::WriteFileBytes(r.pot, {}); writeProtect(r.pot); },
          "read-only"},
         {"read-only player file", Operation::Randomize, [&](Runner& r) { writeProtect(r.pyr); }, "read-only"},
         {"league file missing", Operation::Hide, [](Runner& r) { fs::remove(r.lge); }, "does not exist"},
         {"player file missing", Operation::Hide, [](Runner& r) { fs::remove(r.pyr); }, "does not exist"},
+        {"league file a link", Operation::Hide, linked("Demo.lge"), "is a symbolic link to " + PathText(outside)},
+        {"player file a link", Operation::Hide, linked("Demo.pyr"), "is a symbolic link to " + PathText(outside)},
+        {".pot a link", Operation::Randomize, linked("Demo.pot"), "is a symbolic link to " + PathText(outside)},
+        {"history a link", Operation::Hide, [&](Runner& r) { fs::create_directory_symlink(elsewhere.path(), r.leagueDir / "Demo.history"); },
+         "is a symbolic link to " + PathText(elsewhere.path())},
+        {"history a file", Operation::Hide,
+         [](Runner& r) { test::WriteFileBytes(r.leagueDir / "Demo.history", {}); }, "is not a folder"},
         {"no working database", Operation::Hide,
          [](Runner& r) {
              test::WriteFileBytes(r.appDir / "file", {});
              r.state.appDir = r.appDir / "file" / "app";
          },
          "working database"},
-        {"working database in use", Operation::Hide, [](Runner&) {}, "is using the working database"},
-        {"league in use", Operation::Hide, [](Runner&) {}, "is using the league"},
+        {"lock file a folder", Operation::Hide, [](Runner& r) { fs::create_directory(r.leagueDir / "Demo.lge.lock"); },
+         "Demo.lge.lock is no lock file (it is a folder)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Runner r;
         c.spoil(r);
-        // Another run holds a lock: the program that holds it is alive (this one).
-        QLockFile other(QString::fromStdU16String(
-            run::RunLocks::LockPathOf(c.name == "league in use" ? r.lge : r.state.WorkingDatabasePath()).u16string()));
-        if (c.name.ends_with("in use")) {
-            ASSERT_TRUE(other.tryLock(0));
-            r.heldByTest = true;
-        }
         const auto files = r.Files();
         const auto working = test::Snapshot(r.appDir.path());
-        const Outcome o = r.Run(c.op);
+        const Bytes outsideBytes = test::ReadFileBytes(outside);
+        run::Request request;
+        request.operation = c.op;
+        request.yearsLimit = 50;
+        request.league = r.lge;
+        SeededRandomSource random(1);
+        const Outcome o = run::RunLeague(request, r.state, random);
         EXPECT_EQ(o.kind, Kind::Refused) << o.step << ": " << o.message;
         EXPECT_NE(o.message.find(c.says), std::string::npos) << o.message;
+        EXPECT_TRUE(o.message.ends_with("No file was changed.")) << o.message;
         EXPECT_EQ(r.Files(), files);
         EXPECT_EQ(test::Snapshot(r.appDir.path()), working);
+        EXPECT_EQ(test::ReadFileBytes(outside), outsideBytes);
+    }
+
+    // Another run holds a lock: refused, naming what is in use. A lock file
+    // left by a run that died (empty, or anything in it) is no lock.
+    for (const bool league : {false, true}) {
+        Runner r;
+        const fs::path lockFile = league ? fs::path(r.lge) += ".lock" : r.appDir / "Temp.mdb.lock";
+        platform::Lock::Blocked blocked;
+        const platform::Folder folder = platform::Folder::Open(lockFile.parent_path());
+        auto held = platform::Lock::Take(folder, lockFile.filename(), blocked);
+        ASSERT_TRUE(held);
+        const Outcome o = r.Run(Operation::Hide);
+        EXPECT_EQ(o.kind, Kind::Refused);
+        EXPECT_NE(o.message.find(league ? "is using the league" : "is using the working database"), std::string::npos)
+            << o.message;
+        held.reset();
+        test::WriteFileBytes(lockFile, {'x', 'y'});
+        r.Expect(Kind::Done, Operation::Hide);
     }
 }
 
@@ -291,7 +354,7 @@ TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagChangesNothing) {
         const Outcome o = r.Run(Operation::Hide);
         EXPECT_EQ(r.Files(), files);
         if (tag == '3') {
-            EXPECT_TRUE(o.kind == Kind::Done && o.players == 40) << o.message;
+            EXPECT_TRUE(o.kind == Kind::Done && o.loadedOnly && o.players == 40) << o.message;
             EXPECT_EQ(r.progress.texts, std::vector<std::string>(40, "Loading League"));
         } else {
             EXPECT_EQ(o.kind, Kind::NothingToDo);
@@ -299,6 +362,14 @@ TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagChangesNothing) {
             EXPECT_TRUE(test::Snapshot(r.appDir.path()).empty());
         }
     }
+    // The player file chosen for its league: its league file is named.
+    Runner r;
+    r.lge = r.pyr;
+    const Outcome o = r.Run(Operation::Hide);
+    EXPECT_EQ(o.kind, Kind::NothingToDo);
+    EXPECT_NE(o.message.find("is a player file, not a league file. The league file beside it is Demo.lge"),
+              std::string::npos)
+        << o.message;
 }
 
 TEST(Run, ALeagueCopiedFromAnotherMachineKeepsItsFilesSpelling) {

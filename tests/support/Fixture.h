@@ -139,7 +139,7 @@ struct RunFolder {
     void Import(gen::Kind kind, const fs::path& file) {
         imported = kind == gen::Kind::L02 ? ImportLeagueL02(state, file) : ImportLeagueL03(state, file);
     }
-    SaveResult Save(const fs::path& file) { return SaveLeagueL02(state, imported, file); }
+    SaveResult Save() { return SaveLeagueInPlace(state, imported); }
     // Every row of Players, in table order.
     std::vector<Row> Working() const {
         auto db = db::Database::OpenDatabase(state.WorkingDatabasePath(), db::Database::Mode::ReadOnly);

@@ -1,0 +1,34 @@
+#include "league/Fingerprint.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace tavrin {
+
+struct Fingerprint::State {
+    XXH3_state_t xxh;
+};
+
+Fingerprint::Fingerprint() : state_(std::make_unique<State>()) { XXH3_128bits_reset(&state_->xxh); }
+Fingerprint::~Fingerprint() = default;
+Fingerprint::Fingerprint(Fingerprint&&) noexcept = default;
+Fingerprint& Fingerprint::operator=(Fingerprint&&) noexcept = default;
+
+void Fingerprint::Add(std::span<const std::uint8_t> bytes) {
+    XXH3_128bits_update(&state_->xxh, bytes.data(), bytes.size());
+}
+
+std::string Fingerprint::Text() const {
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(&state_->xxh));
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text(kAlgorithm);
+    text += ':';
+    for (const unsigned char byte : canonical.digest) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 15];
+    }
+    return text;
+}
+
+}  // namespace tavrin
