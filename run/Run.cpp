@@ -141,6 +141,7 @@ private:
         }
         step_ = "Reading the league file";
         OpenLeague();
+        CheckForLinks();
         if (Writes()) CheckNamesAndFolder();
 
         // A dry run writes nothing of the league's, so it locks only the
@@ -242,22 +243,30 @@ private:
                            "elsewhere; make it writable by its owner only");
     }
 
+    // A link where a league's file or its history should be is refused
+    // first, before the run makes so much as a lock file beside it.
+    void CheckForLinks() const {
+        const platform::Folder& folder = files_.folder;
+        for (const fs::path& name : {files_.pyr, files_.pot, files_.history})
+            if (folder.Info(name).kind == platform::Kind::Link)
+                throw Refusal("Cannot change the league: " + LinkText(folder, name) + ".");
+    }
+
     // Everything else that can be checked before the first change.
     void CheckBeforeAnyChange() {
         step_ = "Checking the league's files";
         const auto refuse = [](const std::string& why) { throw Refusal("Cannot change the league: " + why + "."); };
         const platform::Folder& folder = files_.folder;
-        if (folder.Info(files_.pyr).kind == platform::Kind::Link) refuse(LinkText(folder, files_.pyr));
         if (request_.operation == Operation::Restore) {
             const fs::path from = SavedSource();
             if (const auto problem = ProblemWithSavedPotentials(from))
                 throw Refusal("Cannot restore the potentials from " + PathText(from) + ": " + *problem + ".");
         }
         if (!Writes()) return;
+        CheckForLinks();  // again, under the league's lock
         const auto replaceable = [&](const fs::path& name, bool required) {
             const platform::FileInfo info = folder.Info(name);
             const std::string path = PathText(folder.PathOf(name));
-            if (info.kind == platform::Kind::Link) refuse(LinkText(folder, name));
             if (!info.Exists()) {
                 if (required) throw Refusal("Cannot load the league: its player file " + path + " does not exist.");
                 return true;
@@ -273,7 +282,6 @@ private:
 
         const platform::FileInfo history = folder.Info(files_.history);
         const std::string path = PathText(folder.PathOf(files_.history));
-        if (history.kind == platform::Kind::Link) refuse("its history " + LinkText(folder, files_.history));
         if (history.Exists()) {
             if (history.kind != platform::Kind::Folder) refuse("its history " + path + " is not a folder");
             // Made by this user, or by the folder's owner: nobody else's.
@@ -303,9 +311,16 @@ private:
         TrueStart start(SavedSource(), state_.sPyrPath, !restore);
         const ImportedLeague league = ImportLeague(state_, state_.sPyrPath, RecordKind::L02, start.Hook());
 
-        // The new .pot is made in the working folder: the database engine
-        // writes nothing in the league's.
+        // The new .pot is made in the working folder (the database engine
+        // writes nothing in the league's), and goes with the run.
         const bool newPot = Writes() && potWritable_;
+        const struct RemovedAtTheEnd {
+            fs::path file;
+            ~RemovedAtTheEnd() {
+                std::error_code ec;
+                fs::remove(file, ec);
+            }
+        } workingPot{WorkingPot()};
         if (newPot && !facts_.resultIsTheTruth) KeepTruePotentials();
         const std::int64_t operated = RunOperation();
         if (newPot && facts_.resultIsTheTruth) KeepTruePotentials();
@@ -486,8 +501,6 @@ private:
         for (const fs::path& name : {run.keptPyr, run.keptPot})
             if (!name.empty()) outcome.kept.push_back(history.Folder().PathOf(name));
         history.Prune(request_.historyRuns);
-        std::error_code ec;
-        fs::remove(WorkingPot(), ec);
     }
 
     Outcome UnknownTag() {

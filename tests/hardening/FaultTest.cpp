@@ -68,6 +68,7 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFilesAndSaysWhy) {
         const fs::path named = (c.file.starts_with("Temp.") ? league.work : league.dir) / c.file;
         EXPECT_NE(r.message.find(PathText(named)), std::string::npos) << r.message;
         EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
+        EXPECT_EQ(r.message.find("PRAGMA"), std::string::npos) << "our statements are no reason";
         // Both files as they were, and nothing of the run's left beside them.
         EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pyr"), league.pyrBytes);
         EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pot"), league.potBytes);
