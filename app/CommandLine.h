@@ -20,7 +20,7 @@ enum ExitStatus : int {
     kExitDone = 0,
     kExitRefused = 1,  // bad input, a file in use, a question not answered: nothing was changed
     kExitUsage = 2,    // the command line was not understood: nothing was done
-    kExitFailed = 3,   // the run stopped part-way; the player file as it was, or completely written
+    kExitFailed = 3,   // the run stopped part-way; the league's files as they were
 };
 
 }  // namespace tavrin::app

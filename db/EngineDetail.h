@@ -42,10 +42,8 @@ struct Cell {
 // Reads the statement's column into the cell, reusing its text buffer.
 void ReadCell(const Statement& row, int column, Cell& cell);
 
-// The checks of a read: a number, or a text.
+// The check of a read: a number.
 std::int64_t IntOf(const Cell& cell, std::string_view column);
-std::optional<std::string_view> TextOf(const Cell& cell, std::string_view column);
-Value ValueOf(const Cell& cell, std::string_view column);
 
 }  // namespace tavrin::db::detail
 
@@ -55,7 +53,7 @@ struct Database::Impl {
     std::filesystem::path path;
     std::unique_ptr<Connection> connection;
     bool inTransaction = false;
-    std::vector<std::unique_ptr<Recordset>> recordsets;
+    std::vector<std::unique_ptr<RowUpdater>> updaters;
     std::vector<std::unique_ptr<RowAppender>> appenders;
 
     Connection& Open();

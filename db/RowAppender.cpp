@@ -34,9 +34,9 @@ struct RowAppender::Impl {
           cells(kBatchRows * columns.size()), inserts(kBatchRows + 1) {}
 
     detail::Cell& Slot(int column) {
-        if (!adding) throw Error(kErrEngine, "Column set without AddNew (" + table + ")");
+        if (!adding) throw Error("Column set without AddNew (" + table + ")");
         if (column < 0 || static_cast<std::size_t>(column) >= columns.size())
-            throw Error(kErrEngine, "There is no column " + std::to_string(column) + " among the columns added to " + table);
+            throw Error("There is no column " + std::to_string(column) + " among the columns added to " + table);
         return cells[held * columns.size() + static_cast<std::size_t>(column)];
     }
 
@@ -100,7 +100,7 @@ void RowAppender::SetField(int column, std::string_view text) {
 
 void RowAppender::Update() {
     Impl& a = *impl_;
-    if (!a.adding) throw Error(kErrEngine, "Update without AddNew (" + a.table + ")");
+    if (!a.adding) throw Error("Update without AddNew (" + a.table + ")");
     a.adding = false;
     if (++a.held == kBatchRows) a.Flush();
 }
@@ -113,7 +113,7 @@ RowAppender& Database::OpenAppender(std::string_view table, const std::vector<st
     std::vector<FieldDef> added;
     for (const std::string& name : columns) {
         const int i = FindField(fields, name);
-        if (i < 0) throw Error(kErrEngine, "There is no column " + name + " in " + std::string(table));
+        if (i < 0) throw Error("There is no column " + name + " in " + std::string(table));
         added.push_back(fields[static_cast<std::size_t>(i)]);
     }
     auto impl = std::make_unique<RowAppender::Impl>(connection, std::string(table), std::move(added));

@@ -38,7 +38,7 @@ Connection::Connection(const std::filesystem::path& path, Open how) : path_(path
         const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);
         db_ = nullptr;
-        throw Error(kErrFileAccess, "Cannot open " + PathText(path) + ": " +
+        throw Error("Cannot open " + PathText(path) + ": " +
                                         (rc == SQLITE_CANTOPEN_SYMLINK ? "it is a symbolic link" : reason));
     }
     sqlite3_extended_result_codes(db_, 1);
@@ -57,7 +57,7 @@ void Connection::Fail() const {
     // nothing.
     std::string reason = sqlite3_errmsg(db_);
     if (reason.empty()) reason = sqlite3_errstr(sqlite3_errcode(db_));
-    throw Error(kErrEngine, "Cannot use the database " + PathText(path_) + ": " + reason);
+    throw Error("Cannot use the database " + PathText(path_) + ": " + reason);
 }
 
 Statement::Statement(Connection& connection, const std::string& sql) : connection_(connection) {

@@ -19,7 +19,7 @@ PlayersColumns::PlayersColumns(const std::vector<db::FieldDef>& fields) {
 
 int PlayersColumns::At(Col c) const {
     const int i = index_[static_cast<std::size_t>(c)];
-    if (i < 0) throw Error(kErrEngine, "There is no column " + std::string(Name(c)) + " in Players");
+    if (i < 0) throw Error("There is no column " + std::string(Name(c)) + " in Players");
     return i;
 }
 
@@ -27,7 +27,7 @@ void CreateDatabaseFile(const std::filesystem::path& sPath) {
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(sPath, ec))) {
         if (!std::filesystem::remove(sPath, ec) || ec)
-            throw Error(kErrFileAccess, "Cannot delete " + PathText(sPath) + ": " +
+            throw Error("Cannot delete " + PathText(sPath) + ": " +
                                             (ec ? ec.message() : std::string("it is in the way")));
     }
     // A journal left by a step that died part-way belongs to the old file.

@@ -42,7 +42,7 @@ namespace {
                        : f.type == FieldType::Integer ? "integer"
                        : f.type == FieldType::Long    ? "long integer"
                                                       : "text";
-    throw Error(kErrDataType, "The " + what + " does not fit the " + type + " column " + f.name);
+    throw Error("The " + what + " does not fit the " + type + " column " + f.name);
 }
 }  // namespace
 
@@ -83,32 +83,16 @@ void ReadCell(const Statement& row, int column, Cell& cell) {
 namespace {
 [[noreturn]] void NotA(std::string_view what, const Cell& cell, std::string_view column) {
     const std::string stored = cell.storage == Storage::Text ? "'" + cell.text + "'" : cell.text;
-    throw Error(kErrDataType, "The column " + std::string(column) + " holds " + stored + ", not " + std::string(what));
+    throw Error("The column " + std::string(column) + " holds " + stored + ", not " + std::string(what));
 }
 }  // namespace
 
 std::int64_t IntOf(const Cell& cell, std::string_view column) {
     if (cell.storage == Storage::Integer) return cell.number;
-    if (cell.storage == Storage::Null) throw Error(kErrInvalidUseOfNull, "Invalid use of Null: column " + std::string(column));
+    if (cell.storage == Storage::Null) throw Error("Invalid use of Null: column " + std::string(column));
     NotA("a whole number", cell, column);
 }
 
-std::optional<std::string_view> TextOf(const Cell& cell, std::string_view column) {
-    if (cell.storage == Storage::Text) return std::string_view(cell.text);
-    if (cell.storage == Storage::Null) return std::nullopt;
-    if (cell.storage == Storage::Integer) throw Error(kErrDataType, "The column " + std::string(column) + " holds " +
-                                                                       std::to_string(cell.number) + ", not a text");
-    NotA("a text", cell, column);
-}
-
-Value ValueOf(const Cell& cell, std::string_view column) {
-    switch (cell.storage) {
-        case Storage::Null: return std::monostate{};
-        case Storage::Integer: return cell.number;
-        case Storage::Text: return cell.text;
-        default: NotA("a whole number or a text", cell, column);
-    }
-}
 
 }  // namespace detail
 
@@ -206,16 +190,10 @@ std::int64_t Cursor::Int(int column) const {
     return detail::IntOf(cell, columns_[static_cast<std::size_t>(column)]);
 }
 
-Value Cursor::Field(int column) const {
-    detail::Cell cell;
-    detail::ReadCell(statement_, column, cell);
-    return detail::ValueOf(cell, columns_[static_cast<std::size_t>(column)]);
-}
-
 // ---------------------------------------------------------------- Database
 
 Connection& Database::Impl::Open() {
-    if (!connection) throw Error(kErrEngine, "Database " + PathText(path) + " is closed");
+    if (!connection) throw Error("Database " + PathText(path) + " is closed");
     return *connection;
 }
 
@@ -232,7 +210,7 @@ Database::~Database() {
 void Database::CreateDatabase(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
-        throw Error(kErrFileAccess, "Cannot create " + PathText(path) + ": the file already exists");
+        throw Error("Cannot create " + PathText(path) + ": the file already exists");
     Connection connection(path, Connection::Open::Create);
     // The page size first, while the file is empty; then writing the header
     // (the application id, "Tavr") makes the file a complete, empty database
@@ -244,7 +222,7 @@ void Database::CreateDatabase(const std::filesystem::path& path) {
 std::unique_ptr<Database> Database::OpenDatabase(const std::filesystem::path& path, Mode mode) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
-        throw Error(kErrFileNotFound, "Cannot open " + PathText(path) + ": the file does not exist");
+        throw Error("Cannot open " + PathText(path) + ": the file does not exist");
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->connection = std::make_unique<Connection>(
@@ -259,7 +237,7 @@ std::unique_ptr<Database> Database::OpenDatabase(const std::filesystem::path& pa
             impl->inTransaction = true;
         }
     } catch (const Error& e) {
-        throw Error(kErrFileAccess, "Cannot open " + PathText(path) + ": " + e.what());
+        throw Error("Cannot open " + PathText(path) + ": " + e.what());
     }
     return std::unique_ptr<Database>(new Database(std::move(impl)));
 }
@@ -279,16 +257,16 @@ std::vector<FieldDef> Database::TableFields(std::string_view table) {
     Statement info(impl_->Open(), "PRAGMA table_info(" + QuoteIdent(table) + ")");
     while (info.Step()) fields.push_back({std::string(info.Text(1)), FieldTypeOfDeclared(info.Text(2))});
     if (fields.empty())
-        throw Error(kErrEngine, "Database " + PathText(impl_->path) + ": there is no table " + std::string(table));
+        throw Error("Database " + PathText(impl_->path) + ": there is no table " + std::string(table));
     if (fields.size() > 64)
-        throw Error(kErrEngine, "Database " + PathText(impl_->path) + ": the table " + std::string(table) +
+        throw Error("Database " + PathText(impl_->path) + ": the table " + std::string(table) +
                                     " has more than 64 columns");
     return fields;
 }
 
 void Database::CreateTable(std::string_view table, const std::vector<FieldDef>& fields) {
     if (fields.empty() || fields.size() > 64)
-        throw Error(kErrEngine, "Database " + PathText(impl_->path) + ": a table needs 1 to 64 columns");
+        throw Error("Database " + PathText(impl_->path) + ": a table needs 1 to 64 columns");
     std::string sql = "CREATE TABLE " + QuoteIdent(table) + " (";
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i) sql += ", ";
@@ -328,8 +306,6 @@ std::int64_t Database::UpdateWhere(std::string_view table, const std::vector<std
     return c.Changes();
 }
 
-void Database::DeleteAll(std::string_view table) { impl_->Open().Exec("DELETE FROM " + QuoteIdent(table)); }
-
 void Database::Close() {
     if (!impl_ || !impl_->connection) return;
     // Rows held by an appender are stored first, even when the step ends in
@@ -343,7 +319,7 @@ void Database::Close() {
         }
     }
     impl_->appenders.clear();
-    impl_->recordsets.clear();  // finalises their statements before the commit
+    impl_->updaters.clear();  // finalises their statements before the commit
     try {
         if (impl_->inTransaction) {
             impl_->inTransaction = false;
@@ -351,7 +327,7 @@ void Database::Close() {
         }
     } catch (const Error& e) {
         impl_->connection.reset();
-        throw Error(kErrEngine, std::string("Cannot store the changes: ") + e.what());
+        throw Error(std::string("Cannot store the changes: ") + e.what());
     }
     impl_->connection.reset();
     if (failure) std::rethrow_exception(failure);

@@ -1,13 +1,10 @@
 #pragma once
 
-// Our small database engine layer over SQLite. It offers the operations the
-// rest of Tavrin relies on, in the shape of the data-access objects the game's
-// tools were written against: a database opened by path, tables of typed
-// columns, recordsets over the rows of a table that meet a condition, Edit /
-// Update of the current row, and forward movement in insertion order.
-// Beside them it offers what a whole step needs in one go: an appender that
-// adds rows many at a time, a forward-only cursor that reads straight from
-// SQLite, and an UPDATE of every row that meets a condition.
+// Our small database layer over SQLite, no bigger than what Tavrin uses: a
+// database opened by path, tables of typed columns, a forward-only cursor
+// over the rows of a table that meet a condition, an appender that adds rows
+// many at a time, an updater that changes a row by its rowid, and an UPDATE
+// of every row that meets a condition.
 //
 // Transactions: a read-write Database begins one transaction when it opens
 // and commits it when it closes, whatever the reason it closes (Close(), the
@@ -22,7 +19,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "db/Sqlite.h"
@@ -46,11 +42,6 @@ struct FieldDef {
 // -1 where there is none. Column names are ASCII.
 int FindField(const std::vector<FieldDef>& fields, std::string_view name);
 
-// A column value as read: empty (null), a whole number, or a text (UTF-8).
-using Value = std::variant<std::monostate, std::int64_t, std::string>;
-
-inline bool IsNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
-
 // "column < value" or "column = value" on an integer column.
 struct Condition {
     enum class Op { Less, Equal };
@@ -59,7 +50,7 @@ struct Condition {
     std::int64_t value;
 };
 
-// What a recordset or a cursor walks: the rows of one table that meet every
+// What a cursor walks: the rows of one table that meet every
 // condition, in insertion (rowid) order. `columns` names the columns that are
 // read; empty means every column.
 struct Query {
@@ -88,74 +79,16 @@ public:
     // Many columns at once into `out`, in one pass over the row: true when
     // every one holds a whole number. (Where not, IntIf says which and why.)
     bool IntsIf(std::span<const int> columns, std::span<std::int64_t> out) const;
-    // The column's integer. An empty value is error 94; a value that is not
-    // a whole number in the 64-bit range (a real with a fraction, a text, a
-    // blob) is error 3421 naming the column and the value as stored.
+    // The column's integer. An empty value, or one that is not a whole
+    // number in the 64-bit range (a real with a fraction, a text, a blob), is
+    // an Error naming the column and the value as stored.
     std::int64_t Int(int column) const;
-    Value Field(int column) const;
 
 private:
     friend class Database;
     Cursor(Connection& connection, const std::string& select, std::vector<std::string> columns);
     std::vector<std::string> columns_;
     Statement statement_;
-};
-
-// A cursor over the rows of a query that can change them: the current row is
-// edited and updated. Rows are fetched a batch at a
-// time, so an edit never has SQLite find its place in the table again more
-// than once per batch, and memory stays flat whatever the number of rows.
-class Recordset {
-public:
-    ~Recordset();
-    Recordset(const Recordset&) = delete;
-    Recordset& operator=(const Recordset&) = delete;
-
-    // True when the cursor stands after the last row (or the result is empty).
-    // (Named IsEOF because EOF is a macro of the C library.)
-    bool IsEOF() const;
-    void MoveNext();
-    void MoveFirst();
-    // Counts the rows, so that RecordCount is complete, and stands on the last
-    // one. On an empty result this is the engine's "No current record." (3021).
-    void MoveLast();
-    // After MoveLast: the number of rows. Before: the rows visited so far.
-    std::int64_t RecordCount() const;
-
-    // Begins an edit of the current row. Update() stores the changed columns.
-    void Edit();
-    // Stores the edited row. Without Edit this is an error.
-    void Update();
-
-    // Every column of the table, in its order: positions below are positions
-    // in this list.
-    const std::vector<FieldDef>& Fields() const;
-    // The column's position, by name without regard to case. An unknown name
-    // is an error naming it.
-    int FieldIndex(std::string_view name) const;
-
-    // Sets a column of the row being edited. Numbers are checked
-    // against the column's type (error 3421 naming the column and the value).
-    void SetField(int index, std::int64_t value);
-    void SetField(int index, std::string_view text);
-    void SetNull(int index);
-
-    // Reads a column of the current row as it was when the cursor reached it.
-    Value Field(int index) const;
-    // Reads a number; an empty value is error 94, anything but a whole number
-    // error 3421.
-    std::int64_t Int(int index) const;
-    // Reads a text; nothing for an empty value. Valid until the cursor moves.
-    std::optional<std::string_view> Text(int index) const;
-    // The current row's rowid: its 1-based position among the rows ever added
-    // to a freshly created table.
-    std::int64_t RowId() const;
-
-private:
-    friend class Database;
-    struct Impl;
-    explicit Recordset(std::unique_ptr<Impl> impl);
-    std::unique_ptr<Impl> impl_;
 };
 
 // Adds rows to a table, many at a time (a batch is stored with one
@@ -172,7 +105,7 @@ public:
     // The columns added, in the order given; positions are positions here.
     const std::vector<FieldDef>& Fields() const;
     void AddNew();
-    // Numbers are checked against the column's type (error 3421).
+    // Numbers are checked against the column's type.
     void SetField(int column, std::int64_t value);
     void SetField(int column, std::string_view text);
     void Update();
@@ -182,6 +115,27 @@ private:
     friend class Database;
     struct Impl;
     explicit RowAppender(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// Changes rows one at a time, found by their rowid: for a walk that reads a
+// row and writes it back (SQLite keeps a cursor's place through a change to
+// a row it has passed, as long as the change moves no row).
+class RowUpdater {
+public:
+    ~RowUpdater();
+    RowUpdater(const RowUpdater&) = delete;
+    RowUpdater& operator=(const RowUpdater&) = delete;
+
+    // Sets the columns given when it was opened, in their order, in the row
+    // of this rowid; an empty value empties the column. Numbers are checked
+    // against the columns' types.
+    void Update(std::int64_t rowid, std::span<const std::optional<std::int64_t>> values);
+
+private:
+    friend class Database;
+    struct Impl;
+    explicit RowUpdater(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
 
@@ -213,9 +167,6 @@ public:
 
     // Creates a table with these columns, in this order.
     void CreateTable(std::string_view table, const std::vector<FieldDef>& fields);
-    // Opens a recordset on the query, standing on its first row. The database
-    // owns it; Close releases it.
-    Recordset& OpenRecordset(const Query& query);
     // Opens an appender of rows to the table, setting these columns. The
     // database owns it and flushes it before it commits.
     RowAppender& OpenAppender(std::string_view table, const std::vector<std::string>& columns);
@@ -224,13 +175,13 @@ public:
     // The same on a SELECT of our own, for a join a Query cannot say;
     // `columns` names what it selects, in order (for messages).
     std::unique_ptr<Cursor> OpenCursor(const std::string& select, std::vector<std::string> columns);
+    // Opens an updater of these columns of the table. The database owns it.
+    RowUpdater& OpenUpdater(std::string_view table, const std::vector<std::string>& columns);
     // Sets columns to values in every row that meets the conditions; returns
     // the number of rows changed.
     std::int64_t UpdateWhere(std::string_view table, const std::vector<std::pair<std::string, std::int64_t>>& set,
                              const std::vector<Condition>& where);
-    // Deletes every row of the table.
-    void DeleteAll(std::string_view table);
-    // Releases every recordset, commits and closes. Idempotent.
+    // Stores what the appenders hold, commits and closes. Idempotent.
     void Close();
 
 private:

@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 [[noreturn]] void Fail(const char* verb, const fs::path& path, const std::string& reason) {
-    throw Error(kErrFileAccess, std::string("Cannot ") + verb + " " + PathText(path) + ": " + reason);
+    throw Error(std::string("Cannot ") + verb + " " + PathText(path) + ": " + reason);
 }
 
 // The lock file's contents: the holder's process id, for the message of

@@ -18,7 +18,7 @@ inline QString ToQString(const std::filesystem::path& p) { return QString::fromS
 
 // "Cannot <verb> <path>: <reason>", as an Error that ends the step.
 [[noreturn]] inline void ThrowFileError(const char* verb, const std::filesystem::path& p, const QString& reason) {
-    throw Error(kErrFileAccess, std::string("Cannot ") + verb + " " + PathText(p) + ": " + reason.toStdString());
+    throw Error(std::string("Cannot ") + verb + " " + PathText(p) + ": " + reason.toStdString());
 }
 
 [[noreturn]] inline void ThrowFileError(const char* verb, const std::filesystem::path& p, const QFileDevice& file) {

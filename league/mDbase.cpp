@@ -106,7 +106,7 @@ public:
 private:
     std::span<std::uint8_t> ReadExactly(std::span<std::uint8_t> into) {
         if (file_.Read(into) != into.size())
-            throw Error(kErrFileAccess, "Cannot read " + PathText(path_) +
+            throw Error("Cannot read " + PathText(path_) +
                                             ": the file ended early; it changed while Tavrin read it");
         fingerprint_.Add(into);
         return into;
@@ -255,7 +255,7 @@ SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league
     constexpr std::size_t R = kRecordLenL02;
     const fs::path& pyr = league.file;
     if (league.kind != RecordKind::L02 || league.header.size() != R)
-        throw Error(kErrEngine, "Only a league of 51-byte records can be saved");
+        throw Error("Only a league of 51-byte records can be saved");
     if (league.saveable == 0)
         throw Refusal("Cannot save the league to " + PathText(pyr) +
                       ": no player in it has a position below 15, so there is nothing to write.");
@@ -318,11 +318,11 @@ SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league
         }
         write(chunk);
         if (onRow && rows->RowId() < slot)
-            throw Error(kErrEngine, "Cannot save the league to " + PathText(pyr) +
+            throw Error("Cannot save the league to " + PathText(pyr) +
                                         ": the working database's rows are not in file order");
     }
     if (onRow || result.written != league.saveable)
-        throw Error(kErrEngine, "Cannot save the league to " + PathText(pyr) +
+        throw Error("Cannot save the league to " + PathText(pyr) +
                                     ": the working database no longer matches the player file it was loaded from");
 
     // Bytes after the last whole record belong to no record and stay as they are.
@@ -338,7 +338,7 @@ SaveResult SaveLeagueInPlace(const ProgramState& state, const ImportedLeague& le
     newName += ".tavrin-new";
     folder.Remove(newName);
     std::optional<platform::File> out = folder.CreateNew(newName);
-    if (!out) throw Error(kErrFileAccess, "Cannot write " + PathText(folder.PathOf(newName)) + ": the name is taken");
+    if (!out) throw Error("Cannot write " + PathText(folder.PathOf(newName)) + ": the name is taken");
     try {
         const SaveResult result = SaveLeagueL02(state, league, &*out, options);
         out->TakeOwnerAndPermissionsOf(folder.Info(name));

@@ -41,7 +41,7 @@ std::string Sha256Of(const fs::path& file) {
 
 std::uint8_t Byte(const db::Cursor& row, int column, std::string_view name) {
     const std::int64_t v = row.Int(column);
-    if (v < 0 || v > 255) throw Error(kErrOverflow, "Overflow: " + std::string(name) + " holds " + std::to_string(v));
+    if (v < 0 || v > 255) throw Error("Overflow: " + std::string(name) + " holds " + std::to_string(v));
     return static_cast<std::uint8_t>(v);
 }
 

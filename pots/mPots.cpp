@@ -1,6 +1,7 @@
 #include "pots/mPots.h"
 
 #include <array>
+#include <optional>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -15,11 +16,10 @@ namespace {
 
 constexpr std::string_view kRestoringPots = "Restoring Pots";
 
-template <class Row>
-std::int64_t Checked(const Row& row, int index, std::int64_t lo, std::int64_t hi, std::string_view column) {
+std::int64_t Checked(const db::Cursor& row, int index, std::int64_t lo, std::int64_t hi, std::string_view column) {
     const std::int64_t v = row.Int(index);
     if (v < lo || v > hi)
-        throw Error(kErrOverflow, "Overflow: " + std::string(column) + " holds " + std::to_string(v));
+        throw Error("Overflow: " + std::string(column) + " holds " + std::to_string(v));
     return v;
 }
 
@@ -68,26 +68,28 @@ std::int16_t RandomPot(std::int16_t iYears, std::uint8_t bPot, std::uint8_t bAct
 }
 
 std::int64_t RandomizePots(const ProgramState& state, RandomSource& random) {
+    // Years, then the eight potentials, then the eight current ratings.
     constexpr std::array<Col, 17> kRead{Col::Years,  Col::Pot_SP, Col::Pot_AC, Col::Pot_AG, Col::Pot_ST, Col::Pot_HA,
                                         Col::Pot_EN, Col::Pot_IN, Col::Pot_DI, Col::Act_SP, Col::Act_AC, Col::Act_AG,
                                         Col::Act_ST, Col::Act_HA, Col::Act_EN, Col::Act_IN, Col::Act_DI};
     auto database = db::Database::OpenDatabase(state.WorkingDatabasePath());
-    db::Recordset& rs = database->OpenRecordset(PlayersWhereYearsBelow(kRandomizedBelowYears, ColumnNames(kRead)));
-    const PlayersColumns columns(rs.Fields());
+    auto rows = database->OpenCursor(PlayersWhereYearsBelow(kRandomizedBelowYears, ColumnNames(kRead)));
+    db::RowUpdater& update = database->OpenUpdater("Players", ColumnNames(kPotColumns));
+    std::array<std::optional<std::int64_t>, 8> drawn;
     std::int64_t players = 0;
-    for (; !rs.IsEOF(); rs.MoveNext(), ++players) {
-        rs.Edit();
+    for (; rows->Next(); ++players) {
         for (std::size_t a = 0; a < kPotColumns.size(); ++a) {
-            // Each attribute reads its own old potential; the edit is stored
-            // only by Update, so the order changes nothing but the draws.
-            const int pot = columns[kPotColumns[a]], act = columns[kActColumns[a]];
-            const auto iYears = static_cast<std::int16_t>(Checked(rs, columns[Col::Years], -32768, 32767, "Years"));
-            const auto bPot = static_cast<std::uint8_t>(Checked(rs, pot, 0, 255, Name(kPotColumns[a])));
-            const auto bAct = static_cast<std::uint8_t>(Checked(rs, act, 0, 255, Name(kActColumns[a])));
-            rs.SetField(pot, std::int64_t{RandomPot(iYears, bPot, bAct, random)});
+            // Each attribute reads its own old potential, in Tavrin's order:
+            // the order of the draws.
+            const int pot = 1 + static_cast<int>(a), act = 9 + static_cast<int>(a);
+            const auto iYears = static_cast<std::int16_t>(Checked(*rows, 0, -32768, 32767, "Years"));
+            const auto bPot = static_cast<std::uint8_t>(Checked(*rows, pot, 0, 255, Name(kPotColumns[a])));
+            const auto bAct = static_cast<std::uint8_t>(Checked(*rows, act, 0, 255, Name(kActColumns[a])));
+            drawn[a] = RandomPot(iYears, bPot, bAct, random);
         }
-        rs.Update();
+        update.Update(rows->RowId(), drawn);
     }
+    rows.reset();
     database->Close();
     return players;
 }
@@ -139,10 +141,12 @@ private:
 
 void RestorePots(const ProgramState& state, const std::filesystem::path& saved) {
     auto working = db::Database::OpenDatabase(state.WorkingDatabasePath());
-    db::Recordset& rs = working->OpenRecordset({"Players", {}, ColumnNames(std::array{Col::PID_a, Col::PID_b})});
-    rs.MoveLast();  // no player at all: "No current record", before anything else
-    const double step = 100.0 / static_cast<double>(rs.RecordCount());
-    rs.MoveFirst();
+    auto count = working->OpenCursor("SELECT count(*) FROM Players", {"count"});
+    count->Next();
+    const std::int64_t players = count->Int(0);
+    count.reset();
+    if (players == 0) throw Error("No current record: the working database holds no player");
+    const double step = 100.0 / static_cast<double>(players);
 
     // Everything saved is read before the first player changes: a saved
     // table that cannot serve is refused with the league untouched.
@@ -154,26 +158,23 @@ void RestorePots(const ProgramState& state, const std::filesystem::path& saved) 
     }
 
     ProgressShowing showing(*state.progress);
-    const PlayersColumns columns(rs.Fields());
-    const int a = columns[Col::PID_a], b = columns[Col::PID_b];
-    while (!rs.IsEOF()) {
-        const std::int64_t pidA = Checked(rs, a, 0, 255, "PID_a");
-        const std::int64_t pidB = Checked(rs, b, 0, 255, "PID_b");
+    auto rows = working->OpenCursor({"Players", {}, ColumnNames(std::array{Col::PID_a, Col::PID_b})});
+    db::RowUpdater& update = working->OpenUpdater("Players", ColumnNames(kPotColumns));
+    std::array<std::optional<std::int64_t>, 8> values;
+    while (rows->Next()) {
+        const std::int64_t pidA = Checked(*rows, 0, 0, 255, "PID_a");
+        const std::int64_t pidB = Checked(*rows, 1, 0, 255, "PID_b");
         state.progress->UpdateBar(kRestoringPots, step);
         const auto& pots = from->Of(pidA, pidB);
         if (pots[0] == SavedPotentials::kNone)
-            throw Error(kErrNoCurrentRecord, "No current record: player " + std::to_string(pidA) + "/" +
+            throw Error("No current record: player " + std::to_string(pidA) + "/" +
                                                  std::to_string(pidB) + " has no saved potentials in " +
                                                  PathText(saved));
-        rs.Edit();
-        for (std::size_t i = 0; i < kPotColumns.size(); ++i) {
-            const int column = columns[kPotColumns[i]];
-            if (pots[i] == SavedPotentials::kNull) rs.SetNull(column);
-            else rs.SetField(column, std::int64_t{pots[i]});
-        }
-        rs.Update();
-        rs.MoveNext();
+        for (std::size_t i = 0; i < kPotColumns.size(); ++i)
+            values[i] = pots[i] == SavedPotentials::kNull ? std::nullopt : std::optional<std::int64_t>(pots[i]);
+        update.Update(rows->RowId(), values);
     }
+    rows.reset();
     working->Close();
 }
 

@@ -48,7 +48,7 @@ platform::File& Commit::Made(std::optional<platform::File>& file, const fs::path
     if (file) return *file;
     file = folder_.CreateNew(NewName(name));
     // The run removed what a killed run left; someone made it since.
-    if (!file) throw Error(kErrFileAccess, "Cannot write " + PathText(folder_.PathOf(NewName(name))) + ": the name is taken");
+    if (!file) throw Error("Cannot write " + PathText(folder_.PathOf(NewName(name))) + ": the name is taken");
     return *file;
 }
 
@@ -104,7 +104,7 @@ void Commit::Keep(HistoryWriter& history, HistoryRun& run, bool potExists) {
     const bool replacesPot = potExists && (newPot_ || removePot_);
     for (int tries = 0;; ++tries) {
         if (tries == kNamingTries)
-            throw Error(kErrFileAccess, "Cannot keep the replaced files in " + PathText(history.Folder().Path()) +
+            throw Error("Cannot keep the replaced files in " + PathText(history.Folder().Path()) +
                                             ": the names Tavrin picks are taken");
         history.Name(run);
         if (!replacesPot) run.keptPot.clear();

@@ -371,11 +371,11 @@ private:
         const platform::Folder working = platform::Folder::Open(state_.appDir);
         working.Remove(WorkingPot().filename());
         std::optional<platform::File> copy = working.CreateNew(WorkingPot().filename());
-        if (!copy) throw Error(kErrFileAccess, "Cannot write " + PathText(WorkingPot()) + ": the name is taken");
+        if (!copy) throw Error("Cannot write " + PathText(WorkingPot()) + ": the name is taken");
         CopyWorkingDatabase(state_, *copy);
         copy->Close();
         if (const auto problem = ProblemWithSavedPotentials(WorkingPot()))
-            throw Error(kErrFileAccess, "The true potentials were kept in " + PathText(WorkingPot()) + ", but " +
+            throw Error("The true potentials were kept in " + PathText(WorkingPot()) + ", but " +
                                             *problem + ", so a later Restore could not read them");
     }
 

@@ -22,7 +22,7 @@ using test::RunFolder;
 
 constexpr auto kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
 
-db::Value Num(int v) { return db::Value{std::int64_t{v}}; }
+test::Value Num(int v) { return test::Value{std::int64_t{v}}; }
 
 // The construction done the slow way, as a second opinion: values a, a+1, ...
 // go to positions 0, b, 2b, ... (mod 256); a taken position sends the value
@@ -111,7 +111,7 @@ TEST(RecordDecode, EachByteReachesItsOwnColumn) {
         const auto name = [&](std::size_t at) { return cp1252::BytesToUtf8({reinterpret_cast<char*>(&value[at]), 13}); };
         test::Row expected{{"Team", {}}, {"JNum", {}}, {"INJStatus", {}}, {"PID_a", Num(value[0])},
                            {"PID_b", Num(value[1])}, {"FirstName", name(2)}, {"LastName", name(15)}};
-        for (std::size_t i = 0; i < at28.size(); ++i) expected[at28[i]] = 28 + i < len ? Num(value[28 + i]) : db::Value{};
+        for (std::size_t i = 0; i < at28.size(); ++i) expected[at28[i]] = 28 + i < len ? Num(value[28 + i]) : test::Value{};
         ASSERT_EQ(rows[0].size(), expected.size());
         for (const auto& [column, v] : expected) EXPECT_EQ(rows[0].at(column), v) << column;
     }

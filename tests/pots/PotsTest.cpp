@@ -158,13 +158,13 @@ TEST(RestorePots, EachPlayerGetsTheFirstRowSavedUnderHisIdentityUntilOneHasNone)
         RunFolder r;
         const auto expected = Prepare(r, c.saved, c.working, c.restored);
         const auto pot = test::ReadFileBytes(r.state.sPotPath);
-        int error = 0;
+        std::string error;
         try {
             RestorePots(r.state);
         } catch (const Error& e) {
-            error = e.number();
+            error = e.what();
         }
-        EXPECT_EQ(error, c.fails ? kErrNoCurrentRecord : 0);
+        EXPECT_EQ(error.starts_with("No current record"), c.fails) << error;
         EXPECT_EQ(r.Working(), expected);  // kept when the error ends it, and no journal left
         EXPECT_EQ(test::Snapshot(r.dir.path()).size(), 4u);
         EXPECT_EQ(test::ReadFileBytes(r.state.sPotPath), pot);

@@ -12,6 +12,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "db/PlayersTable.h"
@@ -113,7 +114,30 @@ public:
     std::vector<double> steps;
 };
 
-using Row = std::map<std::string, db::Value>;
+// A value of a row as the tests compare it: empty, a number or a text.
+using Value = std::variant<std::monostate, std::int64_t, std::string>;
+using Row = std::map<std::string, Value>;
+
+// Every row of a table, in rowid order, each column by its name.
+inline std::vector<Row> Rows(const fs::path& database, const std::string& table = "Players") {
+    db::Connection c(database, db::Connection::Open::ReadOnly);
+    db::Statement q(c, "SELECT * FROM \"" + table + "\" ORDER BY rowid");
+    db::Statement names(c, "PRAGMA table_info(\"" + table + "\")");
+    std::vector<std::string> columns;
+    while (names.Step()) columns.emplace_back(names.Text(1));
+    std::vector<Row> rows;
+    while (q.Step()) {
+        Row& row = rows.emplace_back();
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const int at = static_cast<int>(i);
+            const db::Storage type = q.Type(at);
+            row[columns[i]] = type == db::Storage::Integer ? Value(q.Int(at))
+                              : type == db::Storage::Text  ? Value(std::string(q.Text(at)))
+                                                           : Value();
+        }
+    }
+    return rows;
+}
 
 // `count` generated players behind a header of this start value and step.
 inline gen::League MakeLeague(std::uint8_t start, std::uint8_t step, std::size_t count, std::uint64_t seed = 1,
@@ -141,18 +165,7 @@ struct RunFolder {
     }
     SaveResult Save() { return SaveLeagueInPlace(state, imported); }
     // Every row of Players, in table order.
-    std::vector<Row> Working() const {
-        auto db = db::Database::OpenDatabase(state.WorkingDatabasePath(), db::Database::Mode::ReadOnly);
-        auto rows = db->OpenCursor({"Players", {}, {}});
-        const auto fields = db->TableFields("Players");
-        std::vector<Row> out;
-        while (rows->Next()) {
-            Row& row = out.emplace_back();
-            for (std::size_t i = 0; i < fields.size(); ++i) row[fields[i].name] = rows->Field(static_cast<int>(i));
-        }
-        return out;
-    }
-
+    std::vector<Row> Working() const { return Rows(state.WorkingDatabasePath()); }
     TempDir dir;
     RecordingProgress progress;
     ProgramState state;
