@@ -1,12 +1,15 @@
 #include "app/CommandLine.h"
 
 // lib
+#include "app/ChangeLine.h"
 #include "app/LeagueReport.h"
 #include "app/TerminalProgress.h"
 #include "app/WorkingFolder.h"
 #include "db/Error.h"
+#include "league/Clock.h"
 #include "league/mGlobal.h"
 #include "pots/RandomSource.h"
+#include "run/History.h"
 #include "run/Run.h"
 
 // Qt
@@ -26,6 +29,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -37,22 +41,42 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Command { Hide, Randomize, Restore, Show };
+enum class Command { Hide, Randomize, Restore, Undo, History, Show };
 
+// The commands: the word that names each, and its usage line in the help.
 struct CommandWord {
     std::string_view word;
     Command command;
+    std::string_view usage;
 };
-constexpr std::array<CommandWord, 4> kCommands{{
-    {"hide", Command::Hide},
-    {"randomize", Command::Randomize},
-    {"restore", Command::Restore},
-    {"show", Command::Show},
+constexpr std::array<CommandWord, 6> kCommands{{
+    {"hide", Command::Hide, "hide --years Y LEAGUE.lge"},
+    {"randomize", Command::Randomize, "randomize [--seed N] LEAGUE.lge"},
+    {"restore", Command::Restore, "restore [--from FILE] LEAGUE.lge"},
+    {"undo", Command::Undo, "undo [--to N] LEAGUE.lge"},
+    {"history", Command::History, "history [--verbose] LEAGUE.lge"},
+    {"show", Command::Show, "show [--csv] LEAGUE.lge"},
 }};
 
 std::optional<Command> CommandOf(std::string_view word) {
     for (const CommandWord& c : kCommands)
         if (c.word == word) return c.command;
+    return std::nullopt;
+}
+
+// "hide, randomize, restore, undo, history, show"
+std::string CommandWords() {
+    std::string words;
+    for (const CommandWord& c : kCommands) words += (words.empty() ? "" : ", ") + std::string(c.word);
+    return words;
+}
+
+// The run a command asks of the run core: the operation of the same word.
+std::optional<run::Operation> OperationOf(Command command) {
+    for (const CommandWord& c : kCommands)
+        if (c.command == command)
+            for (const run::OperationFacts& facts : run::kOperations)
+                if (facts.word == c.word) return facts.operation;
     return std::nullopt;
 }
 
@@ -112,6 +136,17 @@ constexpr const char* kDescription =
     "  restore [--from FILE] LEAGUE.lge\n"
     "      Brings back the players' true potentials, saved in LEAGUE.pot.\n"
     "      Example: tavrin restore Demo.lge\n"
+    "  undo [--to N] LEAGUE.lge\n"
+    "      Brings back the player file and LEAGUE.pot as they were before the\n"
+    "      last run, or before run N of the history. The undo is a run too, kept\n"
+    "      in the history, so it can be undone in turn.\n"
+    "      Example: tavrin undo --to 3 Demo.lge\n"
+    "  history [--verbose] LEAGUE.lge\n"
+    "      Lists the runs the league's history keeps, oldest first: number,\n"
+    "      time, operation, players changed, what the run said it did, and the\n"
+    "      files it kept. With --verbose, also each player whose potentials the\n"
+    "      run changed.\n"
+    "      Example: tavrin history --verbose Demo.lge\n"
     "  show [--csv] LEAGUE.lge\n"
     "      Lists the league's players (identity, names, position, years, the\n"
     "      eight current ratings, the eight potentials, and whether those are\n"
@@ -125,14 +160,17 @@ constexpr const char* kHelpEnd =
     "  tavrin hide --years 3 --dry-run --verbose Demo.lge\n"
     "  tavrin randomize --seed 7 Demo.lge\n"
     "  tavrin restore --from \"Demo.history/0002 2026-12-05T21-48-50Z before Randomize.pot\" Demo.lge\n"
+    "  tavrin history Demo.lge\n"
+    "  tavrin undo Demo.lge\n"
     "  tavrin show Demo.lge\n"
     "\n"
     "Exit status:\n"
     "  0  Done.\n"
     "  1  Refused: the input cannot be used (a missing or unreadable league, a\n"
-    "     league of the L03 format, nothing saved to restore, a file in use by\n"
-    "     another run, a league that changed while Tavrin saved it). Nothing\n"
-    "     was changed. The message names the file and the problem.\n"
+    "     league of the L03 format, nothing saved to restore, nothing to undo or\n"
+    "     no run N in the history, a file in use by another run, a league that\n"
+    "     changed while Tavrin saved it). Nothing was changed. The message\n"
+    "     names the file and the problem.\n"
     "  2  Usage error: the command line was not understood. Nothing was done.\n"
     "  3  Failed part-way: something went wrong after the run had started. The\n"
     "     message names the step. The league's files are as they were.\n";
@@ -141,9 +179,9 @@ constexpr const char* kHelpEnd =
 std::string HelpText(const QCommandLineParser& parser) {
     const QString program = QCoreApplication::arguments().value(0, QStringLiteral("tavrin"));
     QString usage = QStringLiteral("Usage: %1 [options] [LEAGUE.lge]\n").arg(program);
-    for (const char* line : {"hide --years Y LEAGUE.lge", "randomize [--seed N] LEAGUE.lge",
-                             "restore [--from FILE] LEAGUE.lge", "show [--csv] LEAGUE.lge"})
-        usage += QStringLiteral("       %1 [options] %2\n").arg(program, QLatin1String(line));
+    for (const CommandWord& c : kCommands)
+        usage += QStringLiteral("       %1 [options] %2\n")
+                     .arg(program, QLatin1String(c.usage.data(), static_cast<qsizetype>(c.usage.size())));
     QString help = parser.helpText();
     help.replace(0, help.indexOf(QLatin1Char('\n')) + 1, usage);
     return ToStd(help) + kHelpEnd;
@@ -161,6 +199,7 @@ struct Invocation {
     std::optional<std::int16_t> yearsLimit;
     std::optional<std::uint64_t> seed;
     fs::path from;
+    int undoTo = 0;  // undo --to N; 0: the last run
     bool csv = false, dryRun = false, verbose = false;
 };
 
@@ -170,8 +209,8 @@ std::optional<std::int16_t> YearsLimitOf(std::string_view word) {
     return std::nullopt;
 }
 
-std::optional<std::uint64_t> SeedOf(std::string_view text) {
-    std::uint64_t value = 0;
+template <class Number> std::optional<Number> NumberOf(std::string_view text) {
+    Number value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
@@ -183,7 +222,7 @@ class Options {
 public:
     Options() {
         parser_.setApplicationDescription(QString::fromUtf8(kDescription));
-        parser_.addOptions({help_, version_, years_, seed_, from_, csv_, dryRun_, verbose_});
+        parser_.addOptions({help_, version_, years_, seed_, from_, to_, csv_, dryRun_, verbose_});
     }
 
     QCommandLineParser& Parser() { return parser_; }
@@ -197,7 +236,7 @@ public:
         if (words.isEmpty()) throw UsageError{"no command given"};
         const std::string word = ToStd(words.front());
         const auto command = CommandOf(word);
-        if (!command) throw UsageError{"unknown command '" + word + "' (the commands: hide, randomize, restore, show)"};
+        if (!command) throw UsageError{"unknown command '" + word + "' (the commands: " + CommandWords() + ")"};
         if (words.size() < 2) throw UsageError{word + " needs a league file (LEAGUE.lge)"};
         if (words.size() > 2)
             throw UsageError{word + " takes one league file, not " + std::to_string(words.size() - 1)};
@@ -222,7 +261,7 @@ public:
         }
         if (takes(seed_, {Command::Randomize})) {
             const std::string text = ToStd(parser_.value(seed_));
-            in.seed = SeedOf(text);
+            in.seed = NumberOf<std::uint64_t>(text);
             if (!in.seed)
                 throw UsageError{"--seed takes a whole number from 0 to 18446744073709551615, not '" + text + "'"};
         }
@@ -230,9 +269,14 @@ public:
             in.from = PathOf(parser_.value(from_));
             if (in.from.empty()) throw UsageError{"--from needs a file"};
         }
+        if (takes(to_, {Command::Undo})) {
+            const std::string text = ToStd(parser_.value(to_));
+            in.undoTo = NumberOf<int>(text).value_or(0);
+            if (in.undoTo < 1) throw UsageError{"--to takes the number of a run in the history, not '" + text + "'"};
+        }
         in.csv = takes(csv_, {Command::Show});
         in.dryRun = takes(dryRun_, kRuns);
-        in.verbose = takes(verbose_, kRuns);
+        in.verbose = takes(verbose_, {Command::Hide, Command::Randomize, Command::Restore, Command::History});
         return in;
     }
 
@@ -249,6 +293,10 @@ private:
                                    "Restores from FILE, a saved-potentials file kept in the league's history, "
                                    "instead of LEAGUE.pot.",
                                    "FILE"};
+    const QCommandLineOption to_{"to",
+                                 "With undo: brings back the files as they were before run N of the league's "
+                                 "history (tavrin history lists the runs), instead of before the last run.",
+                                 "N"};
     const QCommandLineOption csv_{"csv",
                                   "Writes the players of show as comma-separated values, and nothing else, to "
                                   "standard output; the rest of the report goes to standard error."};
@@ -258,23 +306,10 @@ private:
     const QCommandLineOption verbose_{"verbose",
                                       "Prints one line for each player whose potentials change (or, with "
                                       "--dry-run, would): slot, identity, names, years, and the eight potentials "
-                                      "before -> after."};
+                                      "before -> after. With history, those of each run under it."};
 };
 
-// --- hide, randomize, restore ---
-
-std::string Numbers(const std::array<int, 8>& values) {
-    std::string out;
-    for (const int v : values) out += (out.empty() ? "" : " ") + std::to_string(v);
-    return out;
-}
-
-// "#12 200/13 John Smith, 3 yrs: 70 65 80 75 60 90 55 72 -> 0 0 0 0 0 0 0 0"
-std::string ChangeLine(const run::PlayerChange& c) {
-    return "#" + std::to_string(c.slot) + " " + std::to_string(c.pidA) + "/" + std::to_string(c.pidB) + " " +
-           c.firstName + " " + c.lastName + ", " + std::to_string(c.years) + " yrs: " + Numbers(c.before) + " -> " +
-           Numbers(c.after);
-}
+// --- hide, randomize, restore, undo ---
 
 int RunOperation(const Invocation& in) {
     ProgramState state;
@@ -284,12 +319,11 @@ int RunOperation(const Invocation& in) {
     if (IsTerminal(stderr)) state.progress = &bar;
 
     run::Request request;
-    request.operation = in.command == Command::Hide        ? run::Operation::Hide
-                        : in.command == Command::Randomize ? run::Operation::Randomize
-                                                           : run::Operation::Restore;
+    request.operation = *OperationOf(in.command);
     request.yearsLimit = in.yearsLimit;
     request.league = in.league;
     request.restoreFrom = in.from;
+    request.undoTo = in.undoTo;
     request.dryRun = in.dryRun;
     request.listChanges = in.verbose;
 
@@ -310,8 +344,7 @@ int RunOperation(const Invocation& in) {
             }
             Out(outcome.message);
             if (in.verbose) {
-                if (!outcome.changes.empty())
-                    Out("Slot, identity, names, years: potentials SP AC AG ST HA EN IN DI before -> after");
+                if (!outcome.changes.empty()) Out(kChangesHeading);
                 for (const run::PlayerChange& c : outcome.changes) Out(ChangeLine(c));
             }
             return kExitDone;
@@ -324,6 +357,60 @@ int RunOperation(const Invocation& in) {
             return kExitFailed;
     }
     return kExitFailed;
+}
+
+// --- history ---
+
+// The files a run kept, by their names in the history, quoted as a shell
+// takes them back; and whether there was a .pot before it.
+std::string KeptText(const run::HistoryRun& r, const std::string& pot) {
+    std::string names;
+    for (const fs::path& name : {r.keptPyr, r.keptPot})
+        if (!name.empty()) names += (names.empty() ? "" : " and ") + ("\"" + PathText(name) + "\"");
+    std::string text = names.empty() ? " Kept no file." : " Kept " + names + ".";
+    if (r.potWasMissing) text += " There was no " + pot + " before it.";
+    return text;
+}
+
+// One line per run, oldest first (the last is the run undo brings back the
+// files from before); with --verbose each run's changed players under it.
+int ListHistory(const Invocation& in) {
+    std::error_code ec;
+    if (!fs::is_regular_file(in.league, ec)) {
+        Message("The league file " + PathText(in.league) + " does not exist.");
+        return kExitRefused;
+    }
+    ProgramState paths;
+    SetLeaguePaths(paths, in.league);
+    const run::History history(in.league);
+    const std::vector<run::HistoryRun> runs = history.Runs();
+    const std::string lge = PathText(in.league.filename()), folder = PathText(history.Folder());
+    if (runs.empty()) {
+        Out("History of " + lge + ": no run kept yet in " + folder + ".");
+        return kExitDone;
+    }
+    Out("History of " + lge + ": " + std::to_string(runs.size()) + (runs.size() == 1 ? " run" : " runs") +
+        " kept in " + folder + ", oldest first.");
+    int status = kExitDone;
+    for (const run::HistoryRun& r : runs) {
+        Out(std::to_string(r.number) + "  " + LocalTimeText(r.time) + "  " + r.operation + "  " +
+            std::to_string(r.changed) + " of " + std::to_string(r.players) + " players changed: " + r.summary + "." +
+            KeptText(r, PathText(paths.sPotPath.filename())));
+        if (!in.verbose || r.keptPyr.empty()) continue;
+        try {
+            bool exact = true;
+            const auto changes = history.ChangesOf(r, paths.sPyrPath, exact);
+            if (!exact)
+                Out(PathText(paths.sPyrPath.filename()) + " was written after this run saved it (by the game, or "
+                    "by hand): the list shows those changes too.");
+            if (!changes.empty()) Out(kChangesHeading);
+            for (const run::PlayerChange& c : changes) Out(ChangeLine(c));
+        } catch (const std::exception& e) {
+            Message("Reading the changes of run " + std::to_string(r.number) + " failed: " + e.what());
+            status = kExitFailed;
+        }
+    }
+    return status;
 }
 
 // --- show ---
@@ -385,7 +472,11 @@ int RunCommandLine(int argc, char** argv) {
     try {
         if (!parsed) throw UsageError{ToStd(options.Parser().errorText())};
         const Invocation in = options.Read();
-        return in.command == Command::Show ? Show(in) : RunOperation(in);
+        switch (in.command) {
+            case Command::Show: return Show(in);
+            case Command::History: return ListHistory(in);
+            default: return RunOperation(in);
+        }
     } catch (const UsageError& e) {
         Message(e.message + " (tavrin --help lists the commands and options)");
         return kExitUsage;

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -28,6 +29,7 @@
 #include <utility>
 
 #include "app/Forms.h"
+#include "app/HistoryWindow.h"
 
 // The icons are compiled into the program (app/desktop/icons.qrc); a static
 // library's resources are registered by name, outside any namespace.
@@ -209,6 +211,7 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
     cmdOtherLeague->setGeometry(kStatusLine.right() + 1 - buttonWidth, kStatusLine.y(), buttonWidth,
                                 kStatusLine.height());
     cmdOtherLeague->hide();
+    AddHistoryButton();
 
     // OK takes Enter unless another button has the focus; Escape is Cancel
     // (keyPressEvent), as in a dialog.
@@ -273,6 +276,57 @@ void frmMain::cmdOtherLeague_Click() {
     if (!chosen.isEmpty()) SetGivenLeague(chosen);
 }
 
+void frmMain::AddHistoryButton() {
+    // At the status line's end, short of a square left free there; the way
+    // back to the dialog moves to its left, and the line's text stops short
+    // of it. It takes no focus, as that button.
+    cmdHistory = new QPushButton("History\u2026", this);
+    cmdHistory->setObjectName("cmdHistory");
+    cmdHistory->setAccessibleName("History");
+    cmdHistory->setFocusPolicy(Qt::NoFocus);
+    // As narrow as its caption allows: the line's text needs the room.
+    const int width = std::min(cmdHistory->sizeHint().width(),
+                               cmdHistory->fontMetrics().horizontalAdvance(cmdHistory->text()) + Px(240));
+    cmdHistory->setGeometry(kStatusLine.right() + 1 - kStatusLine.height() - Px(60) - width, kStatusLine.y(), width,
+                            kStatusLine.height());
+    cmdOtherLeague->move(cmdHistory->x() - Px(60) - cmdOtherLeague->width(), kStatusLine.y());
+    lblStatus->setFixedWidth(cmdHistory->x() - Px(120) - kStatusLine.x());
+    connect(cmdHistory, &QPushButton::clicked, this, &frmMain::cmdHistory_Click);
+    auto* keys = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
+    connect(keys, &QShortcut::activated, this, &frmMain::cmdHistory_Click);
+    UpdateHistoryButton();
+}
+
+QString frmMain::HistoryLeague() const {
+    return sGivenLeague_.isEmpty() ? QSettings().value(kLastLeagueKey).toString() : sGivenLeague_;
+}
+
+void frmMain::UpdateHistoryButton() {
+    const QString league = HistoryLeague();
+    cmdHistory->setEnabled(!fRunning_ && !league.isEmpty());
+    cmdHistory->setToolTip(league.isEmpty()
+                               ? "The history of a league, once one is chosen (Ctrl+H)"
+                               : "The history of " + QFileInfo(league).fileName() +
+                                     ": its runs, and its files as they were before each (Ctrl+H)");
+}
+
+void frmMain::cmdHistory_Click() {
+    const QString league = HistoryLeague();
+    if (fRunning_ || league.isEmpty()) return;
+    // Bringing back is a run of this window's, blocked and told as any.
+    auto* window = new HistoryWindow(
+        league,
+        [this](const run::Request& request) {
+            const RunGuard guard(*this);
+            const run::Outcome outcome = run::RunLeague(request, state_, random_);
+            ShowOutcome(outcome);
+            return outcome;
+        },
+        this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->open();
+}
+
 void frmMain::keyPressEvent(QKeyEvent* event) {
     // Reaches the window when the control with the focus has no use for the
     // key: a focused button takes Enter itself, an open list its Escape.
@@ -334,9 +388,10 @@ void frmMain::SetGivenLeague(const QString& path) {
     if (!path.isEmpty()) RememberLeague(path);
     cmdOtherLeague->setVisible(!path.isEmpty());
     // The line's text stops short of the button while it shows.
-    lblStatus->setFixedWidth(path.isEmpty() ? kStatusLine.width() : cmdOtherLeague->x() - Px(120) - kStatusLine.x());
+    lblStatus->setFixedWidth((path.isEmpty() ? cmdHistory->x() : cmdOtherLeague->x()) - Px(120) - kStatusLine.x());
     ShowStatus(path.isEmpty() ? QString() : "OK will run on " + QFileInfo(path).fileName());
     if (!path.isEmpty()) lblStatus->setToolTip(Shown(path));
+    UpdateHistoryButton();
 }
 
 QString frmMain::statusText() const { return lblStatus->text(); }
@@ -359,6 +414,7 @@ void frmMain::SetRunning(bool running) {
     fRunning_ = running;
     cmdOK->setEnabled(!running);
     cmdCancel->setEnabled(!running);
+    UpdateHistoryButton();
     for (QRadioButton* option : optPots) option->setEnabled(!running);
     cboYears->setEnabled(!running && optPots[static_cast<int>(run::Operation::Hide)]->isChecked());
     cmdOtherLeague->setEnabled(!running);

@@ -59,6 +59,7 @@ public slots:
     void cmdOK_Click();
     void cmdCancel_Click();
     void cmdOtherLeague_Click();
+    void cmdHistory_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -81,6 +82,12 @@ private:
     // Shows what came of a run.
     void ShowOutcome(const run::Outcome& outcome);
     void SetGivenLeague(const QString& path);
+    // The History button at the status line's end, and Ctrl+H.
+    void AddHistoryButton();
+    // The league whose history the button opens: the one given, else the one
+    // chosen last; empty when there is none yet.
+    QString HistoryLeague() const;
+    void UpdateHistoryButton();
     void ShowStatus(const QString& text);
     // While a run is in progress the choices and buttons are blocked.
     void SetRunning(bool running);
@@ -95,6 +102,8 @@ private:
     // while a league is given.
     QLabel* lblStatus = nullptr;
     QPushButton* cmdOtherLeague = nullptr;
+    // At the line's end: the league's history, also on Ctrl+H.
+    QPushButton* cmdHistory = nullptr;
 
     ProgramState& state_;
     RandomSource& random_;

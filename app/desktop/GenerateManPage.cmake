@@ -39,6 +39,8 @@ Usage: tavrin [options] [LEAGUE.lge]
        tavrin [options] hide --years Y LEAGUE.lge
        tavrin [options] randomize [--seed N] LEAGUE.lge
        tavrin [options] restore [--from FILE] LEAGUE.lge
+       tavrin [options] undo [--to N] LEAGUE.lge
+       tavrin [options] history [--verbose] LEAGUE.lge
        tavrin [options] show [--csv] LEAGUE.lge
 Tavrin changes the eight potential ratings of a league's players: it hides
 them, randomizes them and brings them back. With no command it opens its
@@ -65,6 +67,17 @@ Commands:
   restore [--from FILE] LEAGUE.lge
       Brings back the players' true potentials, saved in LEAGUE.pot.
       Example: tavrin restore Demo.lge
+  undo [--to N] LEAGUE.lge
+      Brings back the player file and LEAGUE.pot as they were before the
+      last run, or before run N of the history. The undo is a run too, kept
+      in the history, so it can be undone in turn.
+      Example: tavrin undo --to 3 Demo.lge
+  history [--verbose] LEAGUE.lge
+      Lists the runs the league's history keeps, oldest first: number,
+      time, operation, players changed, what the run said it did, and the
+      files it kept. With --verbose, also each player whose potentials the
+      run changed.
+      Example: tavrin history --verbose Demo.lge
   show [--csv] LEAGUE.lge
       Lists the league's players (identity, names, position, years, the
       eight current ratings, the eight potentials, and whether those are
@@ -80,6 +93,9 @@ Options:
                  and seed always give the same player file.
   --from <FILE>  Restores from FILE, a saved-potentials file kept in the
                  league's history, instead of LEAGUE.pot.
+  --to <N>       With undo: brings back the files as they were before run N of
+                 the league's history (tavrin history lists the runs), instead
+                 of before the last run.
   --csv          Writes the players of show as comma-separated values, and
                  nothing else, to standard output; the rest of the report goes
                  to standard error.
@@ -87,20 +103,24 @@ Options:
                  LEAGUE.pot, no history); prints how many players would change.
   --verbose      Prints one line for each player whose potentials change (or,
                  with --dry-run, would): slot, identity, names, years, and the
-                 eight potentials before -> after.
+                 eight potentials before -> after. With history, those of each
+                 run under it.
 
 Examples:
   tavrin hide --years 3 --dry-run --verbose Demo.lge
   tavrin randomize --seed 7 Demo.lge
   tavrin restore --from "Demo.history/0002 2026-12-05T21-48-50Z before Randomize.pot" Demo.lge
+  tavrin history Demo.lge
+  tavrin undo Demo.lge
   tavrin show Demo.lge
 
 Exit status:
   0  Done.
   1  Refused: the input cannot be used (a missing or unreadable league, a
-     league of the L03 format, nothing saved to restore, a file in use by
-     another run, a league that changed while Tavrin saved it). Nothing
-     was changed. The message names the file and the problem.
+     league of the L03 format, nothing saved to restore, nothing to undo or
+     no run N in the history, a file in use by another run, a league that
+     changed while Tavrin saved it). Nothing was changed. The message
+     names the file and the problem.
   2  Usage error: the command line was not understood. Nothing was done.
   3  Failed part-way: something went wrong after the run had started. The
      message names the step. The league's files are as they were.

@@ -54,9 +54,13 @@ private slots:
                                     got.width() >= place.width();
             QVERIFY2(grows ? grownRight : got == place, name);
         }
-        // The line's text stops short of its button while that shows.
-        const QRect status = find("lblStatus")->geometry(), button = find("cmdOtherLeague")->geometry();
-        QCOMPARE(status.united(button), TwipsRect(120, 2520, 5550, 360));
+        // The line's text stops short of its buttons: History near its end,
+        // a square left free after it, and the way back to the dialog before
+        // it while that shows.
+        const QRect line = TwipsRect(120, 2520, 5550, 360), status = find("lblStatus")->geometry(),
+                    button = find("cmdOtherLeague")->geometry(), history = find("cmdHistory")->geometry();
+        QVERIFY(line.contains(status.united(button).united(history)) && status.left() == line.left());
+        QVERIFY(!status.intersects(history) && !button.intersects(history) && line.right() - history.right() >= line.height());
         QVERIFY(!(find("cmdOtherLeague")->isVisible() && status.intersects(button)));
     }
 
@@ -66,7 +70,7 @@ private slots:
         QVERIFY(find<QPushButton>("cmdOK")->isDefault());
         QCOMPARE(find<QLabel>("Label1")->buddy(), find("cboYears"));
         for (const char* name : {"cmdOK", "cmdCancel", "Frame1", "optPots0", "optPots1", "optPots2", "cboYears",
-                                 "Label1", "lblStatus", "cmdOtherLeague"})
+                                 "Label1", "lblStatus", "cmdOtherLeague", "cmdHistory"})
             QVERIFY2(!QAccessible::queryAccessibleInterface(find(name))->text(QAccessible::Name).isEmpty(), name);
         QStringList tabs;
         for (QWidget* w = find("cmdOK"); tabs.size() < 6; w = w->nextInFocusChain())

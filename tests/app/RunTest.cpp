@@ -96,6 +96,44 @@ private slots:
         QVERIFY(ReadFileBytes(Pyr(lge)) == original);
     }
 
+    // The history window (Ctrl+H) lists the runs, newest first and selected;
+    // Bring back on the oldest, confirmed, gives the league's files as they
+    // were before it, says so on the status line, and the undo is listed on top.
+    void bringBackThroughTheHistoryWindow() {
+        Harness h;
+        const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", League());
+        const Bytes original = ReadFileBytes(Pyr(lge));
+        h.Years("All Players");
+        h.PressOk(lge);
+        h.Option(1);
+        h.PressOk(lge);
+        h.dialogs.clear();
+        QTest::keyClick(&h.form, Qt::Key_H, Qt::ControlModifier);
+        auto* window = h.form.findChild<QDialog*>("HistoryWindow");
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QString("History of lg.lge"));
+        auto* runs = window->findChild<QTreeWidget*>("runs");
+        const auto numbers = [&] {
+            QStringList shown;
+            for (int i = 0; i < runs->topLevelItemCount(); ++i) shown << runs->topLevelItem(i)->text(0);
+            return shown.join(" ") + " selected " + runs->currentItem()->text(0);
+        };
+        QCOMPARE(numbers(), QString("2 1 selected 2"));
+        runs->setCurrentItem(runs->topLevelItem(1));
+        h.questionKey = 0;
+        h.questionAnswer = "Bring back";
+        h.Answering({}, [&] { window->findChild<QPushButton*>("bringBack")->click(); });
+        ExpectIdle(h);
+        QVERIFY(ReadFileBytes(Pyr(lge)) == original && !fs::exists(Pot(lge)));
+        QCOMPARE(h.dialogs.size(), 1);
+        QVERIFY2(h.dialogs[0].startsWith("Tavrin|Bring back lg.pyr as it was before run 1 (Hide on "), qPrintable(h.dialogs[0]));
+        QCOMPARE(h.defaults.value(0).remove('&'), QString("Cancel"));
+        QVERIFY2(h.form.statusText().startsWith("Brought back lg.pyr and lg.pot as they were before run 1 (Hide on "),
+                 qPrintable(h.form.statusText()));
+        QCOMPARE(numbers(), QString("3 2 1 selected 3"));
+        window->close();
+    }
+
     // A refusal is a warning and the program goes on; a failure in the
     // operation is "Error" and the end of the program.
     void refusalsAndFailuresAreTold_data() {

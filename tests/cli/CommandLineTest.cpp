@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "Fixture.h"
+#include "app/ChangeLine.h"
 #include "app/CommandLine.h"
 #include "db/Error.h"
 #include "league/Cp1252.h"
@@ -244,6 +245,57 @@ TEST(CommandLine, ADryRunChangesNoByteAndTellsWhatWouldChange) {
     }
 }
 
+// history lists each run with its number and the files it kept; undo brings
+// back the player file and the .pot as they were before the last run, or
+// before run N, and is a run itself: a second undo undoes the first.
+TEST(CommandLine, HistoryListsTheRunsAndUndoGoesBackAndForth) {
+    Cli cli;
+    const fs::path lge = cli.Write(DemoLeague());
+    const fs::path pyr = cli.leagues / "Demo.pyr", pot = cli.leagues / "Demo.pot";
+    const Bytes original = test::ReadFileBytes(pyr);
+    ASSERT_EQ(cli.Run("hide --years all Demo.lge").exit, 0);
+    ASSERT_EQ(cli.Run("randomize --seed 7 Demo.lge").exit, 0);
+    const Bytes randomized = test::ReadFileBytes(pyr), randomizedPot = test::ReadFileBytes(pot);
+
+    const Result listed = cli.Run("history Demo.lge");
+    ASSERT_EQ(listed.exit, 0) << listed.err;
+    std::istringstream lines(listed.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "History of Demo.lge: 2 runs kept in Demo.history, oldest first.");
+    for (const run::HistoryRun& r : run::History(lge).Runs()) {
+        std::getline(lines, line);
+        EXPECT_TRUE(line.starts_with(std::to_string(r.number) + "  ")) << line;
+        EXPECT_NE(line.find("  " + r.operation + "  40 of 40 players changed: " + r.summary + "."), std::string::npos);
+        for (const fs::path& kept : {r.keptPyr, r.keptPot})
+            EXPECT_TRUE(kept.empty() || line.find("\"" + PathText(kept) + "\"") != std::string::npos) << line;
+        EXPECT_EQ(r.keptPot.empty(), line.ends_with(". There was no Demo.pot before it.")) << line;
+    }
+    EXPECT_FALSE(std::getline(lines, line));
+
+    const auto undo = [&](const QString& args, const std::string& summary) {
+        const Result r = cli.Run(args + " Demo.lge");
+        EXPECT_EQ(r.exit, 0) << r.err;
+        EXPECT_TRUE(r.out.starts_with("Brought back Demo.pyr and Demo.pot as they were before run " + summary)) << r.out;
+    };
+    undo("undo", "2 (Randomize on ");
+    EXPECT_EQ(test::ReadFileBytes(pyr), test::Hidden(DemoLeague(), 50));
+    undo("undo", "3 (Undo on ");
+    EXPECT_EQ(test::ReadFileBytes(pyr), randomized);
+    EXPECT_EQ(test::ReadFileBytes(pot), randomizedPot);
+    // Run 1 made the league's first .pot: before it there was none.
+    undo("undo --to 1", "1 (Hide on ");
+    EXPECT_EQ(test::ReadFileBytes(pyr), original);
+    EXPECT_FALSE(fs::exists(pot));
+
+    // --verbose: under each run, its players; run 1 hid all 40.
+    const Result verbose = cli.Run("history --verbose Demo.lge");
+    EXPECT_EQ(verbose.exit, 0) << verbose.err;
+    const std::string run1 = verbose.out.substr(0, verbose.out.find("\n2  "));
+    EXPECT_EQ(std::count(run1.begin(), run1.end(), '\n'), 2 + 40) << run1;
+    EXPECT_NE(run1.find("\n" + std::string(app::kChangesHeading) + "\n#1 "), std::string::npos) << run1;
+}
+
 // show --csv gives every record of the player file, bench players and names
 // that need quoting included, and nothing else on standard output.
 TEST(CommandLine, ShowCsvParsesBackToThePlayers) {
@@ -292,7 +344,8 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
     for (const Case& c : std::vector<Case>{
              {"--bogus", 2, "Unknown option 'bogus'." + usage},
              {"--force", 2, "Unknown option 'force'." + usage},
-             {"hdie Demo.lge", 2, "unknown command 'hdie' (the commands: hide, randomize, restore, show)" + usage},
+             {"hdie Demo.lge", 2,
+              "unknown command 'hdie' (the commands: hide, randomize, restore, undo, history, show)" + usage},
              {"hide Demo.lge", 2, "hide needs --years Y (all, rookies or 1 to 8)" + usage},
              {"hide --years 9 Demo.lge", 2, "--years takes all, rookies or 1 to 8, not '9'" + usage},
              {"randomize --seed -1 Demo.lge", 2, "not '-1'" + usage},
@@ -305,6 +358,7 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
              {"hide --years 2 Bad.lge", 1, "Bad.lge is not a league Tavrin knows"},
              {"restore --from Nowhere.pot Demo.lge", 1, "Cannot restore the potentials from Nowhere.pot"},
              {"restore --from Other.pot Demo.lge", 3, "Restoring the potentials failed: "},
+             {"undo --to 99 Demo.lge", 1, "The history Demo.history holds no run number 99. No file was changed.\n"},
          }) {
         SCOPED_TRACE(c.args);
         const Result r = cli.Run(c.args);
@@ -327,7 +381,7 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
     for (const char* args : {"--help", "hide -h --years 12"}) {
         Result help = cli.Run(args);
         EXPECT_EQ(help.exit, 0);
-        for (const std::string command : {"hide", "randomize", "restore", "show"})
+        for (const std::string command : {"hide", "randomize", "restore", "undo", "history", "show"})
             EXPECT_NE(help.out.find("Example: tavrin " + command), std::string::npos) << command;
         const std::string program = PathText(cli.program);
         for (std::size_t at; (at = help.out.find(program)) != std::string::npos;)
