@@ -138,6 +138,8 @@ std::vector<HistoryRun> History::Runs() const {
 }
 
 std::vector<PlayerChange> History::ChangesOf(const HistoryRun& run, const fs::path& pyr, bool& exact) const {
+    exact = false;
+    if (run.keptPyr.empty()) return {};  // nothing to compare with
     // The player file after the run: kept by the next run that replaced it,
     // else the league's own.
     fs::path after = pyr;

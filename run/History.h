@@ -32,7 +32,7 @@ struct HistoryRun {
     std::string operation;         // "Hide", "Randomize", "Restore", "Undo"
     std::string time;              // when it ran, ISO 8601 in UTC
     std::int64_t players = 0;      // in the league
-    std::int64_t changed = 0;      // whose record the run changed
+    std::int64_t changed = 0;      // those its summary counts (hidden, randomized, restored)
     std::string summary;           // what the run said it did
     int undid = 0;                 // an Undo: the run whose files it brought back
     // The files it replaced, by their names in the history folder; empty
@@ -57,7 +57,7 @@ public:
     // against the one the next run kept, or the league's own after the last
     // run. `exact` is false where that file is no longer byte for byte the one
     // the run saved (the game wrote it since): the list then shows those
-    // changes too.
+    // changes too. None where the run kept no player file.
     std::vector<PlayerChange> ChangesOf(const HistoryRun& run, const std::filesystem::path& pyr, bool& exact) const;
 
     // The longest name this history gives a file (for checks of name

@@ -152,7 +152,7 @@ private:
 
         if (request_.operation == Operation::Undo) {
             CheckBeforeAnyChange();
-            RemoveLeftOvers();
+            if (Writes()) RemoveLeftOvers();
             return Undo();
         }
         ReadLeagueVersion(state_, request_.league);
@@ -347,7 +347,7 @@ private:
         HistoryRun run;
         run.operation = facts_.name;
         run.players = league.players;
-        run.changed = saved.changed;
+        run.changed = outcome.changed;
         run.summary = outcome.message;
         run.savedFingerprint = saved.fingerprint;
         if (record) {
@@ -438,39 +438,48 @@ private:
         const platform::Folder kept = *files_.folder.OpenFolder(files_.history);
         const platform::FileInfo pyrAsRead = files_.folder.Info(files_.pyr);
         step_ = std::string(facts_.step);
-        Commit commit(files_.folder, files_.pyr, files_.pot);
+        std::optional<Commit> commit;
+        if (Writes()) commit.emplace(files_.folder, files_.pyr, files_.pot);
         Outcome outcome;
         HistoryRun run;
         {
             platform::File from = kept.OpenToRead(target->keptPyr);
             platform::File now = files_.folder.OpenToRead(files_.pyr);
-            run.savedFingerprint = CopyCounting(from, now, commit.NewPlayerFile(), outcome);
+            run.savedFingerprint = CopyCounting(from, now, commit ? &commit->NewPlayerFile() : nullptr, outcome);
         }
-        if (!target->keptPot.empty()) {
+        const bool removesPot = target->keptPot.empty() && target->potWasMissing && files_.folder.Info(files_.pot).Exists();
+        if (commit && !target->keptPot.empty()) {
             platform::File from = kept.OpenToRead(target->keptPot);
-            commit.NewPot().AppendCopyOf(from);
-        } else if (target->potWasMissing) {
-            commit.RemovePot();
+            commit->NewPot().AppendCopyOf(from);
+        } else if (commit && removesPot) {
+            commit->RemovePot();
+        }
+        const std::string pyr = FileName(state_.sPyrPath), pot = FileName(state_.sPotPath);
+        const std::string before = " before run " + std::to_string(target->number) + " (" + target->operation + " on " +
+                                   LocalTimeText(target->time) + ")";
+        outcome.message = std::string(request_.dryRun ? facts_.wouldDo : facts_.did) + " " +
+                          (!target->keptPot.empty() ? pyr + " and " + pot + " as they were" + before
+                           : removesPot ? pyr + " as it was" + before + ", and " +
+                                              (request_.dryRun ? "remove " : "removed ") + pot + ", which that run made"
+                                        : pyr + " as it was" + before) +
+                          ": " + std::to_string(outcome.changed) + " of " + std::to_string(outcome.players) +
+                          " players changed";
+        if (request_.dryRun) {
+            outcome.message += " (dry run: no file was changed)";
+            return outcome;
         }
         run.operation = facts_.name;
         run.undid = target->number;
         run.players = outcome.players;
         run.changed = outcome.changed;
-        run.summary = outcome.message = std::string(facts_.did) + " " + FileName(state_.sPyrPath) +
-                                        (target->keptPot.empty() && !target->potWasMissing
-                                             ? ""
-                                             : " and " + FileName(state_.sPotPath)) +
-                                        " as they were before run " + std::to_string(target->number) + " (" +
-                                        target->operation + " on " + LocalTimeText(target->time) + "): " +
-                                        std::to_string(outcome.changed) + " of " + std::to_string(outcome.players) +
-                                        " players changed";
-        Finish(commit, run, pyrAsRead, outcome);
+        run.summary = outcome.message;
+        Finish(*commit, run, pyrAsRead, outcome);
         return outcome;
     }
 
     // Copies `from` into `to`, its fingerprint taken on the way, and counts
     // the player records in which it differs from `now`.
-    static std::string CopyCounting(platform::File& from, platform::File& now, platform::File& to, Outcome& counts) {
+    static std::string CopyCounting(platform::File& from, platform::File& now, platform::File* to, Outcome& counts) {
         constexpr std::size_t R = kRecordLenL02;
         std::vector<std::uint8_t> chunk(4096 * R), old(4096 * R);
         Fingerprint fingerprint;
@@ -485,7 +494,7 @@ private:
                 counts.changed += at + R > m || std::memcmp(&chunk[at], &old[at], R) != 0;
             }
             fingerprint.Add(std::span(chunk).first(n));
-            to.Write(std::span(chunk).first(n));
+            if (to) to->Write(std::span(chunk).first(n));
             offset += static_cast<std::int64_t>(n);
         }
         return fingerprint.Text();

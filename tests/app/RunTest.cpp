@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(h.dialogs.size(), 1);
         QVERIFY2(h.dialogs[0].startsWith("Tavrin|Bring back lg.pyr as it was before run 1 (Hide on "), qPrintable(h.dialogs[0]));
         QCOMPARE(h.defaults.value(0).remove('&'), QString("Cancel"));
-        QVERIFY2(h.form.statusText().startsWith("Brought back lg.pyr and lg.pot as they were before run 1 (Hide on "),
+        QVERIFY2(h.form.statusText().startsWith("Brought back lg.pyr as it was before run 1 (Hide on "),
                  qPrintable(h.form.statusText()));
         QCOMPARE(numbers(), QString("3 2 1 selected 3"));
         window->close();
