@@ -47,8 +47,11 @@ void CopyOwner(const std::filesystem::path& from, QFile& to) {
     struct stat now {};
     if (::stat(from.c_str(), &old) != 0 || ::fstat(to.handle(), &now) != 0) return;
     if (old.st_uid == now.st_uid && old.st_gid == now.st_gid) return;
-    if (::fchown(to.handle(), old.st_uid, old.st_gid) != 0)
-        (void)::fchown(to.handle(), static_cast<uid_t>(-1), old.st_gid);  // at least the group, where allowed
+    // At least the group, where allowed; a second refusal leaves the new
+    // file as this user's, with nothing more to try.
+    if (::fchown(to.handle(), old.st_uid, old.st_gid) != 0 &&
+        ::fchown(to.handle(), static_cast<uid_t>(-1), old.st_gid) != 0)
+        return;
 #endif
 }
 
