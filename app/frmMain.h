@@ -59,6 +59,7 @@ public slots:
     void cmdOK_Click();
     void cmdCancel_Click();
     void cmdOtherLeague_Click();
+    void cmdAbout_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -96,6 +97,8 @@ private:
     // while a league is given.
     QLabel* lblStatus = nullptr;
     QPushButton* cmdOtherLeague = nullptr;
+    // At the line's end: the About box, also on F1.
+    QPushButton* cmdAbout = nullptr;
 
     ProgramState& state_;
     RandomSource& random_;

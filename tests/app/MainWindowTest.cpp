@@ -54,9 +54,12 @@ private slots:
                                     got.width() >= place.width();
             QVERIFY2(grows ? grownRight : got == place, name);
         }
-        // The line's text stops short of its button while that shows.
-        const QRect status = find("lblStatus")->geometry(), button = find("cmdOtherLeague")->geometry();
-        QCOMPARE(status.united(button), TwipsRect(120, 2520, 5550, 360));
+        // The line's text stops short of its buttons: "?" at its end, and
+        // before it the way back to the dialog while that shows.
+        const QRect status = find("lblStatus")->geometry(), button = find("cmdOtherLeague")->geometry(),
+                    about = find("cmdAbout")->geometry();
+        QCOMPARE(status.united(button).united(about), TwipsRect(120, 2520, 5550, 360));
+        QVERIFY(!status.intersects(about) && !button.intersects(about) && about.width() == about.height());
         QVERIFY(!(find("cmdOtherLeague")->isVisible() && status.intersects(button)));
     }
 
@@ -66,7 +69,7 @@ private slots:
         QVERIFY(find<QPushButton>("cmdOK")->isDefault());
         QCOMPARE(find<QLabel>("Label1")->buddy(), find("cboYears"));
         for (const char* name : {"cmdOK", "cmdCancel", "Frame1", "optPots0", "optPots1", "optPots2", "cboYears",
-                                 "Label1", "lblStatus", "cmdOtherLeague"})
+                                 "Label1", "lblStatus", "cmdOtherLeague", "cmdAbout"})
             QVERIFY2(!QAccessible::queryAccessibleInterface(find(name))->text(QAccessible::Name).isEmpty(), name);
         QStringList tabs;
         for (QWidget* w = find("cmdOK"); tabs.size() < 6; w = w->nextInFocusChain())
@@ -76,9 +79,11 @@ private slots:
     }
 
     // A league given as the argument is the one OK runs on, named on the
-    // status line; without one OK asks.
+    // status line; without one OK asks. Qt's own options before it (CTest
+    // gives -style windows) are Qt's, and not the league.
     void theArgumentIsTheLeague() {
         const QStringList given = QCoreApplication::arguments().mid(1);
+        QCOMPARE(QApplication::style()->name(), given.isEmpty() ? QApplication::style()->name() : "windows");
         const QFileInfo league(given.value(0));
         QCOMPARE(form->givenLeague(), given.isEmpty() ? QString() : league.absoluteFilePath());
         QCOMPARE(form->statusText(), given.isEmpty() ? QString() : "OK will run on " + league.fileName());
