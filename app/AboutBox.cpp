@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace tavrin::app {
@@ -39,10 +40,12 @@ AboutBox::AboutBox(const KeptFiles& files, QWidget* parent) : QDialog(parent) {
     title->setObjectName("title");
     layout->addWidget(title);
 
-    // The license as the program carries it (LICENSE, compiled in).
+    // The license as the program carries it (LICENSE, compiled in), its
+    // paragraphs flowed to the box's width.
     QFile license(QStringLiteral(":/text/LICENSE"));
-    auto* licenseText = new QPlainTextEdit(
-        license.open(QIODevice::ReadOnly) ? QString::fromUtf8(license.readAll()) : QStringLiteral("MIT License"), this);
+    QString text = license.open(QIODevice::ReadOnly) ? QString::fromUtf8(license.readAll()) : QStringLiteral("MIT License");
+    text.replace(QRegularExpression(QStringLiteral("(?<!\\n)\\n(?!\\n)")), QStringLiteral(" "));
+    auto* licenseText = new QPlainTextEdit(text, this);
     licenseText->setObjectName("license");
     licenseText->setReadOnly(true);
     licenseText->setFixedHeight(licenseText->fontMetrics().lineSpacing() * 7);
@@ -54,7 +57,7 @@ AboutBox::AboutBox(const KeptFiles& files, QWidget* parent) : QDialog(parent) {
     paths->addRow("Working database:", PathField("workingDatabase", files.workingDatabase, this));
     paths->addRow("Settings:", PathField("settings", files.settings, this));
     QLineEdit* history = PathField("history", files.history, this);
-    if (files.history.isEmpty()) history->setPlaceholderText("beside each league: LEAGUE.history (none chosen yet)");
+    if (files.history.isEmpty()) history->setPlaceholderText("no league chosen yet");
     paths->addRow("League's history:", history);
     layout->addLayout(paths);
 
