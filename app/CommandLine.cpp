@@ -165,13 +165,13 @@ constexpr const char* kHelpEnd =
     "     message names the step. The player file is either as it was or\n"
     "     completely written.\n";
 
-// The parser's help with the usage of each command, the commands and the
-// sections after the options.
 // The program's name as it was started, without its folder.
 QString ProgramName() {
     return QFileInfo(QCoreApplication::arguments().value(0, QStringLiteral("tavrin"))).fileName();
 }
 
+// The parser's help with the usage of each command, the commands and the
+// sections after the options.
 std::string HelpText(const QCommandLineParser& parser) {
     const QString program = ProgramName();
     QString usage = QStringLiteral("Usage: %1 [options] [LEAGUE.lge]\n").arg(program);
@@ -326,6 +326,7 @@ std::string ParseErrorText(const QCommandLineParser& parser, const QStringList& 
                 typed << argument;
                 break;
             }
+    if (typed.isEmpty()) return ToStd(parser.errorText());
     if (typed.size() != 1) return "unknown options '" + ToStd(typed.join(QStringLiteral("', '"))) + "'";
     std::string text = "unknown option '" + ToStd(typed.front()) + "'";
     if (typed.front().startsWith(QLatin1String("--"))) return text;
