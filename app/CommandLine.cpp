@@ -16,6 +16,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 // Std
@@ -43,19 +44,45 @@ namespace {
 
 enum class Command { Hide, Randomize, Restore, Undo, History, Show };
 
-// The commands: the word that names each, and its usage line in the help.
+// The commands: the word that names each (and that, first on the command
+// line, keeps the window closed), its usage and its summary in the help.
 struct CommandWord {
     std::string_view word;
     Command command;
     std::string_view usage;
+    std::string_view summary;  // its lines, set beside the word in the help
 };
 constexpr std::array<CommandWord, 6> kCommands{{
-    {"hide", Command::Hide, "hide --years Y LEAGUE.lge"},
-    {"randomize", Command::Randomize, "randomize [--seed N] LEAGUE.lge"},
-    {"restore", Command::Restore, "restore [--from FILE] LEAGUE.lge"},
-    {"undo", Command::Undo, "undo [--to N] LEAGUE.lge"},
-    {"history", Command::History, "history [--verbose] LEAGUE.lge"},
-    {"show", Command::Show, "show [--csv] LEAGUE.lge"},
+    {"hide", Command::Hide, "hide --years Y LEAGUE.lge",
+     "Sets every potential to 0 for the players up to the\n"
+     "experience limit given by --years: rookies, 1 to 8 (years and\n"
+     "less), or all.\n"
+     "Example: tavrin hide --years rookies Demo.lge"},
+    {"randomize", Command::Randomize, "randomize [--seed N] LEAGUE.lge",
+     "Moves each potential of every player with fewer than 7 years by\n"
+     "a random amount that shrinks with experience, keeping it above\n"
+     "the player's current rating and at most 99.\n"
+     "Example: tavrin randomize --seed 7 Demo.lge"},
+    {"restore", Command::Restore, "restore [--from FILE] LEAGUE.lge",
+     "Brings back the players' true potentials, saved in LEAGUE.pot.\n"
+     "Example: tavrin restore Demo.lge"},
+    {"undo", Command::Undo, "undo [--to N] LEAGUE.lge",
+     "Brings back the player file and LEAGUE.pot as they were before\n"
+     "the last run, or before run N of the history. The undo is a run\n"
+     "too, kept in the history, so it can be undone in turn.\n"
+     "Example: tavrin undo --to 3 Demo.lge"},
+    {"history", Command::History, "history [--verbose] LEAGUE.lge",
+     "Lists the runs the league's history keeps, oldest first:\n"
+     "number, time, operation, players changed, what the run said it\n"
+     "did, and the files it kept. With --verbose, also each player\n"
+     "whose potentials the run changed.\n"
+     "Example: tavrin history --verbose Demo.lge"},
+    {"show", Command::Show, "show [--csv] LEAGUE.lge",
+     "Lists the league's players (identity, names, position, years,\n"
+     "the eight current ratings, the eight potentials, and whether\n"
+     "those are true or Tavrin's: hidden or randomized), and the runs\n"
+     "the league's history keeps.\n"
+     "Example: tavrin show --csv Demo.lge > players.csv"},
 }};
 
 std::optional<Command> CommandOf(std::string_view word) {
@@ -109,13 +136,18 @@ void Message(const std::string& text) {
 std::string ToStd(const QString& text) { return text.toStdString(); }
 
 // --- The help ---
+//
+// The help is also the manual page's only source (help2man reads it): its
+// "Usage:" and "  or:" lines become the synopsis, each "Heading:" a section
+// or subsection, and "  term  text" lines with their continuations, indented
+// to the text, become tagged paragraphs.
 
 constexpr const char* kDescription =
     "Tavrin changes the eight potential ratings of a league's players: it hides\n"
     "them, randomizes them and brings them back. With no command it opens its\n"
-    "window. With a command it runs without a window and exits with a status a\n"
-    "script can test; results go to standard output, messages to standard\n"
-    "error, one line each.\n"
+    "window, where F1 tells where it keeps its files. With a command it runs\n"
+    "without a window and exits with a status a script can test; results go to\n"
+    "standard output, messages to standard error, one line each.\n"
     "\n"
     "Every run starts from the players' true potentials, which LEAGUE.pot beside\n"
     "the league keeps, and every file a run replaces is kept in the league's\n"
@@ -123,46 +155,32 @@ constexpr const char* kDescription =
     "replaced together and all at once: if anything goes wrong, the old files\n"
     "stay as they were.\n"
     "\n"
-    "Commands:\n"
-    "  hide --years Y LEAGUE.lge\n"
-    "      Sets every potential to 0 for the players up to the experience limit\n"
-    "      Y: rookies, 1 to 8 (years and less), or all.\n"
-    "      Example: tavrin hide --years rookies Demo.lge\n"
-    "  randomize [--seed N] LEAGUE.lge\n"
-    "      Moves each potential of every player with fewer than 7 years by a\n"
-    "      random amount that shrinks with experience, keeping it above the\n"
-    "      player's current rating and at most 99.\n"
-    "      Example: tavrin randomize --seed 7 Demo.lge\n"
-    "  restore [--from FILE] LEAGUE.lge\n"
-    "      Brings back the players' true potentials, saved in LEAGUE.pot.\n"
-    "      Example: tavrin restore Demo.lge\n"
-    "  undo [--to N] LEAGUE.lge\n"
-    "      Brings back the player file and LEAGUE.pot as they were before the\n"
-    "      last run, or before run N of the history. The undo is a run too, kept\n"
-    "      in the history, so it can be undone in turn.\n"
-    "      Example: tavrin undo --to 3 Demo.lge\n"
-    "  history [--verbose] LEAGUE.lge\n"
-    "      Lists the runs the league's history keeps, oldest first: number,\n"
-    "      time, operation, players changed, what the run said it did, and the\n"
-    "      files it kept. With --verbose, also each player whose potentials the\n"
-    "      run changed.\n"
-    "      Example: tavrin history --verbose Demo.lge\n"
-    "  show [--csv] LEAGUE.lge\n"
-    "      Lists the league's players (identity, names, position, years, the\n"
-    "      eight current ratings, the eight potentials, and whether those are\n"
-    "      true or Tavrin's: hidden or randomized), and lists the files the\n"
-    "      league's history keeps.\n"
-    "      Example: tavrin show --csv Demo.lge > players.csv";
+    "A league file whose name begins with - goes after --, which ends the\n"
+    "options: tavrin show -- -league.lge";
 
 constexpr const char* kHelpEnd =
     "\n"
+    "Files:\n"
+    "  LEAGUE.pot       Beside the league: every player's true potentials, and what\n"
+    "                   Tavrin last wrote in the player file in their place. Every\n"
+    "                   run starts from them; Restore brings them back.\n"
+    "  LEAGUE.history/  Beside the league: the player file and LEAGUE.pot as each run\n"
+    "                   found them, and what the run did, numbered: \"0007\n"
+    "                   2026-12-06T05-00-00Z before Hide.pyr\" (the time in UTC). The\n"
+    "                   last 20 runs are kept.\n"
+    "  Temp.mdb         The working database, rebuilt by every run: beside the\n"
+    "                   program when the program's folder belongs to the user and is\n"
+    "                   not a system folder (such as /usr or Program Files),\n"
+    "                   otherwise in the user's cache folder (~/.cache/Tavrin/Tavrin\n"
+    "                   on Linux, %LOCALAPPDATA%\\Tavrin\\Tavrin\\cache on Windows).\n"
+    "\n"
     "Examples:\n"
-    "  tavrin hide --years 3 --dry-run --verbose Demo.lge\n"
-    "  tavrin randomize --seed 7 Demo.lge\n"
-    "  tavrin restore --from \"Demo.history/0002 2026-12-05T21-48-50Z before Randomize.pot\" Demo.lge\n"
-    "  tavrin history Demo.lge\n"
-    "  tavrin undo Demo.lge\n"
-    "  tavrin show Demo.lge\n"
+    "  $ tavrin hide --years 3 --dry-run --verbose Demo.lge\n"
+    "  $ tavrin randomize --seed 7 Demo.lge\n"
+    "  $ tavrin restore --from \"Demo.history/0002 2026-12-05T21-48-50Z before Randomize.pot\" Demo.lge\n"
+    "  $ tavrin history Demo.lge\n"
+    "  $ tavrin undo Demo.lge\n"
+    "  $ tavrin show Demo.lge\n"
     "\n"
     "Exit status:\n"
     "  0  Done.\n"
@@ -175,15 +193,27 @@ constexpr const char* kHelpEnd =
     "  3  Failed part-way: something went wrong after the run had started. The\n"
     "     message names the step. The league's files are as they were.\n";
 
-// The parser's help, with a usage line for each command after its own.
+// The program's name as it was started, without its folder.
+QString ProgramName() {
+    return QFileInfo(QCoreApplication::arguments().value(0, QStringLiteral("tavrin"))).fileName();
+}
+
+// The parser's help with the usage of each command, the commands and the
+// sections after the options.
 std::string HelpText(const QCommandLineParser& parser) {
-    const QString program = QCoreApplication::arguments().value(0, QStringLiteral("tavrin"));
+    const QString program = ProgramName();
     QString usage = QStringLiteral("Usage: %1 [options] [LEAGUE.lge]\n").arg(program);
     for (const CommandWord& c : kCommands)
-        usage += QStringLiteral("       %1 [options] %2\n")
-                     .arg(program, QLatin1String(c.usage.data(), static_cast<qsizetype>(c.usage.size())));
+        usage += QStringLiteral("  or:  %1 [options] %2\n").arg(program, QString::fromUtf8(c.usage.data(), c.usage.size()));
+    QString commands = QStringLiteral("\nCommands:\n");
+    for (const CommandWord& c : kCommands) {
+        QString summary = QString::fromUtf8(c.summary.data(), c.summary.size());
+        summary.replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(13, QLatin1Char(' ')));
+        commands += QStringLiteral("  %1%2\n").arg(QString::fromUtf8(c.word.data(), c.word.size()), -11).arg(summary);
+    }
     QString help = parser.helpText();
     help.replace(0, help.indexOf(QLatin1Char('\n')) + 1, usage);
+    help.insert(help.indexOf(QStringLiteral("\nOptions:\n")), commands);
     return ToStd(help) + kHelpEnd;
 }
 
@@ -203,9 +233,14 @@ struct Invocation {
     bool csv = false, dryRun = false, verbose = false;
 };
 
-std::optional<std::int16_t> YearsLimitOf(std::string_view word) {
+// The list's entry by its word or as the window shows it, in any case:
+// "rookies", "Rookies", "3", "3 yr and less".
+std::optional<std::int16_t> YearsLimitOf(const QString& text) {
+    const auto is = [&](std::string_view name) {
+        return text.compare(QLatin1String(name.data(), static_cast<qsizetype>(name.size())), Qt::CaseInsensitive) == 0;
+    };
     for (const run::YearsChoice& choice : run::kYearsChoices)
-        if (choice.word == word) return choice.limit;
+        if (is(choice.word) || is(choice.text)) return choice.limit;
     return std::nullopt;
 }
 
@@ -222,6 +257,9 @@ class Options {
 public:
     Options() {
         parser_.setApplicationDescription(QString::fromUtf8(kDescription));
+        // -dash.lge is one word, an unknown option, never the options d, a,
+        // s, h (help!), ... bundled; -h and -v still answer on their own.
+        parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser_.addOptions({help_, version_, years_, seed_, from_, to_, csv_, dryRun_, verbose_});
     }
 
@@ -233,10 +271,9 @@ public:
     // the command does not take.
     Invocation Read() const {
         const QStringList words = parser_.positionalArguments();
-        if (words.isEmpty()) throw UsageError{"no command given"};
-        const std::string word = ToStd(words.front());
+        const std::string word = ToStd(words.value(0));
         const auto command = CommandOf(word);
-        if (!command) throw UsageError{"unknown command '" + word + "' (the commands: " + CommandWords() + ")"};
+        if (!command) throw UsageError{"the first argument must be a command (" + CommandWords() + ")"};
         if (words.size() < 2) throw UsageError{word + " needs a league file (LEAGUE.lge)"};
         if (words.size() > 2)
             throw UsageError{word + " takes one league file, not " + std::to_string(words.size() - 1)};
@@ -253,9 +290,9 @@ public:
         };
         const std::initializer_list<Command> kRuns{Command::Hide, Command::Randomize, Command::Restore};
         if (takes(years_, {Command::Hide})) {
-            const std::string text = ToStd(parser_.value(years_));
-            in.yearsLimit = YearsLimitOf(text);
-            if (!in.yearsLimit) throw UsageError{"--years takes all, rookies or 1 to 8, not '" + text + "'"};
+            in.yearsLimit = YearsLimitOf(parser_.value(years_));
+            if (!in.yearsLimit)
+                throw UsageError{"--years takes all, rookies or 1 to 8, not '" + ToStd(parser_.value(years_)) + "'"};
         } else if (in.command == Command::Hide) {
             throw UsageError{"hide needs --years Y (all, rookies or 1 to 8)"};
         }
@@ -308,6 +345,34 @@ private:
                                       "--dry-run, would): slot, identity, names, years, and the eight potentials "
                                       "before -> after. With history, those of each run under it."};
 };
+
+// What the parser could not read. An unknown option may be a league file
+// whose name begins with '-': the message says how to give it.
+std::string ParseErrorText(const QCommandLineParser& parser, const QStringList& arguments) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (unknown.isEmpty()) return ToStd(parser.errorText());
+    // The arguments as typed: "-dash.lge" is read as the option "dash.lge".
+    QStringList typed;
+    for (const QString& name : unknown)
+        for (const QString& argument : arguments.mid(1))
+            if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("--") &&
+                argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0) == name) {
+                typed << argument;
+                break;
+            }
+    if (typed.isEmpty()) return ToStd(parser.errorText());
+    if (typed.size() != 1) return "unknown options '" + ToStd(typed.join(QStringLiteral("', '"))) + "'";
+    std::string text = "unknown option '" + ToStd(typed.front()) + "'";
+    if (typed.front().startsWith(QLatin1String("--"))) return text;
+    // The same command with the word moved after --.
+    QStringList again{ProgramName()};
+    for (const QString& argument : arguments.mid(1))
+        if (argument != typed.front())
+            again << (argument.contains(QLatin1Char(' ')) ? QLatin1Char('"') + argument + QLatin1Char('"') : argument);
+    if (!again.contains(QStringLiteral("--"))) again << QStringLiteral("--");
+    again << typed.front();
+    return text + "; if it is the league file, put it after --: " + ToStd(again.join(QLatin1Char(' ')));
+}
 
 // --- hide, randomize, restore, undo ---
 
@@ -433,10 +498,10 @@ int Show(const Invocation& in) {
 
 bool IsCommandLine(int argc, char** argv) {
     if (argc < 2) return false;
-    if (CommandOf(argv[1])) return true;
-    for (int i = 1; i < argc; ++i)
-        if (argv[i][0] == '-') return true;
-    return argc > 2;
+    const std::string_view first = argv[1];
+    // Anything else is the window's: a league, or Qt's own options
+    // (-style fusion, -platform offscreen, -reverse), which QApplication reads.
+    return CommandOf(first) || first == "--help" || first == "-h" || first == "--version" || first == "-v";
 }
 
 namespace {
@@ -470,7 +535,7 @@ int RunCommandLine(int argc, char** argv) {
         return kExitDone;
     }
     try {
-        if (!parsed) throw UsageError{ToStd(options.Parser().errorText())};
+        if (!parsed) throw UsageError{ParseErrorText(options.Parser(), QCoreApplication::arguments())};
         const Invocation in = options.Read();
         switch (in.command) {
             case Command::Show: return Show(in);

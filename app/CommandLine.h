@@ -6,10 +6,10 @@
 
 namespace tavrin::app {
 
-// Whether the arguments ask for the command line rather than the window: a
-// command, or any option (--help, --version, and those the command line
-// refuses as a usage error rather than open a window). The window takes no
-// argument or one league file.
+// Whether the arguments ask for the command line rather than the window: the
+// first is a command, or is --help, -h, --version or -v. Everything else is
+// the window's: a league file, and Qt's own options (-style, -platform,
+// -reverse ...), which QApplication takes out before the window sees the rest.
 bool IsCommandLine(int argc, char** argv);
 
 // Runs the command line to its end; the program's exit status (ExitStatus).

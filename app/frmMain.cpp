@@ -28,8 +28,10 @@
 #include <filesystem>
 #include <utility>
 
+#include "app/AboutBox.h"
 #include "app/Forms.h"
 #include "app/HistoryWindow.h"
+#include "run/History.h"
 
 // The icons are compiled into the program (app/desktop/icons.qrc); a static
 // library's resources are registered by name, outside any namespace.
@@ -204,13 +206,23 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
     lblStatus->setObjectName("lblStatus");
     lblStatus->setGeometry(kStatusLine);
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // A square "?" at the line's end opens the About box (as F1 does).
+    cmdAbout = new QPushButton("?", this);
+    cmdAbout->setObjectName("cmdAbout");
+    cmdAbout->setFocusPolicy(Qt::NoFocus);
+    cmdAbout->setToolTip("About Tavrin, and where it keeps its files (F1)");
+    cmdAbout->setGeometry(kStatusLine.right() + 1 - kStatusLine.height(), kStatusLine.y(), kStatusLine.height(),
+                          kStatusLine.height());
+    lblStatus->setFixedWidth(cmdAbout->x() - Px(120) - kStatusLine.x());
     cmdOtherLeague = new QPushButton("Choose &another league\u2026", this);
     cmdOtherLeague->setObjectName("cmdOtherLeague");
     cmdOtherLeague->setFocusPolicy(Qt::NoFocus);
     const int buttonWidth = cmdOtherLeague->sizeHint().width();
-    cmdOtherLeague->setGeometry(kStatusLine.right() + 1 - buttonWidth, kStatusLine.y(), buttonWidth,
+    cmdOtherLeague->setGeometry(cmdAbout->x() - Px(60) - buttonWidth, kStatusLine.y(), buttonWidth,
                                 kStatusLine.height());
     cmdOtherLeague->hide();
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &frmMain::cmdAbout_Click);
     AddHistoryButton();
 
     // OK takes Enter unless another button has the focus; Escape is Cancel
@@ -219,10 +231,11 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
     cmdOK->setAutoDefault(true);
     cmdCancel->setAutoDefault(true);
     Label1->setBuddy(cboYears);
-    const std::array<std::pair<QWidget*, const char*>, 10> names{{
+    const std::array<std::pair<QWidget*, const char*>, 11> names{{
         {cmdOK, "OK"}, {cmdCancel, "Cancel"}, {Frame1, "Operation"}, {optPots[0], "Hide Pots"},
         {optPots[1], "Ramdomize Pots"}, {optPots[2], "Restore Pots"}, {cboYears, "Hide Pots For"},
         {Label1, "Hide Pots For:"}, {lblStatus, "Status"}, {cmdOtherLeague, "Choose another league"},
+        {cmdAbout, "About Tavrin"},
     }};
     for (const auto& [control, name] : names) control->setAccessibleName(name);
 
@@ -235,6 +248,7 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
     connect(cmdOK, &QPushButton::clicked, this, &frmMain::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
     connect(cmdOtherLeague, &QPushButton::clicked, this, &frmMain::cmdOtherLeague_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked) optPots_Click(id);
     });
@@ -325,6 +339,15 @@ void frmMain::cmdHistory_Click() {
         this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->open();
+void frmMain::cmdAbout_Click() {
+    if (fRunning_) return;
+    // The history of the league OK would run on, else of the one chosen last.
+    const QString league = sGivenLeague_.isEmpty() ? QSettings().value(kLastLeagueKey).toString() : sGivenLeague_;
+    KeptFiles files;
+    files.workingDatabase = QString::fromStdU16String(state_.WorkingDatabasePath().u16string());
+    files.settings = QSettings().fileName();
+    if (!league.isEmpty()) files.history = QString::fromStdU16String(run::History(ToPath(league)).Folder().u16string());
+    AboutBox(files, this).exec();
 }
 
 void frmMain::keyPressEvent(QKeyEvent* event) {
@@ -418,6 +441,7 @@ void frmMain::SetRunning(bool running) {
     for (QRadioButton* option : optPots) option->setEnabled(!running);
     cboYears->setEnabled(!running && optPots[static_cast<int>(run::Operation::Hide)]->isChecked());
     cmdOtherLeague->setEnabled(!running);
+    cmdAbout->setEnabled(!running);
 }
 
 run::Operation frmMain::SelectedOperation() const {
@@ -455,7 +479,7 @@ void frmMain::ProcessLeague() {
 }
 
 QString frmMain::AskForLeague() {
-    const QString chosen = QFileDialog::getOpenFileName(this, "Select League", DialogStart(), "lge (*.lge)");
+    const QString chosen = QFileDialog::getOpenFileName(this, "Select League", DialogStart(), "Leagues (*.lge)");
     if (!chosen.isEmpty()) RememberLeague(QFileInfo(chosen).absoluteFilePath());
     return chosen;
 }

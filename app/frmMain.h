@@ -60,6 +60,7 @@ public slots:
     void cmdCancel_Click();
     void cmdOtherLeague_Click();
     void cmdHistory_Click();
+    void cmdAbout_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -104,6 +105,8 @@ private:
     QPushButton* cmdOtherLeague = nullptr;
     // At the line's end: the league's history, also on Ctrl+H.
     QPushButton* cmdHistory = nullptr;
+    // At the line's end: the About box, also on F1.
+    QPushButton* cmdAbout = nullptr;
 
     ProgramState& state_;
     RandomSource& random_;

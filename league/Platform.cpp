@@ -179,8 +179,11 @@ FileInfo File::Info() const {
 void File::TakeOwnerAndPermissionsOf(const FileInfo& old) {
     const FileInfo now = Info();
     if (old.owner != now.owner || old.group != now.group) {
-        if (::fchown(fd_, static_cast<uid_t>(old.owner), static_cast<gid_t>(old.group)) != 0)
-            (void)::fchown(fd_, static_cast<uid_t>(-1), static_cast<gid_t>(old.group));  // at least the group
+        // At least the group, where allowed: a user may give a file a group
+        // of his, not another owner. Either way the new file stays.
+        const bool given = ::fchown(fd_, static_cast<uid_t>(old.owner), static_cast<gid_t>(old.group)) == 0 ||
+                           ::fchown(fd_, static_cast<uid_t>(-1), static_cast<gid_t>(old.group)) == 0;
+        (void)given;
     }
     if (::fchmod(fd_, static_cast<mode_t>(old.permissions)) != 0) Fail("write", path_, errno);
 }

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 export QT_QPA_PLATFORM=offscreen
 
 cmake --preset ci

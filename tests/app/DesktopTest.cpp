@@ -3,6 +3,8 @@
 // run is told.
 
 #include "AppTest.h"
+#include "app/AboutBox.h"
+#include "app/WorkingFolder.h"
 
 using namespace tavrin::apptest;
 using namespace tavrin::test;
@@ -28,6 +30,27 @@ void Drop(Harness& h, const QList<QUrl>& urls) {
         QApplication::sendEvent(&h.form, &drop);
         QCoreApplication::processEvents();  // the drop is answered once it is over
     });
+}
+
+// Opens the About box and reads it: its three paths (or "editable"), its
+// title and the license's first line.
+QStringList ReadAbout(const std::function<void()>& open) {
+    QStringList read;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<tavrin::app::AboutBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        for (const char* name : {"workingDatabase", "settings", "history"}) {
+            auto* field = box->findChild<QLineEdit*>(name);
+            read << (field->isReadOnly() ? field->text() : "editable");
+        }
+        read << box->findChild<QLabel*>("title")->text()
+             << box->findChild<QPlainTextEdit*>("license")->toPlainText().section('\n', 0, 0);
+        box->reject();
+    });
+    poll.start(10);
+    open();
+    return read;
 }
 
 }  // namespace
@@ -128,6 +151,34 @@ private slots:
         const bool closes = key == Qt::Key_Escape || focus == "cmdCancel";
         QCOMPARE(h.form.isVisible(), !closes);
         QCOMPARE(h.dialogs, closes ? QStringList() : QStringList{"Tavrin|Select Years"});
+    }
+
+    // F1 and the "?" open the About box: the version, the license, and
+    // where the files are, read-only; the history that of the league given,
+    // else of the one chosen last.
+    void theAboutBoxTellsWhereTheFilesAre() {
+        tavrin::app::NameApplication();
+        Harness h;
+        const auto f1 = [&] {  // a shortcut of the active window
+            h.form.activateWindow();
+            if (QTest::qWaitForWindowActive(&h.form)) QTest::keyClick(&h.form, Qt::Key_F1);
+        };
+        const auto native = [](const fs::path& p) { return QDir::toNativeSeparators(Q(p)); };
+        const QStringList common{native(h.state.WorkingDatabasePath()), QSettings().fileName()};
+        const QString title = "<b>Tavrin " + QCoreApplication::applicationVersion() + "</b>";
+        QVERIFY(!QCoreApplication::applicationVersion().isEmpty());
+
+        QStringList read = ReadAbout(f1);
+        QCOMPARE(read.mid(0, 3), common + QStringList{""});
+        QVERIFY2(read.value(3).startsWith(title) && read.value(4) == "MIT License", qPrintable(read.join('|')));
+
+        h.Years("All Players");
+        h.PressOk(League(h));
+        read = ReadAbout([&] { h.Find<QPushButton>("cmdAbout")->click(); });
+        QCOMPARE(read.mid(0, 3), common + QStringList{native(h.leagueDir / "lg.history")});
+        h.form.UseGivenLeagues({Q(League(h, "other"))});
+        read = ReadAbout(f1);
+        QCOMPARE(read.value(2), native(h.leagueDir / "other.history"));
     }
 
     // A league of a tag Tavrin does not know is told in a message naming the

@@ -11,7 +11,7 @@ namespace gen = tavrin::gen;
 
 namespace {
 
-const QString kSelectLeague = "Select League|lge (*.lge)";
+const QString kSelectLeague = "Select League|Leagues (*.lge)";
 fs::path Pyr(fs::path lge) { return lge.replace_extension(".pyr"); }
 fs::path Pot(fs::path lge) { return lge.replace_extension(".pot"); }
 

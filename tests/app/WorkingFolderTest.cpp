@@ -1,29 +1,59 @@
-// Where Temp.mdb goes: beside the program when this user can write there (a
-// portable copy), else in the user's data folder (an installed copy).
+// Where Temp.mdb goes: beside the program only in a folder of the user's own
+// (a copy they built or unpacked), else in the user's cache folder.
 
 #include <QtTest>
 
 #include "Fixture.h"
 #include "app/WorkingFolder.h"
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
 class WorkingFolderTest : public QObject {
     Q_OBJECT
 
+    static QString Q(const fs::path& p) { return QString::fromStdU16String(p.u16string()); }
+
 private slots:
-    void besideTheProgramOnlyWhereItCanWrite() {
+    void besideTheProgramOnlyInAFolderOfTheUsersOwn() {
         tavrin::app::NameApplication();
         tavrin::test::TempDir home;
-        const auto Q = [](const std::filesystem::path& p) { return QString::fromStdU16String(p.u16string()); };
-        qputenv("XDG_DATA_HOME", Q(home / "share").toUtf8());  // read on each call on Linux
-        // A folder the user cannot make files in: here, one that is not there.
-        const std::filesystem::path data = tavrin::app::WorkingFolder(home / "gone");
-        QCOMPARE(Q(data), QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
-        QVERIFY(std::filesystem::is_directory(data));
+        qputenv("XDG_CACHE_HOME", Q(home / "cache").toUtf8());  // read on each call on Linux
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
 #ifdef Q_OS_LINUX
-        QCOMPARE(Q(data), Q(home / "share/Tavrin/Tavrin"));
+        QCOMPARE(cache, Q(home / "cache/Tavrin/Tavrin"));
 #endif
-        QCOMPARE(Q(tavrin::app::WorkingFolder(home.path())), Q(home.path()));
-        QCOMPARE(QDir(Q(home.path())).entryList(QDir::Files | QDir::Hidden), QStringList());  // no probe left behind
+        // The user's own build folder keeps it, and no probe is left there.
+        const fs::path own = home / "build";
+        fs::create_directory(own);
+        QCOMPARE(Q(tavrin::app::WorkingFolder(own)), Q(own));
+        QVERIFY(fs::is_empty(own));
+
+        // A folder SQLite cannot name: every run would fail at the import.
+        fs::path deep = own;
+        while (deep.u8string().size() < 520) deep /= std::string(100, 'd');
+        fs::create_directories(deep);
+
+        std::vector<fs::path> elsewhere{home / "gone", deep};
+#if !defined(_WIN32)
+        // System folders, even where this user owns them and may write (root).
+        for (const char* system : {"/usr/bin", "/usr/local/bin", "/opt/tavrin/bin"}) elsewhere.emplace_back(system);
+        // A folder of another user's that this one may write to: handed to
+        // nobody when running as root, else the shared /tmp (root's).
+        const fs::path other = home / "other";
+        fs::create_directory(other);
+        fs::permissions(other, fs::perms::all);
+        elsewhere.push_back(::chown(other.c_str(), 65534, 65534) == 0 ? other : fs::path("/tmp"));
+#endif
+        for (const fs::path& folder : elsewhere) {
+            QVERIFY2(!tavrin::app::KeepsWorkingDatabaseBeside(folder), qPrintable(Q(folder)));
+            QCOMPARE(Q(tavrin::app::WorkingFolder(folder)), cache);
+        }
+        QVERIFY(fs::is_directory(cache.toStdU16String()));
+        QVERIFY(fs::is_empty(deep));
     }
 };
 
