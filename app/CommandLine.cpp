@@ -5,9 +5,9 @@
 #include "app/LeagueReport.h"
 #include "app/TerminalProgress.h"
 #include "app/WorkingFolder.h"
-#include "db/Error.h"
+#include "base/Error.h"
 #include "league/Clock.h"
-#include "league/mGlobal.h"
+#include "league/ProgramState.h"
 #include "pots/RandomSource.h"
 #include "run/History.h"
 #include "run/Run.h"
@@ -379,7 +379,7 @@ std::string ParseErrorText(const QCommandLineParser& parser, const QStringList& 
 int RunOperation(const Invocation& in) {
     ProgramState state;
     // The window's rule: both front ends share one working database.
-    state.appDir = WorkingFolder();
+    state.workingFolder = WorkingFolder();
     TerminalProgress bar(stderr);
     if (IsTerminal(stderr)) state.progress = &bar;
 
@@ -445,8 +445,7 @@ int ListHistory(const Invocation& in) {
         Message("The league file " + PathText(in.league) + " does not exist.");
         return kExitRefused;
     }
-    ProgramState paths;
-    SetLeaguePaths(paths, in.league);
+    const LeaguePaths paths = LeaguePaths::Of(in.league);
     const run::History history(in.league);
     const std::vector<run::HistoryRun> runs = history.Runs();
     const std::string lge = PathText(in.league.filename()), folder = PathText(history.Folder());
@@ -460,13 +459,13 @@ int ListHistory(const Invocation& in) {
     for (const run::HistoryRun& r : runs) {
         Out(std::to_string(r.number) + "  " + LocalTimeText(r.time) + "  " + r.operation + "  " +
             std::to_string(r.changed) + " of " + std::to_string(r.players) + " players changed: " + r.summary + "." +
-            KeptText(r, PathText(paths.sPotPath.filename())));
+            KeptText(r, PathText(paths.potFile.filename())));
         if (!in.verbose || r.keptPyr.empty()) continue;
         try {
             bool exact = true;
-            const auto changes = history.ChangesOf(r, paths.sPyrPath, exact);
+            const auto changes = history.ChangesOf(r, paths.playerFile, exact);
             if (!exact)
-                Out(PathText(paths.sPyrPath.filename()) + " was written after this run saved it (by the game, or "
+                Out(PathText(paths.playerFile.filename()) + " was written after this run saved it (by the game, or "
                     "by hand): the list shows those changes too.");
             if (!changes.empty()) Out(kChangesHeading);
             for (const run::PlayerChange& c : changes) Out(ChangeLine(c));

@@ -2,9 +2,9 @@
 
 // lib
 #include "app/ChangeLine.h"
-#include "db/Error.h"
+#include "base/Error.h"
 #include "league/Clock.h"
-#include "league/mGlobal.h"
+#include "league/ProgramState.h"
 
 // Qt
 #include <QDialogButtonBox>
@@ -50,10 +50,9 @@ HistoryWindow::HistoryWindow(const QString& league, RunLeague runLeague, QWidget
     setObjectName("HistoryWindow");
     setWindowTitle("History of " + QFileInfo(league).fileName());
     // The league's files by the run's own rule (the spelling on disk).
-    ProgramState paths;
-    SetLeaguePaths(paths, league_);
-    pyr_ = paths.sPyrPath;
-    pot_ = paths.sPotPath;
+    const LeaguePaths paths = LeaguePaths::Of(league_);
+    pyr_ = paths.playerFile;
+    pot_ = paths.potFile;
 
     where_ = new QLabel(this);
     where_->setObjectName("where");

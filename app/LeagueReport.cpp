@@ -6,16 +6,17 @@
 #include <string>
 #include <string_view>
 
-#include "db/Error.h"
+#include "base/Error.h"
 #include "db/PlayersTable.h"
-#include "league/Cp1252.h"
-#include "league/mDbase.h"
-#include "league/mGlobal.h"
-#include "league/mGridexType.h"
-#include "league/mLeagueVersion.h"
 #include "league/Clock.h"
+#include "league/Cp1252.h"
+#include "league/FormatTag.h"
+#include "league/PlayerFile.h"
+#include "league/ProgramState.h"
+#include "league/RecordLayout.h"
 #include "pots/SavedPotentials.h"
 #include "run/History.h"
+#include "run/Messages.h"
 
 namespace tavrin::app {
 
@@ -138,12 +139,12 @@ std::string FileName(const fs::path& p) { return PathText(p.filename()); }
 
 // Whose the potentials are, in one line: how many players have Tavrin's,
 // and where their true ones are.
-std::string PotentialsNote(const ProgramState& state, const std::optional<SavedRun>& saved,
+std::string PotentialsNote(const LeaguePaths& paths, const std::optional<SavedRun>& saved,
                            const std::array<std::int64_t, 3>& counts) {
     std::error_code ec;
-    const std::string pyr = FileName(state.sPyrPath), pot = FileName(state.sPotPath);
+    const std::string pyr = FileName(paths.playerFile), pot = FileName(paths.potFile);
     const std::int64_t hidden = counts[1], randomized = counts[2];
-    if (!fs::exists(state.sPotPath, ec))
+    if (!fs::exists(paths.potFile, ec))
         return "Potentials: every player's in " + pyr + " are his true ones; there is no " + pot + " of an earlier run.";
     const std::string by = saved ? " by " + saved->operation + " on " + LocalTimeText(saved->savedAt) : "";
     if (hidden + randomized == 0)
@@ -153,12 +154,12 @@ std::string PotentialsNote(const ProgramState& state, const std::optional<SavedR
            " (tavrin restore brings them back).";
 }
 
-void WriteNotes(std::FILE* notes, const fs::path& league, const ProgramState& state, const ImportedLeague& read,
+void WriteNotes(std::FILE* notes, const LeaguePaths& paths, const ImportedLeague& read,
                 const std::string& potentials) {
-    Write(notes, std::to_string(read.players) + " players in " + PathText(state.sPyrPath) + " (a league of the " +
+    Write(notes, std::to_string(read.players) + " players in " + PathText(paths.playerFile) + " (a league of the " +
                      (read.kind == RecordKind::L02 ? "L02" : "L03") + " format).\n");
     Write(notes, potentials + "\n");
-    const run::History history(league);
+    const run::History history(paths.league);
     const auto runs = history.Runs();
     if (runs.empty()) {
         Write(notes, "History: no run kept yet in " + PathText(history.Folder()) + ".\n");
@@ -173,24 +174,16 @@ void WriteNotes(std::FILE* notes, const fs::path& league, const ProgramState& st
 }  // namespace
 
 void WriteLeagueReport(const fs::path& league, ReportFormat format, std::FILE* out, std::FILE* notes) {
-    // Checked first: reading the league's tag would create a missing file.
-    std::error_code ec;
-    const auto status = fs::status(league, ec);
-    if (!fs::exists(status)) throw Refusal("The league file " + PathText(league) + " does not exist.");
-    if (!fs::is_regular_file(status))
-        throw Refusal("Cannot read the league file " + PathText(league) + ": it is not a regular file.");
-
-    ProgramState state;
-    SetLeaguePaths(state, league);
-    ReadLeagueVersion(state, league);
-    if (state.iLeagueVersion == kLeagueOther)
-        throw Refusal(PathText(league) + " is not a league Tavrin knows: its header does not begin with \"L02:\" or "
-                                         "\"L03:\".");
-    const RecordKind kind = state.iLeagueVersion == kLeagueL02 ? RecordKind::L02 : RecordKind::L03;
+    run::CheckLeagueFile(league);
+    const LeaguePaths paths = LeaguePaths::Of(league);
+    std::string tag;
+    const LeagueFormat leagueFormat = ReadFormatTag(league, &tag);
+    if (leagueFormat == LeagueFormat::Unknown) throw Refusal(run::NotALeagueText(league, tag));
+    const RecordKind kind = leagueFormat == LeagueFormat::L02 ? RecordKind::L02 : RecordKind::L03;
 
     // Whose each player's potentials are: his own, unless they are still the
     // ones the last run wrote in his place (SavedPotentials.h).
-    SavedTruth saved(state.sPotPath, state.sPyrPath);
+    SavedTruth saved(paths.potFile, paths.playerFile);
     std::array<std::int64_t, 3> counts{};
 
     // The header waits for the player file to be found readable: a refusal
@@ -203,7 +196,7 @@ void WriteLeagueReport(const fs::path& league, ReportFormat format, std::FILE* o
         else WriteCsvHeader(out);
     };
     const ImportedLeague read =
-        ReadPlayerFile(state.sPyrPath, kind, [&](std::int64_t slot, std::span<const std::uint8_t> plain) {
+        ReadPlayerFile(paths.playerFile, kind, [&](std::int64_t slot, std::span<const std::uint8_t> plain) {
             header();
             ShownPlayer p = Decoded(slot, plain);
             if (const SavedTruth::Player* row = kind == RecordKind::L02 ? saved.At(slot) : nullptr;
@@ -217,7 +210,7 @@ void WriteLeagueReport(const fs::path& league, ReportFormat format, std::FILE* o
         });
     header();
     if (format == ReportFormat::Table) Write(out, "\n");
-    WriteNotes(notes, league, state, read, PotentialsNote(state, saved.Run(), counts));
+    WriteNotes(notes, paths, read, PotentialsNote(paths, saved.Run(), counts));
 }
 
 }  // namespace tavrin::app

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QTemporaryFile>
 
-#include "league/mGlobal.h"
+#include "league/ProgramState.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -84,7 +84,7 @@ bool KeepsWorkingDatabaseBeside(const fs::path& programFolder) {
     for (const QString& system : SystemFolders())
         if (IsUnder(shown, system)) return false;
     ProgramState there;
-    there.appDir = folder;
+    there.workingFolder = folder;
     if (there.WorkingDatabasePath().u8string().size() > kSqlitePathLimit) return false;
     // The probe comes last: nothing is made in a folder that is not ours.
     return BelongsToThisUser(folder) && CanCreateFilesIn(folder);

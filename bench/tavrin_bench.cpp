@@ -56,21 +56,23 @@
 #if defined(TAVRIN_BENCH_WINDOW)
 #include <QApplication>
 
-#include "app/frmStatus.h"
+#include "app/ProgressWindow.h"
 #endif
 
 #include "db/PlayersTable.h"
 #include "db/Sqlite.h"
-#include "db/mDBCreate.h"
-#include "db/mDbEngine.h"
+#include "db/WorkingDatabase.h"
+#include "db/Database.h"
 #include "league/Cp1252.h"
 #include "league/Platform.h"
-#include "league/mDbase.h"
-#include "league/mEncrypt97.h"
-#include "league/mGlobal.h"
-#include "league/mGridexType.h"
+#include "league/PlayerFile.h"
+#include "league/Substitution.h"
+#include "league/ProgramState.h"
+#include "league/RecordLayout.h"
 #include "pots/RandomSource.h"
-#include "pots/mPots.h"
+#include "pots/Hide.h"
+#include "pots/Randomize.h"
+#include "pots/Restore.h"
 #include "tools/LeagueGenerator.h"
 
 // The benchmark's only platform-specific parts: flushing a file to the disk
@@ -328,7 +330,7 @@ double InsertFloor(const fs::path& pyrPath, const fs::path& dbPath, const std::a
         HeaderRecL02 header{};
         if (std::fread(header.data(), 1, header.size(), in) != header.size()) throw std::runtime_error("short file");
         CodeTables tables;
-        BuildKeyTable(tables, header[kHeaderStartOffset], header[kHeaderStepOffset]);
+        BuildTables(tables, header[kHeaderStartOffset], header[kHeaderStepOffset]);
 
         std::vector<std::uint8_t> chunk(kChunkRecords * kRecordLenL02);
         PlayerRecL02 plain{};
@@ -445,8 +447,8 @@ constexpr std::array<Step, 4> kHideRun{kImport, kCopy, kHide, kSave};
 
 // A whole Hide run on a league as generated, with the given progress; the
 // time of each step, and what the import handed the save.
-std::pair<std::array<double, 6>, ImportedLeague> HideRunOnce(ProgramState& state, const fs::path& pristine,
-                                                              Progress& progress);
+std::pair<std::array<double, 6>, ImportedLeague> HideRunOnce(ProgramState& state, const LeaguePaths& paths,
+                                                              const fs::path& pristine, Progress& progress);
 
 SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const std::array<std::string, 256>& utf8) {
     SizeResult r;
@@ -460,8 +462,8 @@ SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const st
     r.playerFileBytes = fs::file_size(pristine);
 
     ProgramState state;
-    state.appDir = dir / "app";
-    SetLeaguePaths(state, dir / "Bench.lge");
+    state.workingFolder = dir / "app";
+    const LeaguePaths paths = LeaguePaths::Of(dir / "Bench.lge");
     const fs::path floorDb = dir / "floor.mdb";
     const fs::path floorCopy = dir / "floor-copy.mdb";
     const fs::path floorSave = dir / "floor-save.pyr";
@@ -471,15 +473,15 @@ SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const st
     r.before = ReadMemory();
     for (int rep = 0; rep < reps; ++rep) {
         std::array<double, kSteps> f{};
-        auto [s, league] = HideRunOnce(state, pristine, state.silentProgress);
-        f[kImport] = InsertFloor(state.sPyrPath, floorDb, utf8);
+        auto [s, league] = HideRunOnce(state, paths, pristine, state.silentProgress);
+        f[kImport] = InsertFloor(paths.playerFile, floorDb, utf8);
         f[kCopy] = TimeMs([&] { CopyFileFloor(state.WorkingDatabasePath(), floorCopy); });
         if (rep == 0) r.workingDbBytes = fs::file_size(state.WorkingDatabasePath());
         f[kHide] = UpdateFloor(floorDb, [](std::size_t) { return std::string("0"); }, " WHERE Years < 50");
         f[kSave] = SaveFloor(floorDb, floorSave, league);
         // Restore puts back the potentials Hide took away, as a Restore run
         // on a hidden league does; Randomize then works on real potentials.
-        s[kRestore] = TimeMs([&] { RestorePots(state); });
+        s[kRestore] = TimeMs([&] { RestorePots(state, paths.potFile); });
         f[kRestore] = UpdateFloor(floorDb, [](std::size_t a) { return std::string(Name(kActColumns[a])) + " + 1"; }, "");
         s[kRandomize] = TimeMs([&] { RandomizePots(state, random); });
         f[kRandomize] = UpdateFloor(
@@ -497,17 +499,17 @@ SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const st
     return r;
 }
 
-std::pair<std::array<double, 6>, ImportedLeague> HideRunOnce(ProgramState& state, const fs::path& pristine,
-                                                              Progress& progress) {
-    CopyFileFloor(pristine, state.sPyrPath);
+std::pair<std::array<double, 6>, ImportedLeague> HideRunOnce(ProgramState& state, const LeaguePaths& paths,
+                                                              const fs::path& pristine, Progress& progress) {
+    CopyFileFloor(pristine, paths.playerFile);
     state.progress = &progress;
     std::array<double, kSteps> s{};
     ImportedLeague league;
-    s[kImport] = TimeMs([&] { league = ImportLeagueL02(state, state.sPyrPath); });
+    s[kImport] = TimeMs([&] { league = ImportLeagueL02(state, paths.playerFile); });
     s[kCopy] = TimeMs([&] {
-        const platform::Folder folder = platform::Folder::Open(state.sPotPath.parent_path());
-        folder.Remove(state.sPotPath.filename());
-        std::optional<platform::File> pot = folder.CreateNew(state.sPotPath.filename());
+        const platform::Folder folder = platform::Folder::Open(paths.potFile.parent_path());
+        folder.Remove(paths.potFile.filename());
+        std::optional<platform::File> pot = folder.CreateNew(paths.potFile.filename());
         CopyWorkingDatabase(state, *pot);
         pot->Sync();
     });
@@ -526,12 +528,12 @@ void RunWindow(const fs::path& root, SizeResult& r, Progress& window) {
     const fs::path pristine = dir / "pristine.pyr";
     WritePlayerFile(pristine, r.players);
     ProgramState state;
-    state.appDir = dir / "app";
-    SetLeaguePaths(state, dir / "Bench.lge");
+    state.workingFolder = dir / "app";
+    const LeaguePaths paths = LeaguePaths::Of(dir / "Bench.lge");
     const auto whole = [](const std::array<double, kSteps>& s) { return s[kImport] + s[kCopy] + s[kHide] + s[kSave]; };
     for (int rep = 0; rep < r.reps; ++rep) {
-        r.core.push_back(whole(HideRunOnce(state, pristine, state.silentProgress).first));
-        r.window.push_back(whole(HideRunOnce(state, pristine, window).first));
+        r.core.push_back(whole(HideRunOnce(state, paths, pristine, state.silentProgress).first));
+        r.window.push_back(whole(HideRunOnce(state, paths, pristine, window).first));
     }
     fs::remove_all(dir);
 }
@@ -561,12 +563,12 @@ void PrintSize(const SizeResult& r) {
               << Pad("floor", 24, true) << Pad("min ms", 9) << Pad("median ms", 11) << Pad("ns/player", 11)
               << Pad("ratio", 8) << "\n";
     for (std::size_t k = 0; k < kSteps; ++k) {
-        const double sMin = Min(r.step[k]), fMin = Min(r.floor[k]);
-        std::cout << Pad(std::string(kStepNames[k]), 10, true) << Pad(Ms(sMin), 10) << Pad(Ms(Median(r.step[k])), 11)
-                  << Pad(Fixed(NsPerPlayer(sMin, r.players), 0), 11) << "   "
-                  << Pad(std::string(kFloorNames[k]), 24, true) << Pad(Ms(fMin), 9)
-                  << Pad(Ms(Median(r.floor[k])), 11) << Pad(Fixed(NsPerPlayer(fMin, r.players), 0), 11)
-                  << Pad(Fixed(sMin / fMin, 2), 8) << "\n";
+        const double stepMin = Min(r.step[k]), floorMin = Min(r.floor[k]);
+        std::cout << Pad(std::string(kStepNames[k]), 10, true) << Pad(Ms(stepMin), 10) << Pad(Ms(Median(r.step[k])), 11)
+                  << Pad(Fixed(NsPerPlayer(stepMin, r.players), 0), 11) << "   "
+                  << Pad(std::string(kFloorNames[k]), 24, true) << Pad(Ms(floorMin), 9)
+                  << Pad(Ms(Median(r.floor[k])), 11) << Pad(Fixed(NsPerPlayer(floorMin, r.players), 0), 11)
+                  << Pad(Fixed(stepMin / floorMin, 2), 8) << "\n";
     }
     const double run = HideRun(r, false), floors = HideRun(r, true);
     std::cout << Pad("Hide run", 10, true) << Pad(Ms(run), 10) << Pad(Ms(HideRun(r, false, Median)), 11)
@@ -633,7 +635,7 @@ Progress* Window() {
             if (!text.startsWith("This plugin does not support") && previous) previous(type, context, text);
         });
     static QApplication application(argc, argv);
-    static app::frmStatus status;
+    static app::ProgressWindow status;
     return &status;
 #else
     return nullptr;

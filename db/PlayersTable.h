@@ -3,7 +3,7 @@
 // The Players table of the working database: its 39 columns in the order
 // they are created, Tavrin's attribute order, and where each column stands in
 // a table that is read. This is the one place the schema is written down;
-// the record layout (league/mGridexType.h), the operations, the league
+// the record layout (league/RecordLayout.h), the operations, the league
 // generator and the tests name columns through it.
 
 #include <array>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/mDbEngine.h"
+#include "db/Database.h"
 
 namespace tavrin {
 
@@ -105,6 +105,11 @@ std::vector<std::string> ColumnNames(const std::array<Col, N>& columns) {
     std::vector<std::string> names;
     for (const Col c : columns) names.emplace_back(Name(c));
     return names;
+}
+
+// The players below an experience limit, reading these columns.
+inline db::Query PlayersWhereYearsBelow(std::int64_t limit, std::vector<std::string> columns = {}) {
+    return {"Players", {{"Years", db::Condition::Op::Less, limit}}, std::move(columns)};
 }
 
 // Where each Players column stands in one table's field list, found once by

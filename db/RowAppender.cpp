@@ -7,9 +7,9 @@
 
 #include <bit>
 
-#include "db/EngineDetail.h"
-#include "db/Error.h"
-#include "db/mDbEngine.h"
+#include "db/DatabaseDetail.h"
+#include "base/Error.h"
+#include "db/Database.h"
 
 namespace tavrin::db {
 

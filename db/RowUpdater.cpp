@@ -1,8 +1,8 @@
 // Changing rows one at a time by their rowid, with one prepared UPDATE.
 
-#include "db/EngineDetail.h"
-#include "db/Error.h"
-#include "db/mDbEngine.h"
+#include "db/DatabaseDetail.h"
+#include "base/Error.h"
+#include "db/Database.h"
 
 namespace tavrin::db {
 

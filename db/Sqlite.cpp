@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "db/Error.h"
+#include "base/Error.h"
 
 namespace tavrin::db {
 

@@ -3,7 +3,7 @@
 // Our one layer over SQLite's C API: a connection and a prepared statement,
 // each owning its handle. Every call that fails throws an Error naming the
 // database file and SQLite's own reason, so no caller ever sees a return code.
-// The rest of the engine (mDbEngine.h) and nothing else includes <sqlite3.h>.
+// The rest of the engine (Database.h) and nothing else includes <sqlite3.h>.
 
 #include <cstdint>
 #include <filesystem>

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "db/Error.h"
-#include "league/mDbase.h"
-#include "league/mGlobal.h"
+#include "base/Error.h"
+#include "league/PlayerFile.h"
+#include "league/ProgramState.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ struct Folder {
         std::random_device rd;
         do path = fs::temp_directory_path() / ("tavrin-fuzz-" + std::to_string(rd()));
         while (!fs::create_directory(path));
-        state.appDir = path;
+        state.workingFolder = path;
     }
     ~Folder() {
         std::error_code ec;

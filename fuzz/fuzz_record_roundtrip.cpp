@@ -16,8 +16,8 @@
 #include <cstring>
 #include <span>
 
-#include "league/mEncrypt97.h"
-#include "league/mGridexType.h"
+#include "league/Substitution.h"
+#include "league/RecordLayout.h"
 
 namespace {
 
@@ -30,10 +30,10 @@ void Require(bool ok) {
 void CheckTables(const CodeTables& t) {
     std::array<bool, 256> seen{};
     for (std::size_t j = 0; j < 256; ++j) {
-        const int e = t.iEncTable[j];
+        const int e = t.encode[j];
         Require(e >= 0 && e < 256 && !seen[static_cast<std::size_t>(e)]);
         seen[static_cast<std::size_t>(e)] = true;
-        Require(t.iDecTable[static_cast<std::size_t>(e)] == static_cast<std::int16_t>(j));
+        Require(t.decode[static_cast<std::size_t>(e)] == static_cast<std::int16_t>(j));
     }
 }
 
@@ -50,7 +50,7 @@ void CheckRecord(const std::uint8_t* bytes, std::size_t n, std::size_t length, c
     tavrin::EncodeRecord(std::span(plain.data(), n), std::span(again.data(), length), t);
     Require(std::memcmp(again.data(), bytes, n) == 0);
     for (std::size_t i = 0; i < n; ++i)
-        Require(tavrin::IsSubstitutedOffset(i) ? plain[i] == t.iDecTable[bytes[i]] : plain[i] == bytes[i]);
+        Require(tavrin::IsSubstitutedOffset(i) ? plain[i] == t.decode[bytes[i]] : plain[i] == bytes[i]);
     for (std::size_t i = n; i < plain.size(); ++i) Require(plain[i] == kUntouched && again[i] == kUntouched);
 
     // The same bytes taken as plain values.
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t fileSize = size - 1;
 
     CodeTables tables;
-    tavrin::BuildKeyTable(tables, file[tavrin::kHeaderStartOffset], file[tavrin::kHeaderStepOffset]);
+    tavrin::BuildTables(tables, file[tavrin::kHeaderStartOffset], file[tavrin::kHeaderStepOffset]);
     CheckTables(tables);
 
     std::size_t at = fileSize < length ? fileSize : length;  // past the header

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "db/Error.h"
+#include "base/Error.h"
 
 #if defined(_WIN32)
 #include <windows.h>

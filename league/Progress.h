@@ -13,9 +13,9 @@ public:
     virtual ~Progress() = default;
     // Loads and shows the window: bar at 0, hourglass pointer.
     virtual void Show() = 0;
-    // Adds iIncrement to the bar and shows "Updating: " + sText, unless the
-    // sum would pass 100, in which case the call changes nothing.
-    virtual void UpdateBar(std::string_view sText, double iIncrement) = 0;
+    // Adds `step` to the bar and shows "Updating: " + `text`, unless the sum
+    // would pass 100, in which case the call changes nothing.
+    virtual void UpdateBar(std::string_view text, double step) = 0;
     // Unloads the window and restores the default pointer.
     virtual void Unload() = 0;
 };

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "db/Error.h"
+#include "base/Error.h"
 #include "db/PlayersTable.h"
-#include "db/mDbEngine.h"
-#include "league/mGridexType.h"
+#include "db/Database.h"
+#include "league/RecordLayout.h"
 
 namespace tavrin {
 
@@ -39,11 +39,7 @@ std::string Sha256Of(const fs::path& file) {
     return sha.result().toHex().toStdString();
 }
 
-std::uint8_t Byte(const db::Cursor& row, int column, std::string_view name) {
-    const std::int64_t v = row.Int(column);
-    if (v < 0 || v > 255) throw Error("Overflow: " + std::string(name) + " holds " + std::to_string(v));
-    return static_cast<std::uint8_t>(v);
-}
+std::uint8_t Byte(const db::Cursor& row, int column) { return static_cast<std::uint8_t>(row.IntIn(column, 0, 255)); }
 
 }  // namespace
 
@@ -141,14 +137,13 @@ const SavedTruth::Player* SavedTruth::At(std::int64_t slot) {
         }
         Player p;
         p.written.slot = rows_->Int(0);
-        p.written.pidA = Byte(*rows_, 1, "PID_a");
-        p.written.pidB = Byte(*rows_, 2, "PID_b");
-        const auto& names = WrittenColumns();
+        p.written.pidA = Byte(*rows_, 1);
+        p.written.pidB = Byte(*rows_, 2);
         for (std::size_t a = 0; a < 8; ++a) {
             const int at = static_cast<int>(a);
-            p.written.written[a] = Byte(*rows_, 3 + at, names[3 + a]);
-            p.written.read[a] = Byte(*rows_, 11 + at, names[11 + a]);
-            p.truth[a] = Byte(*rows_, 19 + at, Name(kPotColumns[a]));
+            p.written.written[a] = Byte(*rows_, 3 + at);
+            p.written.read[a] = Byte(*rows_, 11 + at);
+            p.truth[a] = Byte(*rows_, 19 + at);
         }
         current_ = p;
     }

@@ -1,7 +1,7 @@
 #include "run/Commit.h"
 
-#include "db/Error.h"
-#include "league/mDbase.h"
+#include "base/Error.h"
+#include "league/PlayerFile.h"
 
 namespace tavrin::run {
 

@@ -11,9 +11,10 @@
 #include <regex>
 #include <set>
 
-#include "db/Error.h"
+#include "base/Error.h"
 #include "league/Clock.h"
-#include "league/mDbase.h"
+#include "league/ProgramState.h"
+#include "league/PlayerFile.h"
 #include "pots/SavedPotentials.h"
 #include "run/Operations.h"
 
@@ -109,11 +110,7 @@ struct SlotPotentials {
 
 }  // namespace
 
-History::History(const fs::path& league) {
-    std::u16string base = league.u16string();
-    base.resize(base.size() >= 3 ? base.size() - 3 : 0);
-    folder_ = fs::path(base + u"history");
-}
+History::History(const fs::path& league) : folder_(BesideLeague(league, u"history")) {}
 
 std::vector<HistoryRun> History::Runs() const {
     std::vector<HistoryRun> runs;

@@ -2,21 +2,23 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <exception>
 #include <vector>
 
-#include "db/Error.h"
+#include "base/Error.h"
 #include "league/Clock.h"
 #include "league/Fingerprint.h"
 #include "league/Platform.h"
-#include "league/mDbase.h"
-#include "league/mLeagueVersion.h"
+#include "league/PlayerFile.h"
+#include "league/FormatTag.h"
 #include "pots/SavedPotentials.h"
-#include "pots/mPots.h"
+#include "pots/Hide.h"
+#include "pots/Randomize.h"
+#include "pots/Restore.h"
 #include "run/Commit.h"
 #include "run/History.h"
+#include "run/Messages.h"
 #include "run/RunLocks.h"
 
 namespace tavrin::run {
@@ -27,11 +29,6 @@ namespace {
 
 std::string FileName(const fs::path& p) { return PathText(p.filename()); }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
 
 // The league's folder, opened, and the names of the league's files in it.
 struct LeagueFiles {
@@ -119,7 +116,7 @@ public:
             Outcome o;
             o.kind = Outcome::Kind::Refused;
             o.noYearsChosen = noYearsChosen_;
-            o.message = noYearsChosen_ ? r.what() : std::string(r.what()) + "\n\nNo file was changed.";
+            o.message = noYearsChosen_ ? r.what() : std::string(r.what()) + "\n\n" + std::string(kNothingChanged);
             return o;
         } catch (const std::exception& e) {
             Outcome o;
@@ -137,7 +134,7 @@ private:
     Outcome Steps() {
         if (request_.operation == Operation::Hide && !request_.yearsLimit) {
             noYearsChosen_ = true;
-            throw Refusal("Select Years");
+            throw Refusal(std::string(kSelectYears));
         }
         step_ = "Reading the league file";
         OpenLeague();
@@ -155,15 +152,16 @@ private:
             if (Writes()) RemoveLeftOvers();
             return Undo();
         }
-        ReadLeagueVersion(state_, request_.league);
-        if (state_.iLeagueVersion == kLeagueOther) return UnknownTag();
+        std::string tag;
+        const LeagueFormat format = ReadFormatTag(request_.league, &tag);
+        if (format == LeagueFormat::Unknown) return UnknownTag(tag);
         step_ = "Loading the league";
-        if (state_.iLeagueVersion == kLeagueL03) {
-            const ImportedLeague league = ImportLeague(state_, state_.sPyrPath, RecordKind::L03);
+        if (format == LeagueFormat::L03) {
+            const ImportedLeague league = ImportLeague(state_, paths_.playerFile, RecordKind::L03);
             Outcome o;
             o.loadedOnly = true;
             o.players = league.players;
-            o.message = "Loaded the " + std::to_string(league.players) + " players of " + FileName(state_.sPyrPath) +
+            o.message = "Loaded the " + std::to_string(league.players) + " players of " + FileName(paths_.playerFile) +
                         " (a league of the L03 format: loaded only, nothing was changed)";
             return o;
         }
@@ -176,7 +174,7 @@ private:
 
     platform::Folder WorkingFolder() const {
         try {
-            return platform::Folder::Open(state_.appDir);
+            return platform::Folder::Open(state_.workingFolder);
         } catch (const Error& e) {
             throw Refusal("Cannot start: Tavrin cannot use the folder of its working database (" + std::string(e.what()) +
                           ").");
@@ -187,28 +185,13 @@ private:
     // the command line or a drop may name anything.
     void OpenLeague() {
         const fs::path& league = request_.league;
-        try {
-            files_.folder = platform::Folder::Open(league.parent_path());
-            files_.lge = league.filename();
-            const platform::FileInfo info = files_.folder.Info(files_.lge);
-            if (!info.Exists()) throw Refusal("The league file " + PathText(league) + " does not exist.");
-            if (info.kind == platform::Kind::Link) throw Refusal("Cannot open the league: " + LinkText(files_.folder, files_.lge) + ".");
-            if (info.kind != platform::Kind::Regular)
-                throw Refusal("Cannot read the league file " + PathText(league) + ": it is not a regular file.");
-        } catch (const Error& e) {
-            // A folder that is not there is a missing league; a name the
-            // system cannot look up at all (one too long) is told with the
-            // system's reason.
-            std::error_code ec;
-            (void)fs::status(league, ec);
-            if (!ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
-                throw Refusal("The league file " + PathText(league) + " does not exist.");
-            throw Refusal("Cannot read the league file " + PathText(league) + ": " + ec.message() + ".");
-        }
-        SetLeaguePaths(state_, league);
-        files_.pyr = state_.sPyrPath.filename();
-        files_.pot = state_.sPotPath.filename();
-        files_.history = History(league).Folder().filename();
+        CheckLeagueFile(league);
+        files_.folder = platform::Folder::Open(league.parent_path());
+        files_.lge = league.filename();
+        paths_ = LeaguePaths::Of(league);
+        files_.pyr = paths_.playerFile.filename();
+        files_.pot = paths_.potFile.filename();
+        files_.history = paths_.history.filename();
     }
 
     // The names the run will write under must fit the file system, and the
@@ -227,7 +210,7 @@ private:
                        std::to_string(platform::kMaxNameLength) + " characters; give the league a shorter name");
         if (History::LongestEntryName() > platform::kMaxNameLength) cannot("its history's names are too long");
         std::error_code ec;
-        const fs::path pot = fs::absolute(state_.sPotPath, ec);
+        const fs::path pot = fs::absolute(paths_.potFile, ec);
         if (pot.u8string().size() > kSqlitePathLimit)
             cannot("the path " + PathText(pot) + " is longer than the database engine accepts (" +
                    std::to_string(kSqlitePathLimit) + " bytes); move the league to a shorter folder");
@@ -301,15 +284,15 @@ private:
         if (const auto history = files_.folder.OpenFolder(files_.history)) HistoryWriter::RemoveLeftOvers(*history);
     }
 
-    fs::path SavedSource() const { return request_.restoreFrom.empty() ? state_.sPotPath : request_.restoreFrom; }
+    fs::path SavedSource() const { return request_.restoreFrom.empty() ? paths_.potFile : request_.restoreFrom; }
 
     // --- Hide, Randomize, Restore ---
 
     Outcome Operate() {
         const bool restore = request_.operation == Operation::Restore;
         step_ = "Loading the league";
-        TrueStart start(SavedSource(), state_.sPyrPath, !restore);
-        const ImportedLeague league = ImportLeague(state_, state_.sPyrPath, RecordKind::L02, start.Hook());
+        TrueStart start(SavedSource(), paths_.playerFile, !restore);
+        const ImportedLeague league = ImportLeague(state_, paths_.playerFile, RecordKind::L02, start.Hook());
 
         // The new .pot is made in the working folder (the database engine
         // writes nothing in the league's), and goes with the run.
@@ -337,7 +320,7 @@ private:
             if (record) record->Add(WrittenOf(p));
             if (p.changed && request_.listChanges) outcome.changes.push_back(ChangeOf(p));
         };
-        const SaveResult saved = SaveLeagueL02(state_, league, commit ? &commit->NewPlayerFile() : nullptr, save);
+        const SaveResult saved = SaveLeague(state_, league, commit ? &commit->NewPlayerFile() : nullptr, save);
 
         outcome.players = league.players;
         outcome.changed = restore ? saved.changed : operated;
@@ -353,14 +336,14 @@ private:
         if (record) {
             record->Finish({std::string(facts_.name), NowUtc(), league.fingerprint, saved.fingerprint});
             record.reset();
-            platform::File pot = platform::Folder::Open(state_.appDir).OpenToRead(WorkingPot().filename());
+            platform::File pot = platform::Folder::Open(state_.workingFolder).OpenToRead(WorkingPot().filename());
             commit->NewPot().AppendCopyOf(pot);
         }
         Finish(*commit, run, league.read, outcome);
         return outcome;
     }
 
-    fs::path WorkingPot() const { return state_.appDir / "Temp.pot"; }
+    fs::path WorkingPot() const { return state_.workingFolder / "Temp.pot"; }
 
     // The players as they are now, with their true potentials, become the new
     // .pot: a copy of the working database, in the working folder, opened as
@@ -368,7 +351,7 @@ private:
     // before the league changes.
     void KeepTruePotentials() {
         step_ = "Keeping the true potentials";
-        const platform::Folder working = platform::Folder::Open(state_.appDir);
+        const platform::Folder working = platform::Folder::Open(state_.workingFolder);
         working.Remove(WorkingPot().filename());
         std::optional<platform::File> copy = working.CreateNew(WorkingPot().filename());
         if (!copy) throw Error("Cannot write " + PathText(WorkingPot()) + ": the name is taken");
@@ -398,7 +381,7 @@ private:
     std::string Summary(const Outcome& o, const TrueStart& start) const {
         std::string line = std::string(request_.dryRun ? facts_.wouldDo : facts_.did) + " the potentials of " +
                            std::to_string(o.changed) + " of " + std::to_string(o.players) + " players in " +
-                           FileName(state_.sPyrPath);
+                           FileName(paths_.playerFile);
         if (request_.operation == Operation::Restore) {
             line += " from " + FileName(SavedSource());
             if (start.ChangedSince() > 0 && request_.restoreFrom.empty())
@@ -410,7 +393,7 @@ private:
                 line += ", starting from the true potentials of " + std::to_string(start.BroughtBack()) +
                         " players saved by " + start.Saved()->operation + " on " +
                         LocalTimeText(start.Saved()->savedAt);
-            if (!request_.dryRun) line += "; true potentials saved in " + FileName(state_.sPotPath);
+            if (!request_.dryRun) line += "; true potentials saved in " + FileName(paths_.potFile);
         }
         if (request_.dryRun) line += " (dry run: no file was changed)";
         return line;
@@ -454,7 +437,7 @@ private:
         } else if (commit && removesPot) {
             commit->RemovePot();
         }
-        const std::string pyr = FileName(state_.sPyrPath), pot = FileName(state_.sPotPath);
+        const std::string pyr = FileName(paths_.playerFile), pot = FileName(paths_.potFile);
         const std::string before = " before run " + std::to_string(target->number) + " (" + target->operation + " on " +
                                    LocalTimeText(target->time) + ")";
         outcome.message = std::string(request_.dryRun ? facts_.wouldDo : facts_.did) + " " +
@@ -512,27 +495,10 @@ private:
         history.Prune(request_.historyRuns);
     }
 
-    Outcome UnknownTag() {
-        // What the file starts with, as the user can read it.
-        std::array<std::uint8_t, 4> tag{};
-        const std::size_t n = files_.folder.OpenToRead(files_.lge).Read(tag);
-        std::string shown;
-        for (std::size_t i = 0; i < n; ++i) shown += (tag[i] >= 0x20 && tag[i] < 0x7F) ? static_cast<char>(tag[i]) : '.';
+    Outcome UnknownTag(const std::string& tag) const {
         Outcome o;
         o.kind = Outcome::Kind::NothingToDo;
-        // A player file chosen for its league: name the league file beside it.
-        fs::path lge = files_.lge;
-        lge.replace_extension(".lge");
-        const bool playerFile = EqualsNoCase(files_.lge.extension().string(), ".pyr");
-        if (playerFile)
-            o.message = PathText(request_.league) + " is a player file, not a league file." +
-                        (files_.folder.Info(lge).Exists()
-                             ? " The league file beside it is " + FileName(lge) + ": choose that one."
-                             : " Choose the league file (*.lge) beside it.") +
-                        " Nothing was changed.";
-        else
-            o.message = PathText(request_.league) + " is not a league Tavrin knows: its header begins with \"" + shown +
-                        "\", not \"L02:\" or \"L03:\". Nothing was changed.";
+        o.message = NotALeagueText(request_.league, tag) + " " + std::string(kNothingChanged);
         return o;
     }
 
@@ -540,6 +506,7 @@ private:
     const OperationFacts& facts_;
     ProgramState& state_;
     RandomSource& random_;
+    LeaguePaths paths_;
     LeagueFiles files_;
     std::string step_;
     bool inOperation_ = false;

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "league/mGlobal.h"
+#include "league/ProgramState.h"
 #include "pots/RandomSource.h"
 #include "run/Operations.h"
 #include "run/PlayerChange.h"

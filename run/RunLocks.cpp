@@ -1,6 +1,6 @@
 #include "run/RunLocks.h"
 
-#include "db/Error.h"
+#include "base/Error.h"
 
 namespace tavrin::run {
 

@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "league/mEncrypt97.h"
-#include "league/mGridexType.h"
+#include "league/Substitution.h"
+#include "league/RecordLayout.h"
 
 namespace tavrin::gen {
 
@@ -98,7 +98,7 @@ std::array<std::uint8_t, 60> PlainRecord(const Player& player) {
 std::vector<std::uint8_t> PlayerFileBytes(const League& league) {
     const std::size_t len = RecordLength(league.kind);
     CodeTables tables;
-    BuildKeyTable(tables, league.start, league.step);
+    BuildTables(tables, league.start, league.step);
 
     std::vector<std::uint8_t> out;
     out.reserve(len * (league.players.size() + 1) + league.trailing.size());

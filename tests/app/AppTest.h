@@ -8,8 +8,8 @@
 #include <QtWidgets>
 
 #include "Fixture.h"
-#include "app/frmMain.h"
-#include "app/frmStatus.h"
+#include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
 
 namespace tavrin::apptest {
 
@@ -29,10 +29,10 @@ public:
         QCoreApplication::setOrganizationName("Tavrin");
         QCoreApplication::setApplicationName("Tavrin");
         UseSettingsIn(settingsDir.path());
-        state.appDir = appDir.path();
+        state.workingFolder = appDir.path();
         state.progress = status;
         status->installEventFilter(this);
-        connect(&form, &app::frmMain::endProgram, this, [this](int code) { ends << code; });
+        connect(&form, &app::MainWindow::endProgram, this, [this](int code) { ends << code; });
         form.show();
     }
 
@@ -106,8 +106,8 @@ public:
     test::TempDir leagueDir, appDir, settingsDir;
     ProgramState state;
     ClockRandomSource random;
-    app::frmMain form{state, random};
-    app::frmStatus* status = new app::frmStatus(&form);
+    app::MainWindow form{state, random};
+    app::ProgressWindow* status = new app::ProgressWindow(&form);
     QComboBox* list = Find<QComboBox>("cboYears");
 
 protected:

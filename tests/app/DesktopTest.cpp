@@ -195,7 +195,7 @@ private slots:
         QCOMPARE(h.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
         QCOMPARE(h.dialogs.value(1), "Tavrin|" + QDir::toNativeSeparators(Q(lge)) +
                                          " is not a league Tavrin knows: its header begins with \"XYZ!\", not \"L02:\" "
-                                         "or \"L03:\". Nothing was changed.");
+                                         "or \"L03:\". No file was changed.");
         QVERIFY(Snapshot(h.leagueDir.path()) == before && h.form.statusText().isEmpty());
     }
 };

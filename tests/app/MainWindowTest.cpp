@@ -7,12 +7,12 @@
 #include <tuple>
 #include <vector>
 
-#include "app/Forms.h"
+#include "app/FormLayout.h"
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    tavrin::app::frmMain* form = nullptr;
+    tavrin::app::MainWindow* form = nullptr;
     template <class T = QWidget> T* find(const char* name) const { return form->findChild<T*>(name); }
     QComboBox* list() const { return form->findChild<QComboBox*>("cboYears"); }
     QRadioButton* option(int i) const { return form->findChild<QRadioButton*>("optPots" + QString::number(i)); }
@@ -21,7 +21,7 @@ private slots:
     void initTestCase() {
         tavrin::apptest::QuietOffscreen();
         for (QWidget* window : QApplication::topLevelWidgets())
-            if (auto* main = qobject_cast<tavrin::app::frmMain*>(window)) form = main;
+            if (auto* main = qobject_cast<tavrin::app::MainWindow*>(window)) form = main;
         QVERIFY(form && form->isVisible());
     }
 

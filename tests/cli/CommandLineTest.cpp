@@ -15,7 +15,7 @@
 #include "Fixture.h"
 #include "app/ChangeLine.h"
 #include "app/CommandLine.h"
-#include "db/Error.h"
+#include "base/Error.h"
 #include "league/Cp1252.h"
 #include "run/History.h"
 #include "run/Run.h"
@@ -200,7 +200,7 @@ TEST(CommandLine, WindowAndCommandWriteTheSameFiles) {
     const fs::path windowLge = gen::WriteLeague(windowLeague.path(), "Demo", DemoLeague());
     SeededRandomSource random(7);
     ProgramState state;
-    state.appDir = windowApp.path();
+    state.workingFolder = windowApp.path();
 
     using enum run::Operation;
     const std::vector<std::pair<QString, run::Operation>> steps{

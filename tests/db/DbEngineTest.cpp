@@ -10,9 +10,9 @@
 #include <functional>
 
 #include "Fixture.h"
-#include "db/Error.h"
+#include "base/Error.h"
 #include "db/PlayersTable.h"
-#include "db/mDBCreate.h"
+#include "db/WorkingDatabase.h"
 
 namespace tavrin {
 namespace {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "LeagueFolder.h"
-#include "db/Error.h"
+#include "base/Error.h"
 #include "league/Platform.h"
 
 #if !defined(_WIN32)

@@ -11,7 +11,7 @@
 
 #include "Driver.h"
 #include "LeagueFolder.h"
-#include "db/Error.h"
+#include "base/Error.h"
 
 namespace tavrin {
 namespace {

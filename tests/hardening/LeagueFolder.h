@@ -28,7 +28,7 @@ struct LeagueFolder {
         request.league = lge;
         request.restoreFrom = restoreFrom;
         ProgramState state;
-        state.appDir = work.path();
+        state.workingFolder = work.path();
         ClockRandomSource random;
         return run::RunLeague(request, state, random);
     }

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     request.yearsLimit = 50;
     request.league = argv[2];
     tavrin::ProgramState state;
-    state.appDir = argv[3];
+    state.workingFolder = argv[3];
     MarkingProgress progress;
     state.progress = &progress;
     tavrin::ClockRandomSource random;

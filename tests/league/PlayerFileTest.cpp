@@ -8,10 +8,12 @@
 #include <sstream>
 
 #include "Fixture.h"
-#include "db/Error.h"
+#include "base/Error.h"
 #include "league/Cp1252.h"
-#include "league/mLeagueVersion.h"
-#include "pots/mPots.h"
+#include "league/FormatTag.h"
+#include "pots/Hide.h"
+#include "pots/Randomize.h"
+#include "pots/Restore.h"
 
 namespace tavrin {
 namespace {
@@ -45,25 +47,25 @@ TEST(CodeTables, EveryStartAndStepGivesTheKeyAndTheInversePairOfItsCube) {
     int failures = 0;
     for (int a = 0; a < 256; ++a) {
         for (int b = 0; b < 256; ++b) {
-            BuildKeyTable(t, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
-            const auto k = [&](int x) { return t.iKeyTable[static_cast<std::size_t>(x)]; };
-            bool ok = t.iKeyTable == ReferenceKeyTable(a, b);
+            BuildTables(t, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
+            const auto k = [&](int x) { return t.key[static_cast<std::size_t>(x)]; };
+            bool ok = t.key == ReferenceKeyTable(a, b);
             for (std::size_t j = 0; ok && j < 256; ++j)
-                ok = t.iEncTable[j] == k(k(k(static_cast<int>(j)))) &&
-                     t.iDecTable[static_cast<std::size_t>(t.iEncTable[j])] == static_cast<std::int16_t>(j);
+                ok = t.encode[j] == k(k(k(static_cast<int>(j)))) &&
+                     t.decode[static_cast<std::size_t>(t.encode[j])] == static_cast<std::int16_t>(j);
             if (!ok && ++failures <= 5) ADD_FAILURE() << "start " << a << ", step " << b;
         }
     }
     EXPECT_EQ(failures, 0);
 }
 
-TEST(LeagueVersion, TheTagAloneDecidesTheFormat) {
+TEST(FormatTag, TheTagAloneDecidesTheFormat) {
     using namespace std::string_literals;
-    const std::vector<std::pair<std::string, std::int16_t>> cases{
-        {"L02:", kLeagueL02},  {"L02:\0\xFF rest of the header"s, kLeagueL02}, {"L03:", kLeagueL03},
-        {"L03:L02:", kLeagueL03}, {"l02:", kLeagueOther}, {"L03;", kLeagueOther}, {"L02 ", kLeagueOther},
-        {" L02:", kLeagueOther}, {"L04:", kLeagueOther},  {"L02", kLeagueOther},  {"", kLeagueOther},
-        {"\0\0\0\0"s, kLeagueOther}};
+    using enum LeagueFormat;
+    const std::vector<std::pair<std::string, LeagueFormat>> cases{
+        {"L02:", L02},      {"L02:\0\xFF rest of the header"s, L02}, {"L03:", L03},     {"L03:L02:", L03},
+        {"l02:", Unknown},  {"L03;", Unknown},                       {"L02 ", Unknown}, {" L02:", Unknown},
+        {"L04:", Unknown},  {"L02", Unknown},                        {"", Unknown},     {"\0\0\0\0"s, Unknown}};
     test::TempDir dir;
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& [contents, code] = cases[i];
@@ -71,10 +73,7 @@ TEST(LeagueVersion, TheTagAloneDecidesTheFormat) {
         const Bytes bytes(contents.begin(), contents.end());
         test::WriteFileBytes(path, bytes);
         fs::permissions(path, kWrite, fs::perm_options::remove);  // as on a CD: read all the same
-        ProgramState state;
-        state.iLeagueVersion = code == kLeagueOther ? kLeagueL03 : kLeagueOther;  // each call sets it afresh
-        ReadLeagueVersion(state, path);
-        EXPECT_EQ(state.iLeagueVersion, code) << i;
+        EXPECT_EQ(ReadFormatTag(path), code) << i;
         EXPECT_EQ(test::ReadFileBytes(path), bytes);
     }
 }
@@ -89,7 +88,7 @@ TEST(RecordDecode, EachByteReachesItsOwnColumn) {
                               "Weight SkinColor OrgTeam OrgJerseyNum fBWPicture fColorPicture fPlayerCard fAudioPBP");
     const std::vector<std::string> at28{std::istream_iterator<std::string>(from28), {}};
     CodeTables tables;
-    BuildKeyTable(tables, 173, 37);
+    BuildTables(tables, 173, 37);
     for (const auto kind : {gen::Kind::L02, gen::Kind::L03}) {
         const std::size_t len = kind == gen::Kind::L02 ? 51 : 60;
         SCOPED_TRACE(len);
@@ -100,7 +99,7 @@ TEST(RecordDecode, EachByteReachesItsOwnColumn) {
             // A plain 255 stays 255, and a NUL inside a name stays in it.
             value[o] = static_cast<unsigned char>(o == 36 ? 255 : o == 9 ? 0 : (o * 5 + 3) % 256);
             const bool plain = o <= 1 || (o >= 36 && o <= 39) || o >= 51;
-            file.push_back(plain ? value[o] : static_cast<unsigned char>(tables.iEncTable[value[o]]));
+            file.push_back(plain ? value[o] : static_cast<unsigned char>(tables.encode[value[o]]));
         }
         RunFolder r;
         test::WriteFileBytes(r.dir / "lg.pyr", file);

@@ -7,8 +7,10 @@
 #include <set>
 
 #include "Fixture.h"
-#include "db/Error.h"
-#include "pots/mPots.h"
+#include "base/Error.h"
+#include "pots/Hide.h"
+#include "pots/Randomize.h"
+#include "pots/Restore.h"
 
 namespace tavrin {
 namespace {
@@ -135,7 +137,7 @@ gen::Player Player(int pidA, int pidB, int potBase) {
 std::vector<Row> Prepare(RunFolder& r, std::vector<gen::Player> saved, std::vector<gen::Player> working,
                          std::vector<int> restored) {
     r.Load({gen::Kind::L02, 173, 37, {}, std::move(saved), {}});
-    fs::copy_file(r.state.WorkingDatabasePath(), r.state.sPotPath);
+    fs::copy_file(r.state.WorkingDatabasePath(), r.pot);
     r.Load({gen::Kind::L02, 173, 37, {}, std::move(working), {}});
     r.progress = {};
     auto rows = r.Working();
@@ -157,17 +159,17 @@ TEST(RestorePots, EachPlayerGetsTheFirstRowSavedUnderHisIdentityUntilOneHasNone)
              Case{{Player(1, 1, 30)}, {}, {}, true}}) {
         RunFolder r;
         const auto expected = Prepare(r, c.saved, c.working, c.restored);
-        const auto pot = test::ReadFileBytes(r.state.sPotPath);
+        const auto pot = test::ReadFileBytes(r.pot);
         std::string error;
         try {
-            RestorePots(r.state);
+            RestorePots(r.state, r.pot);
         } catch (const Error& e) {
             error = e.what();
         }
         EXPECT_EQ(error.starts_with("No current record"), c.fails) << error;
         EXPECT_EQ(r.Working(), expected);  // kept when the error ends it, and no journal left
         EXPECT_EQ(test::Snapshot(r.dir.path()).size(), 4u);
-        EXPECT_EQ(test::ReadFileBytes(r.state.sPotPath), pot);
+        EXPECT_EQ(test::ReadFileBytes(r.pot), pot);
         const std::size_t steps = std::min(c.working.size(), c.restored.size() + 1);
         EXPECT_EQ(r.progress.texts, std::vector<std::string>(steps, "Restoring Pots"));
         EXPECT_EQ(r.progress.steps, std::vector<double>(steps, 100.0 / static_cast<double>(c.working.size())));

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "Fixture.h"
-#include "db/Error.h"
+#include "base/Error.h"
 #include "league/Platform.h"
 #include "run/Commit.h"
 #include "run/History.h"
@@ -34,7 +34,7 @@ gen::League DemoLeague(gen::Kind kind = gen::Kind::L02) {
 
 struct Runner {
     explicit Runner(const gen::League& l = DemoLeague(), const std::string& base = "Demo") : league(l) {
-        state.appDir = appDir.path();
+        state.workingFolder = appDir.path();
         state.progress = &progress;
         lge = gen::WriteLeague(leagueDir.path(), base, league);
         pyr = fs::path(lge).replace_extension(".pyr");
@@ -70,7 +70,7 @@ struct Runner {
     void GameSets(std::int64_t slot, Col column, std::uint8_t value) {
         Bytes file = test::ReadFileBytes(pyr);
         CodeTables tables;
-        BuildKeyTable(tables, file[0], file[1]);
+        BuildTables(tables, file[0], file[1]);
         const std::span<std::uint8_t> stored(file.data() + slot * kRecordLenL02, kRecordLenL02);
         PlayerRecL02 plain;
         DecodeRecord(stored, plain, tables);
@@ -260,7 +260,7 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
         {"no working database", Operation::Hide,
          [](Runner& r) {
              test::WriteFileBytes(r.appDir / "file", {});
-             r.state.appDir = r.appDir / "file" / "app";
+             r.state.workingFolder = r.appDir / "file" / "app";
          },
          "working database"},
         {"lock file a folder", Operation::Hide, [](Runner& r) { fs::create_directory(r.leagueDir / "Demo.lge.lock"); },

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "db/PlayersTable.h"
-#include "db/mDbEngine.h"
-#include "league/mDbase.h"
-#include "league/mGlobal.h"
+#include "db/Database.h"
+#include "league/PlayerFile.h"
+#include "league/ProgramState.h"
 #include "tools/LeagueGenerator.h"
 
 namespace tavrin::test {
@@ -149,8 +149,7 @@ inline gen::League MakeLeague(std::uint8_t start, std::uint8_t step, std::size_t
 // files and its saved-potentials database all live there.
 struct RunFolder {
     RunFolder() {
-        state.appDir = dir.path();
-        state.sPotPath = dir / "lg.pot";
+        state.workingFolder = dir.path();
         state.progress = &progress;
     }
 
@@ -169,7 +168,7 @@ struct RunFolder {
     TempDir dir;
     RecordingProgress progress;
     ProgramState state;
-    fs::path pyr;
+    fs::path pyr, pot = dir / "lg.pot";
     ImportedLeague imported;
 };
 

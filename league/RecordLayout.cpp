@@ -1,4 +1,4 @@
-#include "league/mGridexType.h"
+#include "league/RecordLayout.h"
 
 #include "league/Cp1252.h"
 
@@ -19,13 +19,13 @@ static_assert([] {
 void EncodeRecord(std::span<const std::uint8_t> plain, std::span<std::uint8_t> stored, const CodeTables& tables) {
     const std::size_t n = std::min(plain.size(), stored.size());
     for (std::size_t i = 0; i < n; ++i)
-        stored[i] = IsSubstitutedOffset(i) ? static_cast<std::uint8_t>(tables.iEncTable[plain[i]]) : plain[i];
+        stored[i] = IsSubstitutedOffset(i) ? static_cast<std::uint8_t>(tables.encode[plain[i]]) : plain[i];
 }
 
 void DecodeRecord(std::span<const std::uint8_t> stored, std::span<std::uint8_t> plain, const CodeTables& tables) {
     const std::size_t n = std::min(plain.size(), stored.size());
     for (std::size_t i = 0; i < n; ++i)
-        plain[i] = IsSubstitutedOffset(i) ? static_cast<std::uint8_t>(tables.iDecTable[stored[i]]) : stored[i];
+        plain[i] = IsSubstitutedOffset(i) ? static_cast<std::uint8_t>(tables.decode[stored[i]]) : stored[i];
 }
 
 std::string NameText(std::span<const std::uint8_t> plain, Col column) {

@@ -1,4 +1,4 @@
-#include "league/mGlobal.h"
+#include "league/ProgramState.h"
 
 #include <QString>
 
@@ -21,12 +21,15 @@ std::filesystem::path SpelledOnDisk(const std::filesystem::path& path) {
     return matches == 1 ? found : path;
 }
 
-void SetLeaguePaths(ProgramState& state, const std::filesystem::path& sLeaguePath) {
-    // Characters, not bytes: the path is cut as UTF-16 text, as the user sees it.
-    std::u16string base = sLeaguePath.u16string();
+std::filesystem::path BesideLeague(const std::filesystem::path& league, std::u16string_view ending) {
+    std::u16string base = league.u16string();
     base.resize(base.size() >= 3 ? base.size() - 3 : 0);
-    state.sPyrPath = SpelledOnDisk(std::filesystem::path(base + u"pyr"));
-    state.sPotPath = SpelledOnDisk(std::filesystem::path(base + u"pot"));
+    return std::filesystem::path(base + std::u16string(ending));
+}
+
+LeaguePaths LeaguePaths::Of(const std::filesystem::path& league) {
+    return {league, SpelledOnDisk(BesideLeague(league, u"pyr")), SpelledOnDisk(BesideLeague(league, u"pot")),
+            BesideLeague(league, u"history")};
 }
 
 }  // namespace tavrin

@@ -1,8 +1,8 @@
-#include "db/mDBCreate.h"
+#include "db/WorkingDatabase.h"
 
-#include "db/Error.h"
+#include "base/Error.h"
 #include "db/PlayersTable.h"
-#include "db/mDbEngine.h"
+#include "db/Database.h"
 
 namespace tavrin {
 
@@ -23,21 +23,21 @@ int PlayersColumns::At(Col c) const {
     return i;
 }
 
-void CreateDatabaseFile(const std::filesystem::path& sPath) {
+void CreateDatabaseFile(const std::filesystem::path& path) {
     std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(sPath, ec))) {
-        if (!std::filesystem::remove(sPath, ec) || ec)
-            throw Error("Cannot delete " + PathText(sPath) + ": " +
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+        if (!std::filesystem::remove(path, ec) || ec)
+            throw Error("Cannot delete " + PathText(path) + ": " +
                                             (ec ? ec.message() : std::string("it is in the way")));
     }
     // A journal left by a step that died part-way belongs to the old file.
-    std::filesystem::remove(std::filesystem::path(sPath) += "-journal", ec);
-    db::Database::CreateDatabase(sPath);
+    std::filesystem::remove(std::filesystem::path(path) += "-journal", ec);
+    db::Database::CreateDatabase(path);
 }
 
-void CreatePlayersTable(const std::filesystem::path& sPath, std::string_view sTable) {
-    auto database = db::Database::OpenDatabase(sPath);
-    database->CreateTable(sTable, PlayersFieldDefs());
+void CreatePlayersTable(const std::filesystem::path& path, std::string_view table) {
+    auto database = db::Database::OpenDatabase(path);
+    database->CreateTable(table, PlayersFieldDefs());
     database->Close();
 }
 

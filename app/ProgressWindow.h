@@ -19,33 +19,33 @@ class QProgressBar;
 
 namespace tavrin::app {
 
-class frmStatus : public QWidget, public Progress {
+class ProgressWindow : public QWidget, public Progress {
     Q_OBJECT
 
 public:
-    explicit frmStatus(QWidget* parent = nullptr);
-    ~frmStatus() override;
+    explicit ProgressWindow(QWidget* parent = nullptr);
+    ~ProgressWindow() override;
 
     // Loads the window afresh (caption "Updating: Quarterbacks", bar 0), turns
     // the pointer into the hourglass and shows it, not modal. Showing a window
     // that is already loaded only shows it.
     void Show() override;
-    // Adds iIncrement to the bar. A call whose sum (in double precision) passes
+    // Adds step to the bar. A call whose sum (in double precision) passes
     // 100 is ignored as a whole: label, bar and pending events stay as they
-    // are. Otherwise the label reads "Updating: " + sText, the bar takes the
+    // are. Otherwise the label reads "Updating: " + text, the bar takes the
     // sum rounded to single precision, and pending window events run when
     // it is time (the first and last call of a showing, and then about once
     // a frame); that is what keeps the windows painted during a run.
-    void UpdateBar(std::string_view sText, double iIncrement) override;
+    void UpdateBar(std::string_view text, double step) override;
     // Hides the window and gives back the pointer it took.
     void Unload() override;
 
     // The bar's value and the label's caption as the window keeps them (the
     // widgets show them at the next frame): the value in single precision,
     // 0 to 100.
-    float value() const { return fValue_; }
+    float value() const { return value_; }
     QString labelText() const;
-    bool isLoaded() const { return fLoaded_; }
+    bool isLoaded() const { return loaded_; }
 
 private:
     void Form_Load();
@@ -58,11 +58,11 @@ private:
 
     // QProgressBar counts in whole numbers; the value itself is a float and
     // the bar shows it in hundredths.
-    float fValue_ = 0.0f;
-    bool fLoaded_ = false;
-    QString sCaption_;           // what the label reads: "Updating: " and the step's text
-    std::string sLabelText_;     // the step's text in it
-    bool fYielded_ = false;      // events have run since this showing began
+    float value_ = 0.0f;
+    bool loaded_ = false;
+    QString caption_;           // what the label reads: "Updating: " and the step's text
+    std::string stepText_;     // the step's text in it
+    bool yielded_ = false;      // events have run since this showing began
     QElapsedTimer sinceYield_;
 };
 

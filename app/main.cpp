@@ -9,24 +9,24 @@
 #include <filesystem>
 
 #include "app/CommandLine.h"
-#include "app/Forms.h"
+#include "app/FormLayout.h"
 #include "app/WorkingFolder.h"
-#include "app/frmMain.h"
-#include "app/frmStatus.h"
-#include "league/mGlobal.h"
+#include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
+#include "league/ProgramState.h"
 #include "pots/RandomSource.h"
 
 namespace {
 
 int Main() {
     tavrin::ProgramState state;
-    state.appDir = tavrin::app::WorkingFolder();
+    state.workingFolder = tavrin::app::WorkingFolder();
 
     tavrin::ClockRandomSource random;
-    tavrin::app::frmMain form(state, random);
-    QObject::connect(&form, &tavrin::app::frmMain::endProgram, [](int code) { QCoreApplication::exit(code); });
+    tavrin::app::MainWindow form(state, random);
+    QObject::connect(&form, &tavrin::app::MainWindow::endProgram, [](int code) { QCoreApplication::exit(code); });
     // Owned by the main window, so it stays above it during a run.
-    auto* status = new tavrin::app::frmStatus(&form);
+    auto* status = new tavrin::app::ProgressWindow(&form);
     state.progress = status;
 
     form.setWindowTitle(QStringLiteral("Tavrin v. %1.%2.%3")

@@ -170,4 +170,4 @@ private slots:
 };
 
 QTEST_MAIN(RunTest)
-#include "RunTest.moc"
+#include "WindowRunTest.moc"

@@ -16,7 +16,7 @@
 #include <array>
 #include <optional>
 
-#include "league/mGlobal.h"
+#include "league/ProgramState.h"
 #include "pots/RandomSource.h"
 #include "run/Run.h"
 
@@ -32,20 +32,20 @@ class QRadioButton;
 
 namespace tavrin::app {
 
-class frmMain : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 
 public:
-    frmMain(ProgramState& state, RandomSource& random, QWidget* parent = nullptr);
+    MainWindow(ProgramState& state, RandomSource& random, QWidget* parent = nullptr);
 
-    bool isRunning() const { return fRunning_; }
+    bool isRunning() const { return running_; }
 
     // Leagues given from outside the window (arguments, a drop): exactly one
     // existing file becomes the league the next OK runs on; anything else is
     // refused with a message and changes nothing. Whether it was taken.
     bool UseGivenLeagues(const QStringList& paths);
     // The league the next OK runs on without asking; empty when OK asks.
-    QString givenLeague() const { return sGivenLeague_; }
+    QString givenLeague() const { return givenLeague_; }
     // The status line's whole text (it may show less, ending in "…").
     QString statusText() const;
 
@@ -110,8 +110,8 @@ private:
 
     ProgramState& state_;
     RandomSource& random_;
-    QString sGivenLeague_;
-    bool fRunning_ = false;
+    QString givenLeague_;
+    bool running_ = false;
 };
 
 }  // namespace tavrin::app

@@ -1,4 +1,4 @@
-#include "app/frmStatus.h"
+#include "app/ProgressWindow.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -9,7 +9,7 @@
 
 #include <cmath>
 
-#include "app/Forms.h"
+#include "app/FormLayout.h"
 
 namespace tavrin::app {
 
@@ -22,11 +22,11 @@ const char* const kLoadCaption = "Updating: Quarterbacks";
 
 }  // namespace
 
-frmStatus::frmStatus(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
+ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
     // Positions of the label and the bar are inside Frame1, as in the layout
     // they come from.
 
-    setObjectName("frmStatus");
+    setObjectName("ProgressWindow");
     setFixedSize(Px(4680), Px(1200));
 
     // Button-shadow grey behind everything, text in the highlighted-text
@@ -41,8 +41,8 @@ frmStatus::frmStatus(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Frameless
     Frame1->setGeometry(TwipsRect(120, 0, 4455, 1095));
     Frame1->setAutoFillBackground(true);
 
-    sCaption_ = kLoadCaption;
-    lblPosition = new QLabel(sCaption_, Frame1);
+    caption_ = kLoadCaption;
+    lblPosition = new QLabel(caption_, Frame1);
     lblPosition->setObjectName("lblPosition");
     lblPosition->setGeometry(TwipsRect(960, 240, 3015, 375));
     lblPosition->setFont(FormFont(12));
@@ -58,67 +58,67 @@ frmStatus::frmStatus(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Frameless
     ShowValue();
 }
 
-frmStatus::~frmStatus() {
+ProgressWindow::~ProgressWindow() {
     // Never leave the hourglass behind, even if the window goes while loaded.
-    if (fLoaded_) Form_Unload();
+    if (loaded_) Form_Unload();
 }
 
-void frmStatus::Show() {
-    if (!fLoaded_) Form_Load();
+void ProgressWindow::Show() {
+    if (!loaded_) Form_Load();
     CentreOnScreen(*this);
     show();
 }
 
-void frmStatus::Form_Load() {
+void ProgressWindow::Form_Load() {
     // A load starts from the window as designed.
-    sCaption_ = kLoadCaption;
-    sLabelText_.clear();
-    fYielded_ = false;
-    fValue_ = 0.0f;
+    caption_ = kLoadCaption;
+    stepText_.clear();
+    yielded_ = false;
+    value_ = 0.0f;
     ShowValue();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    fLoaded_ = true;
+    loaded_ = true;
 }
 
-void frmStatus::UpdateBar(std::string_view sText, double iIncrement) {
-    const double sum = static_cast<double>(fValue_) + iIncrement;
+void ProgressWindow::UpdateBar(std::string_view text, double step) {
+    const double sum = static_cast<double>(value_) + step;
     // Written so that a NaN sum is refused as well.
     if (!(sum <= kBarMaximum)) return;
-    if (sText != sLabelText_) {  // the caption reads the same until the text changes
-        sLabelText_.assign(sText);
-        sCaption_ = QStringLiteral("Updating: ") + QString::fromUtf8(sText.data(), static_cast<qsizetype>(sText.size()));
+    if (text != stepText_) {  // the caption reads the same until the text changes
+        stepText_.assign(text);
+        caption_ = QStringLiteral("Updating: ") + QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     }
-    fValue_ = static_cast<float>(sum);
+    value_ = static_cast<float>(sum);
     // The label and the bar are drawn, and pending window events run, at
     // screen rate rather than once per player: on the first call of a step,
     // on its last (the next step of the same size would pass 100), and
     // whenever a frame's time has passed since they last ran. That keeps the
     // windows painted and responsive at a fraction of the cost.
-    const bool last = !(sum + iIncrement <= kBarMaximum);
-    if (!fYielded_ || last || sinceYield_.elapsed() >= kYieldIntervalMs) {
+    const bool last = !(sum + step <= kBarMaximum);
+    if (!yielded_ || last || sinceYield_.elapsed() >= kYieldIntervalMs) {
         ShowValue();
         QCoreApplication::processEvents();
         sinceYield_.restart();
-        fYielded_ = true;
+        yielded_ = true;
     }
 }
 
-void frmStatus::Unload() {
-    if (!fLoaded_) return;
+void ProgressWindow::Unload() {
+    if (!loaded_) return;
     hide();
     Form_Unload();
 }
 
-void frmStatus::Form_Unload() {
+void ProgressWindow::Form_Unload() {
     QGuiApplication::restoreOverrideCursor();
-    fLoaded_ = false;
+    loaded_ = false;
 }
 
-QString frmStatus::labelText() const { return sCaption_; }
+QString ProgressWindow::labelText() const { return caption_; }
 
-void frmStatus::ShowValue() {
-    if (lblPosition->text() != sCaption_) lblPosition->setText(sCaption_);
-    ProgressBar1->setValue(static_cast<int>(std::lround(static_cast<double>(fValue_) * kBarScale)));
+void ProgressWindow::ShowValue() {
+    if (lblPosition->text() != caption_) lblPosition->setText(caption_);
+    ProgressBar1->setValue(static_cast<int>(std::lround(static_cast<double>(value_) * kBarScale)));
 }
 
 }  // namespace tavrin::app

@@ -6,7 +6,7 @@
 // offset 0, then one record per player, with no count, separator or trailer.
 // An L02 record is 51 bytes; an L03 record is the same 51 bytes and nine more.
 // Every field is one byte or a run of bytes (no byte order). Some bytes are
-// stored plain, the rest through the file's substitution (mEncrypt97.h).
+// stored plain, the rest through the file's substitution (Substitution.h).
 //
 // The layout below is the one description of a player record: the decoder,
 // the saver and our own league generator all work from it.
@@ -18,7 +18,7 @@
 #include <string>
 
 #include "db/PlayersTable.h"
-#include "league/mEncrypt97.h"
+#include "league/Substitution.h"
 
 namespace tavrin {
 
@@ -43,7 +43,7 @@ inline constexpr std::size_t kHeaderStepOffset = 1;
 
 enum class Stored : std::uint8_t {
     Plain,        // the byte is the value
-    Substituted,  // the byte is iEncTable[value]
+    Substituted,  // the byte is encode[value]
     Name,         // 13 substituted bytes, one character each, NUL-padded
 };
 

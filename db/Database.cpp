@@ -1,12 +1,12 @@
-#include "db/mDbEngine.h"
+#include "db/Database.h"
 
 #include <cmath>
 #include <cstdint>
 #include <exception>
 #include <limits>
 
-#include "db/EngineDetail.h"
-#include "db/Error.h"
+#include "db/DatabaseDetail.h"
+#include "base/Error.h"
 
 namespace tavrin::db {
 
@@ -188,6 +188,13 @@ std::int64_t Cursor::Int(int column) const {
     detail::Cell cell;
     detail::ReadCell(statement_, column, cell);
     return detail::IntOf(cell, columns_[static_cast<std::size_t>(column)]);
+}
+
+std::int64_t Cursor::IntIn(int column, std::int64_t lo, std::int64_t hi) const {
+    const std::int64_t v = Int(column);
+    if (v < lo || v > hi)
+        throw Error("Overflow: " + columns_[static_cast<std::size_t>(column)] + " holds " + std::to_string(v));
+    return v;
 }
 
 // ---------------------------------------------------------------- Database

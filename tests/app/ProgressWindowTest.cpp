@@ -4,7 +4,7 @@
 #include "AppTest.h"
 
 // Calls UpdateBar and tells whether it let pending events run.
-static bool Yields(tavrin::app::frmStatus& status, const char* text, double step) {
+static bool Yields(tavrin::app::ProgressWindow& status, const char* text, double step) {
     bool ran = false;
     QMetaObject::invokeMethod(&status, [&ran] { ran = true; }, Qt::QueuedConnection);
     status.UpdateBar(text, step);
@@ -34,7 +34,7 @@ private slots:
     void nStepsOfAnNthEndAtOrJustBelow100() {
         QFETCH(int, n);
         QFETCH(float, value);
-        tavrin::app::frmStatus status;
+        tavrin::app::ProgressWindow status;
         status.Show();
         for (int i = 0; i < n; ++i) status.UpdateBar("Loading League", 100.0 / n);
         QVERIFY2(status.value() == value, qPrintable(QString::asprintf("%a", double(status.value()))));
@@ -42,7 +42,7 @@ private slots:
     }
 
     void refusedCallsChangeNothingAndEveryShowingStartsAfresh() {
-        tavrin::app::frmStatus status;
+        tavrin::app::ProgressWindow status;
         for (int showing = 0; showing < 2; ++showing) {
             status.Show();
             const QCursor* pointer = QGuiApplication::overrideCursor();
@@ -72,7 +72,7 @@ private slots:
     // A step of many players yields at its start, at its end, and about once
     // a frame between: not once per player.
     void aLongStepYieldsAtScreenRate() {
-        tavrin::app::frmStatus status;
+        tavrin::app::ProgressWindow status;
         status.Show();
         QElapsedTimer clock;
         clock.start();
@@ -87,4 +87,4 @@ private slots:
 };
 
 QTEST_MAIN(StatusWindowTest)
-#include "StatusWindowTest.moc"
+#include "ProgressWindowTest.moc"

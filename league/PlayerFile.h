@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "league/Platform.h"
-#include "league/mEncrypt97.h"
-#include "league/mGlobal.h"
-#include "league/mGridexType.h"
+#include "league/Substitution.h"
+#include "league/ProgramState.h"
+#include "league/RecordLayout.h"
 
 namespace tavrin {
 
@@ -79,7 +79,7 @@ struct SaveResult {
 // file must still be the one the import read; one that changed since (the
 // game saved it meanwhile) is refused and keeps its new contents. Putting
 // `out` in place is the caller's.
-SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league, platform::File* out,
+SaveResult SaveLeague(const ProgramState& state, const ImportedLeague& league, platform::File* out,
                          const SaveOptions& options = {});
 
 // The same, put in place on its own: a new file beside the player file,

@@ -1,13 +1,13 @@
-#include "league/mDbase.h"
+#include "league/PlayerFile.h"
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
 
-#include "db/Error.h"
+#include "base/Error.h"
 #include "db/PlayersTable.h"
-#include "db/mDBCreate.h"
-#include "db/mDbEngine.h"
+#include "db/WorkingDatabase.h"
+#include "db/Database.h"
 #include "league/Cp1252.h"
 #include "league/Fingerprint.h"
 
@@ -130,7 +130,7 @@ ImportedLeague Imported(RecordKind kind, const fs::path& pyr, RecordReader& read
     league.file = pyr;
     league.read = reader.Info();
     reader.ReadHeader(league.header);
-    BuildKeyTable(league.tables, league.header[kHeaderStartOffset], league.header[kHeaderStepOffset]);
+    BuildTables(league.tables, league.header[kHeaderStartOffset], league.header[kHeaderStepOffset]);
     return league;
 }
 
@@ -250,7 +250,7 @@ void RefuseChangedSinceLoaded(const fs::path& pyr) {
                   "It keeps the game's contents; run Tavrin on it again.");
 }
 
-SaveResult SaveLeagueL02(const ProgramState& state, const ImportedLeague& league, platform::File* out,
+SaveResult SaveLeague(const ProgramState& state, const ImportedLeague& league, platform::File* out,
                          const SaveOptions& options) {
     constexpr std::size_t R = kRecordLenL02;
     const fs::path& pyr = league.file;
@@ -340,7 +340,7 @@ SaveResult SaveLeagueInPlace(const ProgramState& state, const ImportedLeague& le
     std::optional<platform::File> out = folder.CreateNew(newName);
     if (!out) throw Error("Cannot write " + PathText(folder.PathOf(newName)) + ": the name is taken");
     try {
-        const SaveResult result = SaveLeagueL02(state, league, &*out, options);
+        const SaveResult result = SaveLeague(state, league, &*out, options);
         out->TakeOwnerAndPermissionsOf(folder.Info(name));
         out->Sync();
         out->Close();

@@ -83,6 +83,9 @@ public:
     // number in the 64-bit range (a real with a fraction, a text, a blob), is
     // an Error naming the column and the value as stored.
     std::int64_t Int(int column) const;
+    // The same, which must also lie from `lo` to `hi`: "Overflow: COLUMN
+    // holds V" otherwise (a value its type in the player file cannot hold).
+    std::int64_t IntIn(int column, std::int64_t lo, std::int64_t hi) const;
 
 private:
     friend class Database;

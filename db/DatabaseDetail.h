@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/mDbEngine.h"
+#include "db/Database.h"
 
 namespace tavrin::db::detail {
 

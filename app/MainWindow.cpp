@@ -1,4 +1,4 @@
-#include "app/frmMain.h"
+#include "app/MainWindow.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -29,7 +29,7 @@
 #include <utility>
 
 #include "app/AboutBox.h"
-#include "app/Forms.h"
+#include "app/FormLayout.h"
 #include "app/HistoryWindow.h"
 #include "run/History.h"
 
@@ -123,25 +123,25 @@ QString ProblemWithGiven(const QString& path) {
 
 // Blocks the window for the length of a run and gives it back however the run
 // ends.
-class frmMain::RunGuard {
+class MainWindow::RunGuard {
 public:
-    explicit RunGuard(frmMain& form) : form_(form) { form_.SetRunning(true); }
+    explicit RunGuard(MainWindow& form) : form_(form) { form_.SetRunning(true); }
     ~RunGuard() { form_.SetRunning(false); }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
 
 private:
-    frmMain& form_;
+    MainWindow& form_;
 };
 
-frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
+MainWindow::MainWindow(ProgramState& state, RandomSource& random, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       state_(state),
       random_(random) {
 
-    setObjectName("frmMain");
+    setObjectName("MainWindow");
     setFixedSize(Px(5790), Px(kClientHeight));
     setFont(FormFont(8));
     setWindowIcon(ProgramIcon());
@@ -222,7 +222,7 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
                                 kStatusLine.height());
     cmdOtherLeague->hide();
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, &frmMain::cmdAbout_Click);
+    connect(help, &QShortcut::activated, this, &MainWindow::cmdAbout_Click);
     AddHistoryButton();
 
     // OK takes Enter unless another button has the focus; Escape is Cancel
@@ -245,10 +245,10 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
     setTabOrder(optPots[1], optPots[2]);
     setTabOrder(optPots[2], cboYears);
 
-    connect(cmdOK, &QPushButton::clicked, this, &frmMain::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
-    connect(cmdOtherLeague, &QPushButton::clicked, this, &frmMain::cmdOtherLeague_Click);
-    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &MainWindow::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &MainWindow::cmdCancel_Click);
+    connect(cmdOtherLeague, &QPushButton::clicked, this, &MainWindow::cmdOtherLeague_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &MainWindow::cmdAbout_Click);
     connect(group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked) optPots_Click(id);
     });
@@ -267,30 +267,30 @@ frmMain::frmMain(ProgramState& state, RandomSource& random, QWidget* parent)
     Form_Load();
 }
 
-void frmMain::Form_Load() {
+void MainWindow::Form_Load() {
     // Nothing to prepare: the window starts as laid out above.
 }
 
-void frmMain::optPots_Click(int Index) {
+void MainWindow::optPots_Click(int Index) {
     // Only Hide Pots takes a limit; the list keeps its entry while disabled.
     cboYears->setEnabled(Index == static_cast<int>(run::Operation::Hide));
 }
 
-void frmMain::cmdOK_Click() {
-    if (fRunning_) return;
+void MainWindow::cmdOK_Click() {
+    if (running_) return;
     ProcessLeague();
 }
 
-void frmMain::cmdCancel_Click() { close(); }
+void MainWindow::cmdCancel_Click() { close(); }
 
-void frmMain::cmdOtherLeague_Click() {
-    if (fRunning_) return;
+void MainWindow::cmdOtherLeague_Click() {
+    if (running_) return;
     // A cancelled dialog keeps the league that was given.
     const QString chosen = AskForLeague();
     if (!chosen.isEmpty()) SetGivenLeague(chosen);
 }
 
-void frmMain::AddHistoryButton() {
+void MainWindow::AddHistoryButton() {
     // At the status line's end, short of a square left free there; the way
     // back to the dialog moves to its left, and the line's text stops short
     // of it. It takes no focus, as that button.
@@ -305,28 +305,28 @@ void frmMain::AddHistoryButton() {
                             kStatusLine.height());
     cmdOtherLeague->move(cmdHistory->x() - Px(60) - cmdOtherLeague->width(), kStatusLine.y());
     lblStatus->setFixedWidth(cmdHistory->x() - Px(120) - kStatusLine.x());
-    connect(cmdHistory, &QPushButton::clicked, this, &frmMain::cmdHistory_Click);
+    connect(cmdHistory, &QPushButton::clicked, this, &MainWindow::cmdHistory_Click);
     auto* keys = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
-    connect(keys, &QShortcut::activated, this, &frmMain::cmdHistory_Click);
+    connect(keys, &QShortcut::activated, this, &MainWindow::cmdHistory_Click);
     UpdateHistoryButton();
 }
 
-QString frmMain::HistoryLeague() const {
-    return sGivenLeague_.isEmpty() ? QSettings().value(kLastLeagueKey).toString() : sGivenLeague_;
+QString MainWindow::HistoryLeague() const {
+    return givenLeague_.isEmpty() ? QSettings().value(kLastLeagueKey).toString() : givenLeague_;
 }
 
-void frmMain::UpdateHistoryButton() {
+void MainWindow::UpdateHistoryButton() {
     const QString league = HistoryLeague();
-    cmdHistory->setEnabled(!fRunning_ && !league.isEmpty());
+    cmdHistory->setEnabled(!running_ && !league.isEmpty());
     cmdHistory->setToolTip(league.isEmpty()
                                ? "The history of a league, once one is chosen (Ctrl+H)"
                                : "The history of " + QFileInfo(league).fileName() +
                                      ": its runs, and its files as they were before each (Ctrl+H)");
 }
 
-void frmMain::cmdHistory_Click() {
+void MainWindow::cmdHistory_Click() {
     const QString league = HistoryLeague();
-    if (fRunning_ || league.isEmpty()) return;
+    if (running_ || league.isEmpty()) return;
     // Bringing back is a run of this window's, blocked and told as any.
     auto* window = new HistoryWindow(
         league,
@@ -339,10 +339,12 @@ void frmMain::cmdHistory_Click() {
         this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->open();
-void frmMain::cmdAbout_Click() {
-    if (fRunning_) return;
+}
+
+void MainWindow::cmdAbout_Click() {
+    if (running_) return;
     // The history of the league OK would run on, else of the one chosen last.
-    const QString league = sGivenLeague_.isEmpty() ? QSettings().value(kLastLeagueKey).toString() : sGivenLeague_;
+    const QString league = HistoryLeague();
     KeptFiles files;
     files.workingDatabase = QString::fromStdU16String(state_.WorkingDatabasePath().u16string());
     files.settings = QSettings().fileName();
@@ -350,7 +352,7 @@ void frmMain::cmdAbout_Click() {
     AboutBox(files, this).exec();
 }
 
-void frmMain::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     // Reaches the window when the control with the focus has no use for the
     // key: a focused button takes Enter itself, an open list its Escape.
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
@@ -363,14 +365,14 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     // Anything with a location is let through to the drop, which says why it
     // is refused; a drop during a run is no drop at all.
-    if (!fRunning_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (!running_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-void frmMain::dropEvent(QDropEvent* event) {
-    if (fRunning_ || !event->mimeData()->hasUrls()) return;
+void MainWindow::dropEvent(QDropEvent* event) {
+    if (running_ || !event->mimeData()->hasUrls()) return;
     QStringList local, remote;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) local << url.toLocalFile();
@@ -392,8 +394,8 @@ void frmMain::dropEvent(QDropEvent* event) {
         Qt::QueuedConnection);
 }
 
-bool frmMain::UseGivenLeagues(const QStringList& paths) {
-    if (paths.isEmpty() || fRunning_) return false;
+bool MainWindow::UseGivenLeagues(const QStringList& paths) {
+    if (paths.isEmpty() || running_) return false;
     if (paths.size() > 1) {
         MsgBox(this, QMessageBox::Warning, "Tavrin works on one league at a time: give it a single league file.");
         return false;
@@ -406,8 +408,8 @@ bool frmMain::UseGivenLeagues(const QStringList& paths) {
     return true;
 }
 
-void frmMain::SetGivenLeague(const QString& path) {
-    sGivenLeague_ = path;
+void MainWindow::SetGivenLeague(const QString& path) {
+    givenLeague_ = path;
     if (!path.isEmpty()) RememberLeague(path);
     cmdOtherLeague->setVisible(!path.isEmpty());
     // The line's text stops short of the button while it shows.
@@ -417,24 +419,24 @@ void frmMain::SetGivenLeague(const QString& path) {
     UpdateHistoryButton();
 }
 
-QString frmMain::statusText() const { return lblStatus->text(); }
+QString MainWindow::statusText() const { return lblStatus->text(); }
 
-void frmMain::ShowStatus(const QString& text) {
+void MainWindow::ShowStatus(const QString& text) {
     lblStatus->setText(text);
     lblStatus->setToolTip(text);
     lblStatus->setAccessibleDescription(text);
 }
 
-void frmMain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // The window must not go away under a run that holds the league's files.
-    if (fRunning_)
+    if (running_)
         event->ignore();
     else
         event->accept();
 }
 
-void frmMain::SetRunning(bool running) {
-    fRunning_ = running;
+void MainWindow::SetRunning(bool running) {
+    running_ = running;
     cmdOK->setEnabled(!running);
     cmdCancel->setEnabled(!running);
     UpdateHistoryButton();
@@ -444,19 +446,19 @@ void frmMain::SetRunning(bool running) {
     cmdAbout->setEnabled(!running);
 }
 
-run::Operation frmMain::SelectedOperation() const {
+run::Operation MainWindow::SelectedOperation() const {
     for (int i = 0; i < 3; ++i)
         if (optPots[static_cast<std::size_t>(i)]->isChecked()) return static_cast<run::Operation>(i);
     return run::Operation::Hide;
 }
 
-std::optional<std::int16_t> frmMain::SelectedYearsLimit() const {
+std::optional<std::int16_t> MainWindow::SelectedYearsLimit() const {
     const int index = cboYears->currentIndex();
     if (index < 0 || index >= cboYears->count()) return std::nullopt;
     return static_cast<std::int16_t>(cboYears->itemData(index).toInt());
 }
 
-void frmMain::ProcessLeague() {
+void MainWindow::ProcessLeague() {
     const RunGuard guard(*this);
 
     run::Request request;
@@ -471,20 +473,20 @@ void frmMain::ProcessLeague() {
 
     // A league given beforehand is used as it is; otherwise it is asked
     // for, and a cancelled dialog ends the run before anything is touched.
-    const QString league = sGivenLeague_.isEmpty() ? AskForLeague() : sGivenLeague_;
+    const QString league = givenLeague_.isEmpty() ? AskForLeague() : givenLeague_;
     if (league.isEmpty()) return;
     request.league = ToPath(league);
 
     ShowOutcome(run::RunLeague(request, state_, random_));
 }
 
-QString frmMain::AskForLeague() {
+QString MainWindow::AskForLeague() {
     const QString chosen = QFileDialog::getOpenFileName(this, "Select League", DialogStart(), "Leagues (*.lge)");
     if (!chosen.isEmpty()) RememberLeague(QFileInfo(chosen).absoluteFilePath());
     return chosen;
 }
 
-void frmMain::ShowOutcome(const run::Outcome& outcome) {
+void MainWindow::ShowOutcome(const run::Outcome& outcome) {
     using Kind = run::Outcome::Kind;
     // A league given beforehand serves one run that got through to its end;
     // the next OK asks again, in the league's folder with it selected. One

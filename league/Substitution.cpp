@@ -1,9 +1,9 @@
-#include "league/mEncrypt97.h"
+#include "league/Substitution.h"
 
 namespace tavrin {
 
-void BuildKeyTable(CodeTables& tables, std::uint8_t start, std::uint8_t step) {
-    auto& key = tables.iKeyTable;
+void BuildTables(CodeTables& tables, std::uint8_t start, std::uint8_t step) {
+    auto& key = tables.key;
 
     // Free entries hold a - 1 (as a signed 16-bit value: -1 when a is 0). For
     // a > 0 that is also the last value placed, and it goes into the last free
@@ -24,21 +24,21 @@ void BuildKeyTable(CodeTables& tables, std::uint8_t start, std::uint8_t step) {
         while (key[static_cast<std::size_t>(slot)] != freeMark) slot = (slot + 1) & 0xFF;
         key[static_cast<std::size_t>(slot)] = static_cast<std::int16_t>(value);
     }
-    BuildCodeTables(tables);
+    DeriveCodeTables(tables);
 }
 
-void BuildCodeTables(CodeTables& tables) {
+void DeriveCodeTables(CodeTables& tables) {
     // Where each value sits in the key permutation (its inverse).
     std::array<std::int16_t, 256> indexOf{};
-    for (int j = 0; j < 256; ++j) indexOf[static_cast<std::size_t>(tables.iKeyTable[static_cast<std::size_t>(j)])] =
+    for (int j = 0; j < 256; ++j) indexOf[static_cast<std::size_t>(tables.key[static_cast<std::size_t>(j)])] =
         static_cast<std::int16_t>(j);
 
     for (std::size_t i = 0; i < 256; ++i) {
-        const auto k = static_cast<std::size_t>(tables.iKeyTable[i]);
+        const auto k = static_cast<std::size_t>(tables.key[i]);
         const auto x = static_cast<std::size_t>(indexOf[i]);
         const auto y = static_cast<std::size_t>(indexOf[x]);
-        tables.iDecTable[k] = static_cast<std::int16_t>(y);
-        tables.iEncTable[y] = static_cast<std::int16_t>(k);
+        tables.decode[k] = static_cast<std::int16_t>(y);
+        tables.encode[y] = static_cast<std::int16_t>(k);
     }
 }
 

@@ -1,0 +1,62 @@
+#include "run/Messages.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/Error.h"
+#include "league/Platform.h"
+
+namespace tavrin::run {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace
+
+void CheckLeagueFile(const fs::path& league) {
+    try {
+        const platform::Folder folder = platform::Folder::Open(league.parent_path());
+        const platform::FileInfo info = folder.Info(league.filename());
+        if (!info.Exists()) throw Refusal("The league file " + PathText(league) + " does not exist.");
+        if (info.kind == platform::Kind::Link)
+            throw Refusal("Cannot open the league: " + PathText(league) + " is a symbolic link to " +
+                          PathText(folder.LinkTarget(league.filename())) +
+                          "; Tavrin never writes through a link: open the league where it really is.");
+        if (info.kind != platform::Kind::Regular)
+            throw Refusal("Cannot read the league file " + PathText(league) + ": it is not a regular file.");
+    } catch (const Error&) {
+        // A folder that is not there is a missing league; a name the system
+        // cannot look up at all (one too long) is told with its reason.
+        std::error_code ec;
+        (void)fs::status(league, ec);
+        if (!ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
+            throw Refusal("The league file " + PathText(league) + " does not exist.");
+        throw Refusal("Cannot read the league file " + PathText(league) + ": " + ec.message() + ".");
+    }
+}
+
+std::string NotALeagueText(const fs::path& league, std::string_view tag) {
+    if (EqualsNoCase(league.extension().string(), ".pyr")) {
+        fs::path lge = league;
+        lge.replace_extension(".lge");
+        std::error_code ec;
+        return PathText(league) + " is a player file, not a league file." +
+               (fs::exists(fs::symlink_status(lge, ec)) ? " The league file beside it is " +
+                                                              PathText(lge.filename()) + ": choose that one."
+                                                        : std::string(" Choose the league file (*.lge) beside it."));
+    }
+    // What the file starts with, as the user can read it.
+    std::string shown;
+    for (const char c : tag) shown += (c >= 0x20 && c < 0x7F) ? c : '.';
+    return PathText(league) + " is not a league Tavrin knows: its header begins with \"" + shown +
+           "\", not \"L02:\" or \"L03:\".";
+}
+
+}  // namespace tavrin::run

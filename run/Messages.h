@@ -1,0 +1,28 @@
+#pragma once
+
+// The texts the run core and its front ends share, built in one place.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tavrin::run {
+
+// Hide asked for with no experience limit chosen: the window's list shows it
+// as its placeholder too.
+inline constexpr std::string_view kSelectYears = "Select Years";
+
+// What every refusal adds: a refusal is made before the first change.
+inline constexpr std::string_view kNothingChanged = "No file was changed.";
+
+// The league file itself, as the run and every front end check it before
+// anything else: a Refusal naming it where it does not exist, is a symbolic
+// link, or is not a regular file.
+void CheckLeagueFile(const std::filesystem::path& league);
+
+// A file whose header is not a league Tavrin knows, with what it begins with
+// (`tag`, the first bytes read); a player file chosen for its league is told
+// so, naming the league file beside it.
+std::string NotALeagueText(const std::filesystem::path& league, std::string_view tag);
+
+}  // namespace tavrin::run
