@@ -148,18 +148,18 @@ MainWindow::MainWindow(ProgramState& state, RandomSource& random, QWidget* paren
     setAcceptDrops(true);
 
     // Controls in tab order; positions in twips, those of the options, the
-    // list and its label inside Frame1.
-    cmdOK = new QPushButton("&OK", this);
-    cmdOK->setObjectName("cmdOK");
-    cmdOK->setGeometry(TwipsRect(4080, 360, 1575, 430));
+    // list and its label inside operationBox_.
+    okButton_ = new QPushButton("&OK", this);
+    okButton_->setObjectName("okButton");
+    okButton_->setGeometry(TwipsRect(4080, 360, 1575, 430));
 
-    cmdCancel = new QPushButton("&Cancel", this);
-    cmdCancel->setObjectName("cmdCancel");
-    cmdCancel->setGeometry(TwipsRect(4080, 960, 1575, 430));
+    cancelButton_ = new QPushButton("&Cancel", this);
+    cancelButton_->setObjectName("cancelButton");
+    cancelButton_->setGeometry(TwipsRect(4080, 960, 1575, 430));
 
-    Frame1 = new QGroupBox(QString(), this);
-    Frame1->setObjectName("Frame1");
-    Frame1->setGeometry(TwipsRect(120, 240, 3735, 2175));
+    operationBox_ = new QGroupBox(QString(), this);
+    operationBox_->setObjectName("operationBox");
+    operationBox_->setGeometry(TwipsRect(120, 240, 3735, 2175));
 
     // One group of three: exactly one option is selected at any time, and its
     // index names the operation.
@@ -169,121 +169,115 @@ MainWindow::MainWindow(ProgramState& state, RandomSource& random, QWidget* paren
     const std::array<QRect, 3> places{TwipsRect(240, 360, 1215, 375), TwipsRect(240, 720, 1575, 375),
                                       TwipsRect(240, 1080, 1215, 375)};
     for (int i = 0; i < 3; ++i) {
-        optPots[i] = new QRadioButton(captions[i], Frame1);
-        optPots[i]->setObjectName(QStringLiteral("optPots%1").arg(i));
-        optPots[i]->setGeometry(places[i]);
-        group->addButton(optPots[i], i);
+        operationButtons_[i] = new QRadioButton(captions[i], operationBox_);
+        operationButtons_[i]->setObjectName(QStringLiteral("operationButton%1").arg(i));
+        operationButtons_[i]->setGeometry(places[i]);
+        group->addButton(operationButtons_[i], i);
     }
-    optPots[static_cast<int>(run::Operation::Hide)]->setChecked(true);
+    operationButtons_[static_cast<int>(run::Operation::Hide)]->setChecked(true);
 
-    cboYears = new QComboBox(Frame1);
-    cboYears->setObjectName("cboYears");
-    cboYears->setGeometry(TwipsRect(2040, 600, 1455, 315));
-    cboYears->setEditable(true);
+    yearsList_ = new QComboBox(operationBox_);
+    yearsList_->setObjectName("yearsList");
+    yearsList_->setGeometry(TwipsRect(2040, 600, 1455, 315));
+    yearsList_->setEditable(true);
     // Typing never adds an entry; the list holds exactly its ten limits.
-    cboYears->setInsertPolicy(QComboBox::NoInsert);
-    cboYears->setCompleter(nullptr);
+    yearsList_->setInsertPolicy(QComboBox::NoInsert);
+    yearsList_->setCompleter(nullptr);
     for (const run::YearsChoice& entry : run::kYearsChoices)
-        cboYears->addItem(QString::fromUtf8(entry.text.data(), static_cast<qsizetype>(entry.text.size())), entry.limit);
-    cboYears->setCurrentIndex(-1);
-    cboYears->setEditText("Select Years");
+        yearsList_->addItem(QString::fromUtf8(entry.text.data(), static_cast<qsizetype>(entry.text.size())), entry.limit);
+    yearsList_->setCurrentIndex(-1);
+    yearsList_->setEditText("Select Years");
 
-    Label1 = new QLabel("Hide Pots For:", Frame1);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(TwipsRect(2040, 360, 1095, 255));
+    yearsLabel_ = new QLabel("Hide Pots For:", operationBox_);
+    yearsLabel_->setObjectName("yearsLabel");
+    yearsLabel_->setGeometry(TwipsRect(2040, 360, 1095, 255));
 
     // The option buttons and the label are see-through: where the system's
     // face is wider than the forms' own, they grow to the right to show their
     // whole caption instead of clipping it. Nothing stands to their right.
-    for (QWidget* caption : {static_cast<QWidget*>(optPots[0]), static_cast<QWidget*>(optPots[1]),
-                             static_cast<QWidget*>(optPots[2]), static_cast<QWidget*>(Label1)})
+    for (QWidget* caption : {static_cast<QWidget*>(operationButtons_[0]), static_cast<QWidget*>(operationButtons_[1]),
+                             static_cast<QWidget*>(operationButtons_[2]), static_cast<QWidget*>(yearsLabel_)})
         caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
 
     // The status line: what the last run did, or the league the next OK
     // runs on, with a button back to the file dialog. The button takes no
     // focus (Alt+A reaches it), so Tab still goes OK, Cancel, options, list.
-    lblStatus = new StatusLabel(this);
-    lblStatus->setObjectName("lblStatus");
-    lblStatus->setGeometry(kStatusLine);
-    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    statusLine_ = new StatusLabel(this);
+    statusLine_->setObjectName("statusLine");
+    statusLine_->setGeometry(kStatusLine);
+    statusLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     // A square "?" at the line's end opens the About box (as F1 does).
-    cmdAbout = new QPushButton("?", this);
-    cmdAbout->setObjectName("cmdAbout");
-    cmdAbout->setFocusPolicy(Qt::NoFocus);
-    cmdAbout->setToolTip("About Tavrin, and where it keeps its files (F1)");
-    cmdAbout->setGeometry(kStatusLine.right() + 1 - kStatusLine.height(), kStatusLine.y(), kStatusLine.height(),
+    aboutButton_ = new QPushButton("?", this);
+    aboutButton_->setObjectName("aboutButton");
+    aboutButton_->setFocusPolicy(Qt::NoFocus);
+    aboutButton_->setToolTip("About Tavrin, and where it keeps its files (F1)");
+    aboutButton_->setGeometry(kStatusLine.right() + 1 - kStatusLine.height(), kStatusLine.y(), kStatusLine.height(),
                           kStatusLine.height());
-    lblStatus->setFixedWidth(cmdAbout->x() - Px(120) - kStatusLine.x());
-    cmdOtherLeague = new QPushButton("Choose &another league\u2026", this);
-    cmdOtherLeague->setObjectName("cmdOtherLeague");
-    cmdOtherLeague->setFocusPolicy(Qt::NoFocus);
-    const int buttonWidth = cmdOtherLeague->sizeHint().width();
-    cmdOtherLeague->setGeometry(cmdAbout->x() - Px(60) - buttonWidth, kStatusLine.y(), buttonWidth,
+    statusLine_->setFixedWidth(aboutButton_->x() - Px(120) - kStatusLine.x());
+    otherLeagueButton_ = new QPushButton("Choose &another league\u2026", this);
+    otherLeagueButton_->setObjectName("otherLeagueButton");
+    otherLeagueButton_->setFocusPolicy(Qt::NoFocus);
+    const int buttonWidth = otherLeagueButton_->sizeHint().width();
+    otherLeagueButton_->setGeometry(aboutButton_->x() - Px(60) - buttonWidth, kStatusLine.y(), buttonWidth,
                                 kStatusLine.height());
-    cmdOtherLeague->hide();
+    otherLeagueButton_->hide();
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, &MainWindow::cmdAbout_Click);
+    connect(help, &QShortcut::activated, this, &MainWindow::ShowAbout);
     AddHistoryButton();
 
     // OK takes Enter unless another button has the focus; Escape is Cancel
     // (keyPressEvent), as in a dialog.
-    cmdOK->setDefault(true);
-    cmdOK->setAutoDefault(true);
-    cmdCancel->setAutoDefault(true);
-    Label1->setBuddy(cboYears);
+    okButton_->setDefault(true);
+    okButton_->setAutoDefault(true);
+    cancelButton_->setAutoDefault(true);
+    yearsLabel_->setBuddy(yearsList_);
     const std::array<std::pair<QWidget*, const char*>, 11> names{{
-        {cmdOK, "OK"}, {cmdCancel, "Cancel"}, {Frame1, "Operation"}, {optPots[0], "Hide Pots"},
-        {optPots[1], "Ramdomize Pots"}, {optPots[2], "Restore Pots"}, {cboYears, "Hide Pots For"},
-        {Label1, "Hide Pots For:"}, {lblStatus, "Status"}, {cmdOtherLeague, "Choose another league"},
-        {cmdAbout, "About Tavrin"},
+        {okButton_, "OK"}, {cancelButton_, "Cancel"}, {operationBox_, "Operation"}, {operationButtons_[0], "Hide Pots"},
+        {operationButtons_[1], "Ramdomize Pots"}, {operationButtons_[2], "Restore Pots"}, {yearsList_, "Hide Pots For"},
+        {yearsLabel_, "Hide Pots For:"}, {statusLine_, "Status"}, {otherLeagueButton_, "Choose another league"},
+        {aboutButton_, "About Tavrin"},
     }};
     for (const auto& [control, name] : names) control->setAccessibleName(name);
 
-    setTabOrder(cmdOK, cmdCancel);
-    setTabOrder(cmdCancel, optPots[0]);
-    setTabOrder(optPots[0], optPots[1]);
-    setTabOrder(optPots[1], optPots[2]);
-    setTabOrder(optPots[2], cboYears);
+    setTabOrder(okButton_, cancelButton_);
+    setTabOrder(cancelButton_, operationButtons_[0]);
+    setTabOrder(operationButtons_[0], operationButtons_[1]);
+    setTabOrder(operationButtons_[1], operationButtons_[2]);
+    setTabOrder(operationButtons_[2], yearsList_);
 
-    connect(cmdOK, &QPushButton::clicked, this, &MainWindow::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &MainWindow::cmdCancel_Click);
-    connect(cmdOtherLeague, &QPushButton::clicked, this, &MainWindow::cmdOtherLeague_Click);
-    connect(cmdAbout, &QPushButton::clicked, this, &MainWindow::cmdAbout_Click);
+    connect(okButton_, &QPushButton::clicked, this, &MainWindow::RunChosenOperation);
+    connect(cancelButton_, &QPushButton::clicked, this, &MainWindow::Cancel);
+    connect(otherLeagueButton_, &QPushButton::clicked, this, &MainWindow::ChooseAnotherLeague);
+    connect(aboutButton_, &QPushButton::clicked, this, &MainWindow::ShowAbout);
     connect(group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked) optPots_Click(id);
+        if (checked) OperationChosen(id);
     });
     // Text typed into the list's field is not an entry: once it differs from
     // the entry shown, no entry is selected, so Hide Pots cannot quietly take
     // a limit the user has typed over.
-    connect(cboYears->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
-        const int index = cboYears->currentIndex();
-        if (index < 0 || cboYears->itemText(index) == text) return;
-        const int cursor = cboYears->lineEdit()->cursorPosition();
-        cboYears->setCurrentIndex(-1);
-        cboYears->setEditText(text);
-        cboYears->lineEdit()->setCursorPosition(cursor);
+    connect(yearsList_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        const int index = yearsList_->currentIndex();
+        if (index < 0 || yearsList_->itemText(index) == text) return;
+        const int cursor = yearsList_->lineEdit()->cursorPosition();
+        yearsList_->setCurrentIndex(-1);
+        yearsList_->setEditText(text);
+        yearsList_->lineEdit()->setCursorPosition(cursor);
     });
-
-    Form_Load();
 }
 
-void MainWindow::Form_Load() {
-    // Nothing to prepare: the window starts as laid out above.
-}
-
-void MainWindow::optPots_Click(int Index) {
+void MainWindow::OperationChosen(int id) {
     // Only Hide Pots takes a limit; the list keeps its entry while disabled.
-    cboYears->setEnabled(Index == static_cast<int>(run::Operation::Hide));
+    yearsList_->setEnabled(id == static_cast<int>(run::Operation::Hide));
 }
 
-void MainWindow::cmdOK_Click() {
+void MainWindow::RunChosenOperation() {
     if (running_) return;
     ProcessLeague();
 }
 
-void MainWindow::cmdCancel_Click() { close(); }
+void MainWindow::Cancel() { close(); }
 
-void MainWindow::cmdOtherLeague_Click() {
+void MainWindow::ChooseAnotherLeague() {
     if (running_) return;
     // A cancelled dialog keeps the league that was given.
     const QString chosen = AskForLeague();
@@ -294,20 +288,20 @@ void MainWindow::AddHistoryButton() {
     // At the status line's end, short of a square left free there; the way
     // back to the dialog moves to its left, and the line's text stops short
     // of it. It takes no focus, as that button.
-    cmdHistory = new QPushButton("History\u2026", this);
-    cmdHistory->setObjectName("cmdHistory");
-    cmdHistory->setAccessibleName("History");
-    cmdHistory->setFocusPolicy(Qt::NoFocus);
+    historyButton_ = new QPushButton("History\u2026", this);
+    historyButton_->setObjectName("historyButton");
+    historyButton_->setAccessibleName("History");
+    historyButton_->setFocusPolicy(Qt::NoFocus);
     // As narrow as its caption allows: the line's text needs the room.
-    const int width = std::min(cmdHistory->sizeHint().width(),
-                               cmdHistory->fontMetrics().horizontalAdvance(cmdHistory->text()) + Px(240));
-    cmdHistory->setGeometry(kStatusLine.right() + 1 - kStatusLine.height() - Px(60) - width, kStatusLine.y(), width,
+    const int width = std::min(historyButton_->sizeHint().width(),
+                               historyButton_->fontMetrics().horizontalAdvance(historyButton_->text()) + Px(240));
+    historyButton_->setGeometry(kStatusLine.right() + 1 - kStatusLine.height() - Px(60) - width, kStatusLine.y(), width,
                             kStatusLine.height());
-    cmdOtherLeague->move(cmdHistory->x() - Px(60) - cmdOtherLeague->width(), kStatusLine.y());
-    lblStatus->setFixedWidth(cmdHistory->x() - Px(120) - kStatusLine.x());
-    connect(cmdHistory, &QPushButton::clicked, this, &MainWindow::cmdHistory_Click);
+    otherLeagueButton_->move(historyButton_->x() - Px(60) - otherLeagueButton_->width(), kStatusLine.y());
+    statusLine_->setFixedWidth(historyButton_->x() - Px(120) - kStatusLine.x());
+    connect(historyButton_, &QPushButton::clicked, this, &MainWindow::ShowHistory);
     auto* keys = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
-    connect(keys, &QShortcut::activated, this, &MainWindow::cmdHistory_Click);
+    connect(keys, &QShortcut::activated, this, &MainWindow::ShowHistory);
     UpdateHistoryButton();
 }
 
@@ -317,14 +311,14 @@ QString MainWindow::HistoryLeague() const {
 
 void MainWindow::UpdateHistoryButton() {
     const QString league = HistoryLeague();
-    cmdHistory->setEnabled(!running_ && !league.isEmpty());
-    cmdHistory->setToolTip(league.isEmpty()
+    historyButton_->setEnabled(!running_ && !league.isEmpty());
+    historyButton_->setToolTip(league.isEmpty()
                                ? "The history of a league, once one is chosen (Ctrl+H)"
                                : "The history of " + QFileInfo(league).fileName() +
                                      ": its runs, and its files as they were before each (Ctrl+H)");
 }
 
-void MainWindow::cmdHistory_Click() {
+void MainWindow::ShowHistory() {
     const QString league = HistoryLeague();
     if (running_ || league.isEmpty()) return;
     // Bringing back is a run of this window's, blocked and told as any.
@@ -341,7 +335,7 @@ void MainWindow::cmdHistory_Click() {
     window->open();
 }
 
-void MainWindow::cmdAbout_Click() {
+void MainWindow::ShowAbout() {
     if (running_) return;
     // The history of the league OK would run on, else of the one chosen last.
     const QString league = HistoryLeague();
@@ -357,9 +351,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     // key: a focused button takes Enter itself, an open list its Escape.
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
-        cmdOK->click();
+        okButton_->click();
     } else if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
-        cmdCancel->click();
+        cancelButton_->click();
     } else {
         QWidget::keyPressEvent(event);
     }
@@ -411,20 +405,20 @@ bool MainWindow::UseGivenLeagues(const QStringList& paths) {
 void MainWindow::SetGivenLeague(const QString& path) {
     givenLeague_ = path;
     if (!path.isEmpty()) RememberLeague(path);
-    cmdOtherLeague->setVisible(!path.isEmpty());
+    otherLeagueButton_->setVisible(!path.isEmpty());
     // The line's text stops short of the button while it shows.
-    lblStatus->setFixedWidth((path.isEmpty() ? cmdHistory->x() : cmdOtherLeague->x()) - Px(120) - kStatusLine.x());
+    statusLine_->setFixedWidth((path.isEmpty() ? historyButton_->x() : otherLeagueButton_->x()) - Px(120) - kStatusLine.x());
     ShowStatus(path.isEmpty() ? QString() : "OK will run on " + QFileInfo(path).fileName());
-    if (!path.isEmpty()) lblStatus->setToolTip(Shown(path));
+    if (!path.isEmpty()) statusLine_->setToolTip(Shown(path));
     UpdateHistoryButton();
 }
 
-QString MainWindow::statusText() const { return lblStatus->text(); }
+QString MainWindow::statusText() const { return statusLine_->text(); }
 
 void MainWindow::ShowStatus(const QString& text) {
-    lblStatus->setText(text);
-    lblStatus->setToolTip(text);
-    lblStatus->setAccessibleDescription(text);
+    statusLine_->setText(text);
+    statusLine_->setToolTip(text);
+    statusLine_->setAccessibleDescription(text);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -437,25 +431,25 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::SetRunning(bool running) {
     running_ = running;
-    cmdOK->setEnabled(!running);
-    cmdCancel->setEnabled(!running);
+    okButton_->setEnabled(!running);
+    cancelButton_->setEnabled(!running);
     UpdateHistoryButton();
-    for (QRadioButton* option : optPots) option->setEnabled(!running);
-    cboYears->setEnabled(!running && optPots[static_cast<int>(run::Operation::Hide)]->isChecked());
-    cmdOtherLeague->setEnabled(!running);
-    cmdAbout->setEnabled(!running);
+    for (QRadioButton* option : operationButtons_) option->setEnabled(!running);
+    yearsList_->setEnabled(!running && operationButtons_[static_cast<int>(run::Operation::Hide)]->isChecked());
+    otherLeagueButton_->setEnabled(!running);
+    aboutButton_->setEnabled(!running);
 }
 
 run::Operation MainWindow::SelectedOperation() const {
     for (int i = 0; i < 3; ++i)
-        if (optPots[static_cast<std::size_t>(i)]->isChecked()) return static_cast<run::Operation>(i);
+        if (operationButtons_[static_cast<std::size_t>(i)]->isChecked()) return static_cast<run::Operation>(i);
     return run::Operation::Hide;
 }
 
 std::optional<std::int16_t> MainWindow::SelectedYearsLimit() const {
-    const int index = cboYears->currentIndex();
-    if (index < 0 || index >= cboYears->count()) return std::nullopt;
-    return static_cast<std::int16_t>(cboYears->itemData(index).toInt());
+    const int index = yearsList_->currentIndex();
+    if (index < 0 || index >= yearsList_->count()) return std::nullopt;
+    return static_cast<std::int16_t>(yearsList_->itemData(index).toInt());
 }
 
 void MainWindow::ProcessLeague() {

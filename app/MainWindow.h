@@ -55,12 +55,12 @@ signals:
     void endProgram(int code);
 
 public slots:
-    void optPots_Click(int Index);
-    void cmdOK_Click();
-    void cmdCancel_Click();
-    void cmdOtherLeague_Click();
-    void cmdHistory_Click();
-    void cmdAbout_Click();
+    void OperationChosen(int id);
+    void RunChosenOperation();
+    void Cancel();
+    void ChooseAnotherLeague();
+    void ShowHistory();
+    void ShowAbout();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -71,7 +71,6 @@ protected:
 private:
     class RunGuard;
 
-    void Form_Load();
     void ProcessLeague();
     // The file dialog "Select League", opened where the last league was
     // chosen; the chosen path, empty when cancelled.
@@ -93,20 +92,20 @@ private:
     // While a run is in progress the choices and buttons are blocked.
     void SetRunning(bool running);
 
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdCancel = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    std::array<QRadioButton*, 3> optPots{};
-    QComboBox* cboYears = nullptr;
-    QLabel* Label1 = nullptr;
+    QPushButton* okButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QGroupBox* operationBox_ = nullptr;
+    std::array<QRadioButton*, 3> operationButtons_{};
+    QComboBox* yearsList_ = nullptr;
+    QLabel* yearsLabel_ = nullptr;
     // The status line under the frame, and its button back to the dialog
     // while a league is given.
-    QLabel* lblStatus = nullptr;
-    QPushButton* cmdOtherLeague = nullptr;
+    QLabel* statusLine_ = nullptr;
+    QPushButton* otherLeagueButton_ = nullptr;
     // At the line's end: the league's history, also on Ctrl+H.
-    QPushButton* cmdHistory = nullptr;
+    QPushButton* historyButton_ = nullptr;
     // At the line's end: the About box, also on F1.
-    QPushButton* cmdAbout = nullptr;
+    QPushButton* aboutButton_ = nullptr;
 
     ProgramState& state_;
     RandomSource& random_;

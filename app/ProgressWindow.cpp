@@ -23,8 +23,8 @@ const char* const kLoadCaption = "Updating: Quarterbacks";
 }  // namespace
 
 ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
-    // Positions of the label and the bar are inside Frame1, as in the layout
-    // they come from.
+    // Positions of the label and the bar are inside the frame, as in the
+    // layout they come from.
 
     setObjectName("ProgressWindow");
     setFixedSize(Px(4680), Px(1200));
@@ -36,41 +36,40 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent, Qt::Tool | Qt:
     setPalette(shadow);
     setAutoFillBackground(true);
 
-    Frame1 = new QGroupBox(QString(), this);
-    Frame1->setObjectName("Frame1");
-    Frame1->setGeometry(TwipsRect(120, 0, 4455, 1095));
-    Frame1->setAutoFillBackground(true);
+    frame_ = new QGroupBox(QString(), this);
+    frame_->setObjectName("frame");
+    frame_->setGeometry(TwipsRect(120, 0, 4455, 1095));
+    frame_->setAutoFillBackground(true);
 
     caption_ = kLoadCaption;
-    lblPosition = new QLabel(caption_, Frame1);
-    lblPosition->setObjectName("lblPosition");
-    lblPosition->setGeometry(TwipsRect(960, 240, 3015, 375));
-    lblPosition->setFont(FormFont(12));
-    QPalette text = lblPosition->palette();
+    stepLabel_ = new QLabel(caption_, frame_);
+    stepLabel_->setObjectName("stepLabel");
+    stepLabel_->setGeometry(TwipsRect(960, 240, 3015, 375));
+    stepLabel_->setFont(FormFont(12));
+    QPalette text = stepLabel_->palette();
     text.setColor(QPalette::WindowText, text.color(QPalette::HighlightedText));
-    lblPosition->setPalette(text);
+    stepLabel_->setPalette(text);
 
-    ProgressBar1 = new QProgressBar(Frame1);
-    ProgressBar1->setObjectName("ProgressBar1");
-    ProgressBar1->setGeometry(TwipsRect(120, 720, 4215, 255));
-    ProgressBar1->setRange(0, static_cast<int>(kBarMaximum) * kBarScale);
-    ProgressBar1->setTextVisible(false);
+    bar_ = new QProgressBar(frame_);
+    bar_->setObjectName("bar");
+    bar_->setGeometry(TwipsRect(120, 720, 4215, 255));
+    bar_->setRange(0, static_cast<int>(kBarMaximum) * kBarScale);
+    bar_->setTextVisible(false);
     ShowValue();
 }
 
 ProgressWindow::~ProgressWindow() {
     // Never leave the hourglass behind, even if the window goes while loaded.
-    if (loaded_) Form_Unload();
+    if (loaded_) EndShowing();
 }
 
 void ProgressWindow::Show() {
-    if (!loaded_) Form_Load();
+    if (!loaded_) BeginShowing();
     CentreOnScreen(*this);
     show();
 }
 
-void ProgressWindow::Form_Load() {
-    // A load starts from the window as designed.
+void ProgressWindow::BeginShowing() {
     caption_ = kLoadCaption;
     stepText_.clear();
     yielded_ = false;
@@ -106,10 +105,10 @@ void ProgressWindow::UpdateBar(std::string_view text, double step) {
 void ProgressWindow::Unload() {
     if (!loaded_) return;
     hide();
-    Form_Unload();
+    EndShowing();
 }
 
-void ProgressWindow::Form_Unload() {
+void ProgressWindow::EndShowing() {
     QGuiApplication::restoreOverrideCursor();
     loaded_ = false;
 }
@@ -117,8 +116,8 @@ void ProgressWindow::Form_Unload() {
 QString ProgressWindow::labelText() const { return caption_; }
 
 void ProgressWindow::ShowValue() {
-    if (lblPosition->text() != caption_) lblPosition->setText(caption_);
-    ProgressBar1->setValue(static_cast<int>(std::lround(static_cast<double>(value_) * kBarScale)));
+    if (stepLabel_->text() != caption_) stepLabel_->setText(caption_);
+    bar_->setValue(static_cast<int>(std::lround(static_cast<double>(value_) * kBarScale)));
 }
 
 }  // namespace tavrin::app

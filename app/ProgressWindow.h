@@ -48,13 +48,15 @@ public:
     bool isLoaded() const { return loaded_; }
 
 private:
-    void Form_Load();
-    void Form_Unload();
+    // A showing starts from the window as designed and takes the hourglass;
+    // its end gives the pointer back.
+    void BeginShowing();
+    void EndShowing();
     void ShowValue();
 
-    QGroupBox* Frame1 = nullptr;
-    QLabel* lblPosition = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
+    QGroupBox* frame_ = nullptr;
+    QLabel* stepLabel_ = nullptr;  // "Updating: " and the step's text
+    QProgressBar* bar_ = nullptr;
 
     // QProgressBar counts in whole numbers; the value itself is a float and
     // the bar shows it in hundredths.

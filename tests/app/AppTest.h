@@ -43,12 +43,12 @@ public:
     }
 
     template <class T> T* Find(const QString& name) { return form.findChild<T*>(name); }
-    void Option(int index) { Find<QRadioButton>(QStringLiteral("optPots%1").arg(index))->click(); }
+    void Option(int index) { Find<QRadioButton>(QStringLiteral("operationButton%1").arg(index))->click(); }
     void Years(const QString& entry) { list->setCurrentIndex(list->findText(entry)); }
 
     // Presses OK and returns when the run has ended.
     void PressOk(const std::filesystem::path& path) {
-        Answering(path, [this] { Find<QPushButton>("cmdOK")->click(); });
+        Answering(path, [this] { Find<QPushButton>("okButton")->click(); });
     }
 
     // Does what may open dialogs and returns when it is done. The file dialog
@@ -65,7 +65,7 @@ public:
             auto* files = qobject_cast<QFileDialog*>(modal);
             if (modal && modal != seen) {
                 seen = modal;
-                if (form.isRunning()) blocked = blocked && !Find<QPushButton>("cmdOK")->isEnabled() && !form.close();
+                if (form.isRunning()) blocked = blocked && !Find<QPushButton>("okButton")->isEnabled() && !form.close();
                 const QString what = box ? box->text() : files ? files->nameFilters().join(";") : QString();
                 dialogs << modal->windowTitle() + "|" + what;
                 if (box) icons << box->icon();
@@ -108,7 +108,7 @@ public:
     ClockRandomSource random;
     app::MainWindow form{state, random};
     app::ProgressWindow* status = new app::ProgressWindow(&form);
-    QComboBox* list = Find<QComboBox>("cboYears");
+    QComboBox* list = Find<QComboBox>("yearsList");
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {

@@ -95,7 +95,7 @@ private slots:
         if (dropped) Drop(h, {QUrl::fromLocalFile(Q(other))});
         else QVERIFY(h.form.UseGivenLeagues({Q(other)}));
         QCOMPARE(h.form.statusText(), QString("OK will run on other.lge"));
-        h.Answering(lge, [&] { h.Find<QPushButton>("cmdOtherLeague")->click(); });
+        h.Answering(lge, [&] { h.Find<QPushButton>("otherLeagueButton")->click(); });
         QCOMPARE(h.form.statusText(), QString("OK will run on lg.lge"));
         h.Years("All Players");
         h.PressOk({});
@@ -138,17 +138,17 @@ private slots:
     void enterIsOkAndEscapeIsCancel_data() {
         QTest::addColumn<QString>("focus");
         QTest::addColumn<int>("key");
-        QTest::newRow("Return in the list") << "cboYears" << int(Qt::Key_Return);
-        QTest::newRow("keypad Enter on an option") << "optPots0" << int(Qt::Key_Enter);
-        QTest::newRow("Return on Cancel") << "cmdCancel" << int(Qt::Key_Return);
-        QTest::newRow("Escape in the list") << "cboYears" << int(Qt::Key_Escape);
+        QTest::newRow("Return in the list") << "yearsList" << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter on an option") << "operationButton0" << int(Qt::Key_Enter);
+        QTest::newRow("Return on Cancel") << "cancelButton" << int(Qt::Key_Return);
+        QTest::newRow("Escape in the list") << "yearsList" << int(Qt::Key_Escape);
     }
     void enterIsOkAndEscapeIsCancel() {
         QFETCH(QString, focus);
         QFETCH(int, key);
         Harness h;
         h.Answering({}, [&] { QTest::keyClick(h.Find<QWidget>(focus), static_cast<Qt::Key>(key)); });
-        const bool closes = key == Qt::Key_Escape || focus == "cmdCancel";
+        const bool closes = key == Qt::Key_Escape || focus == "cancelButton";
         QCOMPARE(h.form.isVisible(), !closes);
         QCOMPARE(h.dialogs, closes ? QStringList() : QStringList{"Tavrin|Select Years"});
     }
@@ -174,7 +174,7 @@ private slots:
 
         h.Years("All Players");
         h.PressOk(League(h));
-        read = ReadAbout([&] { h.Find<QPushButton>("cmdAbout")->click(); });
+        read = ReadAbout([&] { h.Find<QPushButton>("aboutButton")->click(); });
         QCOMPARE(read.mid(0, 3), common + QStringList{native(h.leagueDir / "lg.history")});
         h.form.UseGivenLeagues({Q(League(h, "other"))});
         read = ReadAbout(f1);

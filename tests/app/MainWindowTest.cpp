@@ -14,8 +14,8 @@ class MainWindowTest : public QObject {
 
     tavrin::app::MainWindow* form = nullptr;
     template <class T = QWidget> T* find(const char* name) const { return form->findChild<T*>(name); }
-    QComboBox* list() const { return form->findChild<QComboBox*>("cboYears"); }
-    QRadioButton* option(int i) const { return form->findChild<QRadioButton*>("optPots" + QString::number(i)); }
+    QComboBox* list() const { return form->findChild<QComboBox*>("yearsList"); }
+    QRadioButton* option(int i) const { return form->findChild<QRadioButton*>("operationButton" + QString::number(i)); }
 
 private slots:
     void initTestCase() {
@@ -43,10 +43,10 @@ private slots:
         using tavrin::app::TwipsRect;
         QCOMPARE(form->size(), TwipsRect(0, 0, 5790, 2640 + 360).size());
         const std::vector<std::tuple<const char*, QRect, bool>> table{
-            {"cmdOK", TwipsRect(4080, 360, 1575, 430), false},    {"cmdCancel", TwipsRect(4080, 960, 1575, 430), false},
-            {"Frame1", TwipsRect(120, 240, 3735, 2175), false},   {"optPots0", TwipsRect(240, 360, 1215, 375), true},
-            {"optPots1", TwipsRect(240, 720, 1575, 375), true},   {"optPots2", TwipsRect(240, 1080, 1215, 375), true},
-            {"cboYears", TwipsRect(2040, 600, 1455, 315), false}, {"Label1", TwipsRect(2040, 360, 1095, 255), true},
+            {"okButton", TwipsRect(4080, 360, 1575, 430), false},    {"cancelButton", TwipsRect(4080, 960, 1575, 430), false},
+            {"operationBox", TwipsRect(120, 240, 3735, 2175), false},   {"operationButton0", TwipsRect(240, 360, 1215, 375), true},
+            {"operationButton1", TwipsRect(240, 720, 1575, 375), true},   {"operationButton2", TwipsRect(240, 1080, 1215, 375), true},
+            {"yearsList", TwipsRect(2040, 600, 1455, 315), false}, {"yearsLabel", TwipsRect(2040, 360, 1095, 255), true},
         };
         for (const auto& [name, place, grows] : table) {
             const QRect got = find(name)->geometry();
@@ -56,27 +56,27 @@ private slots:
         }
         // The line's text stops short of its buttons: "?" at its end, History
         // before it, and the way back to the dialog before that while it shows.
-        const QRect line = TwipsRect(120, 2520, 5550, 360), status = find("lblStatus")->geometry(),
-                    button = find("cmdOtherLeague")->geometry(), history = find("cmdHistory")->geometry(),
-                    about = find("cmdAbout")->geometry();
+        const QRect line = TwipsRect(120, 2520, 5550, 360), status = find("statusLine")->geometry(),
+                    button = find("otherLeagueButton")->geometry(), history = find("historyButton")->geometry(),
+                    about = find("aboutButton")->geometry();
         QCOMPARE(status.united(button).united(history).united(about), line);
         QVERIFY(!status.intersects(history) && !button.intersects(history) && !history.intersects(about));
         QVERIFY(about.width() == about.height() && about.right() == line.right());
-        QVERIFY(!(find("cmdOtherLeague")->isVisible() && status.intersects(button)));
+        QVERIFY(!(find("otherLeagueButton")->isVisible() && status.intersects(button)));
     }
 
     // Enter's default button, the list's label, a name for every control for
     // screen readers, Tab from OK to the list, and the program's icon.
     void keyboardScreenReadersAndIcon() {
-        QVERIFY(find<QPushButton>("cmdOK")->isDefault());
-        QCOMPARE(find<QLabel>("Label1")->buddy(), find("cboYears"));
-        for (const char* name : {"cmdOK", "cmdCancel", "Frame1", "optPots0", "optPots1", "optPots2", "cboYears",
-                                 "Label1", "lblStatus", "cmdOtherLeague", "cmdHistory", "cmdAbout"})
+        QVERIFY(find<QPushButton>("okButton")->isDefault());
+        QCOMPARE(find<QLabel>("yearsLabel")->buddy(), find("yearsList"));
+        for (const char* name : {"okButton", "cancelButton", "operationBox", "operationButton0", "operationButton1", "operationButton2", "yearsList",
+                                 "yearsLabel", "statusLine", "otherLeagueButton", "historyButton", "aboutButton"})
             QVERIFY2(!QAccessible::queryAccessibleInterface(find(name))->text(QAccessible::Name).isEmpty(), name);
         QStringList tabs;
-        for (QWidget* w = find("cmdOK"); tabs.size() < 6; w = w->nextInFocusChain())
+        for (QWidget* w = find("okButton"); tabs.size() < 6; w = w->nextInFocusChain())
             if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) tabs << w->objectName();
-        QCOMPARE(tabs, (QStringList{"cmdOK", "cmdCancel", "optPots0", "optPots1", "optPots2", "cboYears"}));
+        QCOMPARE(tabs, (QStringList{"okButton", "cancelButton", "operationButton0", "operationButton1", "operationButton2", "yearsList"}));
         QVERIFY(!form->windowIcon().pixmap(32).isNull() && !QApplication::windowIcon().isNull());
     }
 
@@ -89,7 +89,7 @@ private slots:
         const QFileInfo league(given.value(0));
         QCOMPARE(form->givenLeague(), given.isEmpty() ? QString() : league.absoluteFilePath());
         QCOMPARE(form->statusText(), given.isEmpty() ? QString() : "OK will run on " + league.fileName());
-        QCOMPARE(find("cmdOtherLeague")->isVisible(), !given.isEmpty());
+        QCOMPARE(find("otherLeagueButton")->isVisible(), !given.isEmpty());
     }
 
     void onlyHidePotsTakesTheListWhichKeepsItsEntry() {

@@ -25,7 +25,7 @@ class RunTest : public QObject {
     // Idle again with the default pointer; blocked while dialogs were up;
     // every showing of the progress window whole, unless the run failed.
     static void ExpectIdle(Harness& h) {
-        QVERIFY(!h.form.isRunning() && h.form.isVisible() && h.Find<QPushButton>("cmdOK")->isEnabled());
+        QVERIFY(!h.form.isRunning() && h.form.isVisible() && h.Find<QPushButton>("okButton")->isEnabled());
         QVERIFY(!QGuiApplication::overrideCursor() && h.blocked && (h.livesWhole || !h.ends.isEmpty()));
     }
 
