@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
@@ -16,22 +15,25 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QShortcut>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
 #include "app/AboutBox.h"
 #include "app/FormLayout.h"
 #include "app/HistoryWindow.h"
+#include "app/LeagueDialog.h"
+#include "app/StatusLine.h"
+#include "base/Error.h"
 #include "run/History.h"
+#include "run/Messages.h"
 
 // The icons are compiled into the program (app/desktop/icons.qrc); a static
 // library's resources are registered by name, outside any namespace.
@@ -41,16 +43,16 @@ namespace tavrin::app {
 
 namespace {
 
-const char* const kMsgBoxTitle = "Tavrin";
+const char* const kMessageTitle = "Tavrin";
 
 std::filesystem::path ToPath(const QString& path) {
     return std::filesystem::path(QDir::toNativeSeparators(path).toStdU16String());
 }
 
-QString FromCore(const std::string& text) { return QString::fromStdString(text); }
+QString FromCore(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-void MsgBox(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& detail = QString()) {
-    QMessageBox box(icon, kMsgBoxTitle, text, QMessageBox::Ok, parent);
+void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& detail = QString()) {
+    QMessageBox box(icon, kMessageTitle, text, QMessageBox::Ok, parent);
     if (!detail.isEmpty()) box.setInformativeText(detail);
     box.exec();
 }
@@ -69,54 +71,14 @@ QIcon ProgramIcon() {
 constexpr QRect kStatusLine = TwipsRect(120, 2520, 5550, 360);
 constexpr int kClientHeight = 2640 + 360;
 
-// A label of one line that shows as much of its text as fits, ending in "…".
-// Its text stays whole: for the tool tip, tests and screen readers.
-class StatusLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+// The operation options stand one under another at the frame's left, each as
+// wide as the widest caption of the forms' face.
+constexpr QRect OptionPlace(int place) { return TwipsRect(240, 360 + 360 * place, 1575, 375); }
 
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const QRect area = contentsRect();
-        painter.setPen(palette().color(foregroundRole()));
-        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
-    }
-};
-
-// Where the file dialog opens: beside the league chosen last, in any session
-// (kept with QSettings). Until there is one, the folder named by the
-// environment's TAVRIN_LEAGUE_FOLDER (scripts/run.sh names the demo league's),
-// else the user's documents.
-const char* const kLastLeagueKey = "FileDialog/LastLeague";
-
-QString DialogStart() {
-    const QFileInfo last(QSettings().value(kLastLeagueKey).toString());
-    if (!last.filePath().isEmpty()) {
-        if (last.isFile()) return last.absoluteFilePath();  // its folder, with it selected
-        if (last.absoluteDir().exists()) return last.absolutePath();
-    }
-    const QString named = qEnvironmentVariable("TAVRIN_LEAGUE_FOLDER");
-    if (!named.isEmpty() && QFileInfo(named).isDir()) return QFileInfo(named).absoluteFilePath();
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
-}
-
-void RememberLeague(const QString& path) { QSettings().setValue(kLastLeagueKey, path); }
-
-QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
-
-// Why a path given from outside cannot be the league, or nothing when it
-// can. Only a file is taken; what it holds is the run's to tell.
-QString ProblemWithGiven(const QString& path) {
-    const QFileInfo file(path);
-    const QString cannot = QStringLiteral("Cannot open the league %1: ").arg(Shown(path));
-    if (file.isDir()) return cannot + "it is a folder, not a league file.";
-    if (!file.exists()) return cannot + "there is no such file.";
-    if (!file.isFile()) return cannot + "it is not a regular file.";
-    return {};
+constexpr int RowOf(run::Operation operation) {
+    for (std::size_t row = 0; row < run::kOperations.size(); ++row)
+        if (run::kOperations[row].operation == operation) return static_cast<int>(row);
+    return 0;
 }
 
 }  // namespace
@@ -125,13 +87,13 @@ QString ProblemWithGiven(const QString& path) {
 // ends.
 class MainWindow::RunGuard {
 public:
-    explicit RunGuard(MainWindow& form) : form_(form) { form_.SetRunning(true); }
-    ~RunGuard() { form_.SetRunning(false); }
+    explicit RunGuard(MainWindow& window) : window_(window) { window_.SetRunning(true); }
+    ~RunGuard() { window_.SetRunning(false); }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
 
 private:
-    MainWindow& form_;
+    MainWindow& window_;
 };
 
 MainWindow::MainWindow(ProgramState& state, RandomSource& random, QWidget* parent)
@@ -140,41 +102,57 @@ MainWindow::MainWindow(ProgramState& state, RandomSource& random, QWidget* paren
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       state_(state),
       random_(random) {
-
     setObjectName("MainWindow");
     setFixedSize(Px(5790), Px(kClientHeight));
     setFont(FormFont(8));
     setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
 
-    // Controls in tab order; positions in twips, those of the options, the
-    // list and its label inside operationBox_.
+    BuildButtons();
+    BuildOperationBox();
+    BuildStatusLine();
+    SetUpKeys();
+    NameForScreenReaders();
+}
+
+// Positions are in twips; those of the options, the list and its label are
+// inside the operation box.
+
+void MainWindow::BuildButtons() {
     okButton_ = new QPushButton("&OK", this);
     okButton_->setObjectName("okButton");
     okButton_->setGeometry(TwipsRect(4080, 360, 1575, 430));
+    connect(okButton_, &QPushButton::clicked, this, &MainWindow::RunChosenOperation);
 
     cancelButton_ = new QPushButton("&Cancel", this);
     cancelButton_->setObjectName("cancelButton");
     cancelButton_->setGeometry(TwipsRect(4080, 960, 1575, 430));
+    connect(cancelButton_, &QPushButton::clicked, this, &MainWindow::Cancel);
+}
 
+void MainWindow::BuildOperationBox() {
     operationBox_ = new QGroupBox(QString(), this);
     operationBox_->setObjectName("operationBox");
     operationBox_->setGeometry(TwipsRect(120, 240, 3735, 2175));
 
-    // One group of three: exactly one option is selected at any time, and its
-    // index names the operation.
-    auto* group = new QButtonGroup(this);
-    group->setExclusive(true);
-    const std::array<const char*, 3> captions{"Hide Pots", "Ramdomize Pots", "Restore Pots"};
-    const std::array<QRect, 3> places{TwipsRect(240, 360, 1215, 375), TwipsRect(240, 720, 1575, 375),
-                                      TwipsRect(240, 1080, 1215, 375)};
-    for (int i = 0; i < 3; ++i) {
-        operationButtons_[i] = new QRadioButton(captions[i], operationBox_);
-        operationButtons_[i]->setObjectName(QStringLiteral("operationButton%1").arg(i));
-        operationButtons_[i]->setGeometry(places[i]);
-        group->addButton(operationButtons_[i], i);
+    // One option for each operation with a caption, in the table's order:
+    // exactly one is selected at any time.
+    operationGroup_ = new QButtonGroup(this);
+    operationGroup_->setExclusive(true);
+    for (std::size_t row = 0; row < run::kOperations.size(); ++row) {
+        const run::OperationFacts& facts = run::kOperations[row];
+        if (facts.caption.empty()) continue;
+        const int place = static_cast<int>(operationButtons_.size());
+        auto* option = new QRadioButton(FromCore(facts.caption), operationBox_);
+        option->setObjectName(QStringLiteral("operationButton%1").arg(place));
+        option->setGeometry(OptionPlace(place));
+        operationGroup_->addButton(option, static_cast<int>(row));
+        operationButtons_.push_back(option);
     }
-    operationButtons_[static_cast<int>(run::Operation::Hide)]->setChecked(true);
+    operationGroup_->button(RowOf(run::Operation::Hide))->setChecked(true);
+    connect(operationGroup_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) OperationChosen(id);
+    });
 
     yearsList_ = new QComboBox(operationBox_);
     yearsList_->setObjectName("yearsList");
@@ -183,96 +161,97 @@ MainWindow::MainWindow(ProgramState& state, RandomSource& random, QWidget* paren
     // Typing never adds an entry; the list holds exactly its ten limits.
     yearsList_->setInsertPolicy(QComboBox::NoInsert);
     yearsList_->setCompleter(nullptr);
-    for (const run::YearsChoice& entry : run::kYearsChoices)
-        yearsList_->addItem(QString::fromUtf8(entry.text.data(), static_cast<qsizetype>(entry.text.size())), entry.limit);
+    for (const run::YearsChoice& entry : run::kYearsChoices) yearsList_->addItem(FromCore(entry.text), entry.limit);
     yearsList_->setCurrentIndex(-1);
-    yearsList_->setEditText("Select Years");
+    yearsList_->setEditText(FromCore(run::kSelectYears));
+    connect(yearsList_->lineEdit(), &QLineEdit::textEdited, this, &MainWindow::YearsTyped);
 
     yearsLabel_ = new QLabel("Hide Pots For:", operationBox_);
     yearsLabel_->setObjectName("yearsLabel");
     yearsLabel_->setGeometry(TwipsRect(2040, 360, 1095, 255));
+    yearsLabel_->setBuddy(yearsList_);
 
     // The option buttons and the label are see-through: where the system's
     // face is wider than the forms' own, they grow to the right to show their
     // whole caption instead of clipping it. Nothing stands to their right.
-    for (QWidget* caption : {static_cast<QWidget*>(operationButtons_[0]), static_cast<QWidget*>(operationButtons_[1]),
-                             static_cast<QWidget*>(operationButtons_[2]), static_cast<QWidget*>(yearsLabel_)})
+    std::vector<QWidget*> captions(operationButtons_.begin(), operationButtons_.end());
+    captions.push_back(yearsLabel_);
+    for (QWidget* caption : captions)
         caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
+}
 
-    // The status line: what the last run did, or the league the next OK
-    // runs on, with a button back to the file dialog. The button takes no
-    // focus (Alt+A reaches it), so Tab still goes OK, Cancel, options, list.
-    statusLine_ = new StatusLabel(this);
-    statusLine_->setObjectName("statusLine");
-    statusLine_->setGeometry(kStatusLine);
-    statusLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    // A square "?" at the line's end opens the About box (as F1 does).
-    aboutButton_ = new QPushButton("?", this);
-    aboutButton_->setObjectName("aboutButton");
-    aboutButton_->setFocusPolicy(Qt::NoFocus);
-    aboutButton_->setToolTip("About Tavrin, and where it keeps its files (F1)");
-    aboutButton_->setGeometry(kStatusLine.right() + 1 - kStatusLine.height(), kStatusLine.y(), kStatusLine.height(),
-                          kStatusLine.height());
-    statusLine_->setFixedWidth(aboutButton_->x() - Px(120) - kStatusLine.x());
-    otherLeagueButton_ = new QPushButton("Choose &another league\u2026", this);
-    otherLeagueButton_->setObjectName("otherLeagueButton");
-    otherLeagueButton_->setFocusPolicy(Qt::NoFocus);
-    const int buttonWidth = otherLeagueButton_->sizeHint().width();
-    otherLeagueButton_->setGeometry(aboutButton_->x() - Px(60) - buttonWidth, kStatusLine.y(), buttonWidth,
-                                kStatusLine.height());
-    otherLeagueButton_->hide();
-    auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, &MainWindow::ShowAbout);
-    AddHistoryButton();
+void MainWindow::BuildStatusLine() {
+    statusLine_ = new StatusLine(this, kStatusLine);
+    statusLine_->SetHistoryLeague(HistoryLeague());
+    connect(statusLine_, &StatusLine::otherLeagueClicked, this, &MainWindow::ChooseAnotherLeague);
+    connect(statusLine_, &StatusLine::historyClicked, this, &MainWindow::ShowHistory);
+    connect(statusLine_, &StatusLine::aboutClicked, this, &MainWindow::ShowAbout);
+}
 
+void MainWindow::SetUpKeys() {
     // OK takes Enter unless another button has the focus; Escape is Cancel
     // (keyPressEvent), as in a dialog.
     okButton_->setDefault(true);
     okButton_->setAutoDefault(true);
     cancelButton_->setAutoDefault(true);
-    yearsLabel_->setBuddy(yearsList_);
-    const std::array<std::pair<QWidget*, const char*>, 11> names{{
-        {okButton_, "OK"}, {cancelButton_, "Cancel"}, {operationBox_, "Operation"}, {operationButtons_[0], "Hide Pots"},
-        {operationButtons_[1], "Ramdomize Pots"}, {operationButtons_[2], "Restore Pots"}, {yearsList_, "Hide Pots For"},
-        {yearsLabel_, "Hide Pots For:"}, {statusLine_, "Status"}, {otherLeagueButton_, "Choose another league"},
-        {aboutButton_, "About Tavrin"},
-    }};
-    for (const auto& [control, name] : names) control->setAccessibleName(name);
 
-    setTabOrder(okButton_, cancelButton_);
-    setTabOrder(cancelButton_, operationButtons_[0]);
-    setTabOrder(operationButtons_[0], operationButtons_[1]);
-    setTabOrder(operationButtons_[1], operationButtons_[2]);
-    setTabOrder(operationButtons_[2], yearsList_);
+    // Tab goes OK, Cancel, the options, the list; the status line's buttons
+    // take no focus.
+    std::vector<QWidget*> order{okButton_, cancelButton_};
+    order.insert(order.end(), operationButtons_.begin(), operationButtons_.end());
+    order.push_back(yearsList_);
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
-    connect(okButton_, &QPushButton::clicked, this, &MainWindow::RunChosenOperation);
-    connect(cancelButton_, &QPushButton::clicked, this, &MainWindow::Cancel);
-    connect(otherLeagueButton_, &QPushButton::clicked, this, &MainWindow::ChooseAnotherLeague);
-    connect(aboutButton_, &QPushButton::clicked, this, &MainWindow::ShowAbout);
-    connect(group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked) OperationChosen(id);
-    });
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this, &MainWindow::ShowAbout);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this), &QShortcut::activated, this,
+            &MainWindow::ShowHistory);
+}
+
+void MainWindow::NameForScreenReaders() {
+    okButton_->setAccessibleName("OK");
+    cancelButton_->setAccessibleName("Cancel");
+    operationBox_->setAccessibleName("Operation");
+    for (QRadioButton* option : operationButtons_) option->setAccessibleName(option->text());
+    yearsList_->setAccessibleName("Hide Pots For");
+    yearsLabel_->setAccessibleName(yearsLabel_->text());
+}
+
+void MainWindow::YearsTyped(const QString& text) {
     // Text typed into the list's field is not an entry: once it differs from
     // the entry shown, no entry is selected, so Hide Pots cannot quietly take
     // a limit the user has typed over.
-    connect(yearsList_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
-        const int index = yearsList_->currentIndex();
-        if (index < 0 || yearsList_->itemText(index) == text) return;
-        const int cursor = yearsList_->lineEdit()->cursorPosition();
-        yearsList_->setCurrentIndex(-1);
-        yearsList_->setEditText(text);
-        yearsList_->lineEdit()->setCursorPosition(cursor);
-    });
+    const int index = yearsList_->currentIndex();
+    if (index < 0 || yearsList_->itemText(index) == text) return;
+    const int cursor = yearsList_->lineEdit()->cursorPosition();
+    yearsList_->setCurrentIndex(-1);
+    yearsList_->setEditText(text);
+    yearsList_->lineEdit()->setCursorPosition(cursor);
 }
 
 void MainWindow::OperationChosen(int id) {
     // Only Hide Pots takes a limit; the list keeps its entry while disabled.
-    yearsList_->setEnabled(id == static_cast<int>(run::Operation::Hide));
+    yearsList_->setEnabled(run::kOperations.at(static_cast<std::size_t>(id)).operation == run::Operation::Hide);
 }
 
 void MainWindow::RunChosenOperation() {
     if (running_) return;
-    ProcessLeague();
+    const RunGuard guard(*this);
+    run::Request request;
+    request.operation = SelectedOperation();
+    request.yearsLimit = SelectedYearsLimit();
+    // The choice is checked first: without a limit there is no run, and
+    // nothing is opened.
+    if (request.operation == run::Operation::Hide && !request.yearsLimit) {
+        ShowMessage(this, QMessageBox::Information, FromCore(run::kSelectYears));
+        return;
+    }
+
+    // A league given beforehand is used as it is; otherwise it is asked
+    // for, and a cancelled dialog ends the run before anything is touched.
+    const QString league = givenLeague_.isEmpty() ? AskForLeague(this) : givenLeague_;
+    if (league.isEmpty()) return;
+    request.league = ToPath(league);
+    RunAndShow(request);
 }
 
 void MainWindow::Cancel() { close(); }
@@ -280,43 +259,11 @@ void MainWindow::Cancel() { close(); }
 void MainWindow::ChooseAnotherLeague() {
     if (running_) return;
     // A cancelled dialog keeps the league that was given.
-    const QString chosen = AskForLeague();
+    const QString chosen = AskForLeague(this);
     if (!chosen.isEmpty()) SetGivenLeague(chosen);
 }
 
-void MainWindow::AddHistoryButton() {
-    // At the status line's end, short of a square left free there; the way
-    // back to the dialog moves to its left, and the line's text stops short
-    // of it. It takes no focus, as that button.
-    historyButton_ = new QPushButton("History\u2026", this);
-    historyButton_->setObjectName("historyButton");
-    historyButton_->setAccessibleName("History");
-    historyButton_->setFocusPolicy(Qt::NoFocus);
-    // As narrow as its caption allows: the line's text needs the room.
-    const int width = std::min(historyButton_->sizeHint().width(),
-                               historyButton_->fontMetrics().horizontalAdvance(historyButton_->text()) + Px(240));
-    historyButton_->setGeometry(kStatusLine.right() + 1 - kStatusLine.height() - Px(60) - width, kStatusLine.y(), width,
-                            kStatusLine.height());
-    otherLeagueButton_->move(historyButton_->x() - Px(60) - otherLeagueButton_->width(), kStatusLine.y());
-    statusLine_->setFixedWidth(historyButton_->x() - Px(120) - kStatusLine.x());
-    connect(historyButton_, &QPushButton::clicked, this, &MainWindow::ShowHistory);
-    auto* keys = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
-    connect(keys, &QShortcut::activated, this, &MainWindow::ShowHistory);
-    UpdateHistoryButton();
-}
-
-QString MainWindow::HistoryLeague() const {
-    return givenLeague_.isEmpty() ? QSettings().value(kLastLeagueKey).toString() : givenLeague_;
-}
-
-void MainWindow::UpdateHistoryButton() {
-    const QString league = HistoryLeague();
-    historyButton_->setEnabled(!running_ && !league.isEmpty());
-    historyButton_->setToolTip(league.isEmpty()
-                               ? "The history of a league, once one is chosen (Ctrl+H)"
-                               : "The history of " + QFileInfo(league).fileName() +
-                                     ": its runs, and its files as they were before each (Ctrl+H)");
-}
+QString MainWindow::HistoryLeague() const { return givenLeague_.isEmpty() ? LastLeague() : givenLeague_; }
 
 void MainWindow::ShowHistory() {
     const QString league = HistoryLeague();
@@ -326,9 +273,7 @@ void MainWindow::ShowHistory() {
         league,
         [this](const run::Request& request) {
             const RunGuard guard(*this);
-            const run::Outcome outcome = run::RunLeague(request, state_, random_);
-            ShowOutcome(outcome);
-            return outcome;
+            return RunAndShow(request);
         },
         this);
     window->setAttribute(Qt::WA_DeleteOnClose);
@@ -379,9 +324,9 @@ void MainWindow::dropEvent(QDropEvent* event) {
         this,
         [this, local, remote] {
             if (local.isEmpty() && remote.size() == 1)
-                MsgBox(this, QMessageBox::Warning,
-                       QStringLiteral("Cannot open the league %1: it is not a file on this computer.")
-                           .arg(remote.front()));
+                ShowMessage(this, QMessageBox::Warning,
+                            QStringLiteral("Cannot open the league %1: it is not a file on this computer.")
+                                .arg(remote.front()));
             else
                 UseGivenLeagues(local + remote);
         },
@@ -391,35 +336,29 @@ void MainWindow::dropEvent(QDropEvent* event) {
 bool MainWindow::UseGivenLeagues(const QStringList& paths) {
     if (paths.isEmpty() || running_) return false;
     if (paths.size() > 1) {
-        MsgBox(this, QMessageBox::Warning, "Tavrin works on one league at a time: give it a single league file.");
+        ShowMessage(this, QMessageBox::Warning, "Tavrin works on one league at a time: give it a single league file.");
         return false;
     }
-    if (const QString problem = ProblemWithGiven(paths.front()); !problem.isEmpty()) {
-        MsgBox(this, QMessageBox::Warning, problem);
+    // Checked as the run checks it; what the file holds is the run's to tell.
+    const QString league = QFileInfo(paths.front()).absoluteFilePath();
+    try {
+        run::CheckLeagueFile(ToPath(league));
+    } catch (const Refusal& refusal) {
+        ShowMessage(this, QMessageBox::Warning, FromCore(refusal.what()));
         return false;
     }
-    SetGivenLeague(QFileInfo(paths.front()).absoluteFilePath());
+    SetGivenLeague(league);
     return true;
 }
 
 void MainWindow::SetGivenLeague(const QString& path) {
     givenLeague_ = path;
     if (!path.isEmpty()) RememberLeague(path);
-    otherLeagueButton_->setVisible(!path.isEmpty());
-    // The line's text stops short of the button while it shows.
-    statusLine_->setFixedWidth((path.isEmpty() ? historyButton_->x() : otherLeagueButton_->x()) - Px(120) - kStatusLine.x());
-    ShowStatus(path.isEmpty() ? QString() : "OK will run on " + QFileInfo(path).fileName());
-    if (!path.isEmpty()) statusLine_->setToolTip(Shown(path));
-    UpdateHistoryButton();
+    statusLine_->ShowGivenLeague(path);
+    statusLine_->SetHistoryLeague(HistoryLeague());
 }
 
 QString MainWindow::statusText() const { return statusLine_->text(); }
-
-void MainWindow::ShowStatus(const QString& text) {
-    statusLine_->setText(text);
-    statusLine_->setToolTip(text);
-    statusLine_->setAccessibleDescription(text);
-}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The window must not go away under a run that holds the league's files.
@@ -433,17 +372,14 @@ void MainWindow::SetRunning(bool running) {
     running_ = running;
     okButton_->setEnabled(!running);
     cancelButton_->setEnabled(!running);
-    UpdateHistoryButton();
     for (QRadioButton* option : operationButtons_) option->setEnabled(!running);
-    yearsList_->setEnabled(!running && operationButtons_[static_cast<int>(run::Operation::Hide)]->isChecked());
-    otherLeagueButton_->setEnabled(!running);
-    aboutButton_->setEnabled(!running);
+    yearsList_->setEnabled(!running && SelectedOperation() == run::Operation::Hide);
+    statusLine_->SetRunning(running);
+    statusLine_->SetHistoryLeague(HistoryLeague());
 }
 
 run::Operation MainWindow::SelectedOperation() const {
-    for (int i = 0; i < 3; ++i)
-        if (operationButtons_[static_cast<std::size_t>(i)]->isChecked()) return static_cast<run::Operation>(i);
-    return run::Operation::Hide;
+    return run::kOperations.at(static_cast<std::size_t>(operationGroup_->checkedId())).operation;
 }
 
 std::optional<std::int16_t> MainWindow::SelectedYearsLimit() const {
@@ -452,32 +388,10 @@ std::optional<std::int16_t> MainWindow::SelectedYearsLimit() const {
     return static_cast<std::int16_t>(yearsList_->itemData(index).toInt());
 }
 
-void MainWindow::ProcessLeague() {
-    const RunGuard guard(*this);
-
-    run::Request request;
-    request.operation = SelectedOperation();
-    request.yearsLimit = SelectedYearsLimit();
-    // The choice is checked first: without a limit there is no run, and
-    // nothing is opened.
-    if (request.operation == run::Operation::Hide && !request.yearsLimit) {
-        MsgBox(this, QMessageBox::Information, "Select Years");
-        return;
-    }
-
-    // A league given beforehand is used as it is; otherwise it is asked
-    // for, and a cancelled dialog ends the run before anything is touched.
-    const QString league = givenLeague_.isEmpty() ? AskForLeague() : givenLeague_;
-    if (league.isEmpty()) return;
-    request.league = ToPath(league);
-
-    ShowOutcome(run::RunLeague(request, state_, random_));
-}
-
-QString MainWindow::AskForLeague() {
-    const QString chosen = QFileDialog::getOpenFileName(this, "Select League", DialogStart(), "Leagues (*.lge)");
-    if (!chosen.isEmpty()) RememberLeague(QFileInfo(chosen).absoluteFilePath());
-    return chosen;
+run::Outcome MainWindow::RunAndShow(const run::Request& request) {
+    const run::Outcome outcome = run::RunLeague(request, state_, random_);
+    ShowOutcome(outcome);
+    return outcome;
 }
 
 void MainWindow::ShowOutcome(const run::Outcome& outcome) {
@@ -488,24 +402,24 @@ void MainWindow::ShowOutcome(const run::Outcome& outcome) {
     if (outcome.kind == Kind::Done || outcome.kind == Kind::NothingToDo) SetGivenLeague(QString());
     switch (outcome.kind) {
         case Kind::Done:
-            ShowStatus(FromCore(outcome.message));
+            statusLine_->ShowText(FromCore(outcome.message));
             break;
         case Kind::NothingToDo:
-            ShowStatus(QString());
-            MsgBox(this, QMessageBox::Information, FromCore(outcome.message));
+            statusLine_->ShowText(QString());
+            ShowMessage(this, QMessageBox::Information, FromCore(outcome.message));
             break;
         case Kind::Refused:
-            if (outcome.noYearsChosen) MsgBox(this, QMessageBox::Information, FromCore(outcome.message));
-            else MsgBox(this, QMessageBox::Warning, FromCore(outcome.message));
+            ShowMessage(this, outcome.noYearsChosen ? QMessageBox::Information : QMessageBox::Warning,
+                        FromCore(outcome.message));
             break;
         case Kind::Failed:
             // An error in the operation is the run's "Error"; one in another
             // step names the step. Either way the program ends, the league
             // unsaved.
             if (outcome.inOperation)
-                MsgBox(this, QMessageBox::Critical, "Error", FromCore(outcome.message));
+                ShowMessage(this, QMessageBox::Critical, "Error", FromCore(outcome.message));
             else
-                MsgBox(this, QMessageBox::Critical, FromCore(outcome.step + " failed:\n" + outcome.message));
+                ShowMessage(this, QMessageBox::Critical, FromCore(outcome.step + " failed:\n" + outcome.message));
             emit endProgram(1);
             break;
     }

@@ -13,13 +13,14 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <array>
 #include <optional>
+#include <vector>
 
 #include "league/ProgramState.h"
 #include "pots/RandomSource.h"
 #include "run/Run.h"
 
+class QButtonGroup;
 class QCloseEvent;
 class QComboBox;
 class QDragEnterEvent;
@@ -32,6 +33,8 @@ class QRadioButton;
 
 namespace tavrin::app {
 
+class StatusLine;
+
 class MainWindow : public QWidget {
     Q_OBJECT
 
@@ -41,7 +44,7 @@ public:
     bool isRunning() const { return running_; }
 
     // Leagues given from outside the window (arguments, a drop): exactly one
-    // existing file becomes the league the next OK runs on; anything else is
+    // league file becomes the league the next OK runs on; anything else is
     // refused with a message and changes nothing. Whether it was taken.
     bool UseGivenLeagues(const QStringList& paths);
     // The league the next OK runs on without asking; empty when OK asks.
@@ -55,6 +58,7 @@ signals:
     void endProgram(int code);
 
 public slots:
+    // `id` is the chosen operation's row in run::kOperations.
     void OperationChosen(int id);
     void RunChosenOperation();
     void Cancel();
@@ -71,41 +75,40 @@ protected:
 private:
     class RunGuard;
 
-    void ProcessLeague();
-    // The file dialog "Select League", opened where the last league was
-    // chosen; the chosen path, empty when cancelled.
-    QString AskForLeague();
+    // The window's parts, built in tab order.
+    void BuildButtons();
+    void BuildOperationBox();
+    void BuildStatusLine();
+    void SetUpKeys();
+    void NameForScreenReaders();
+
+    // Text typed over the years list's entry: no entry is selected any more.
+    void YearsTyped(const QString& text);
     // The chosen operation, and for Hide the selected entry's limit (none
     // when no entry is chosen).
     run::Operation SelectedOperation() const;
     std::optional<std::int16_t> SelectedYearsLimit() const;
-    // Shows what came of a run.
+    // Runs the request on the window's state and shows what came of it;
+    // the caller blocks the window (RunGuard) for the length of the run.
+    run::Outcome RunAndShow(const run::Request& request);
     void ShowOutcome(const run::Outcome& outcome);
     void SetGivenLeague(const QString& path);
-    // The History button at the status line's end, and Ctrl+H.
-    void AddHistoryButton();
-    // The league whose history the button opens: the one given, else the one
-    // chosen last; empty when there is none yet.
+    // The league whose history History… and the About box show: the one
+    // given, else the one chosen last; empty when there is none yet.
     QString HistoryLeague() const;
-    void UpdateHistoryButton();
-    void ShowStatus(const QString& text);
     // While a run is in progress the choices and buttons are blocked.
     void SetRunning(bool running);
 
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QGroupBox* operationBox_ = nullptr;
-    std::array<QRadioButton*, 3> operationButtons_{};
+    // The options in the window's order; the group's id of each is its row
+    // in run::kOperations.
+    std::vector<QRadioButton*> operationButtons_;
+    QButtonGroup* operationGroup_ = nullptr;
     QComboBox* yearsList_ = nullptr;
     QLabel* yearsLabel_ = nullptr;
-    // The status line under the frame, and its button back to the dialog
-    // while a league is given.
-    QLabel* statusLine_ = nullptr;
-    QPushButton* otherLeagueButton_ = nullptr;
-    // At the line's end: the league's history, also on Ctrl+H.
-    QPushButton* historyButton_ = nullptr;
-    // At the line's end: the About box, also on F1.
-    QPushButton* aboutButton_ = nullptr;
+    StatusLine* statusLine_ = nullptr;
 
     ProgramState& state_;
     RandomSource& random_;

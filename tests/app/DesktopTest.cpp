@@ -107,13 +107,13 @@ private slots:
         QVERIFY(!fs::exists(fs::path(other).replace_extension(".pot")));
     }
 
-    // Only one existing file is taken; anything else is refused with a
-    // warning, and the league given before stays.
+    // Only one league file is taken, checked as the run checks it; anything
+    // else is refused with a warning, and the league given before stays.
     void anythingButOneFileIsRefused_data() {
         QTest::addColumn<QStringList>("given");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no such file") << QStringList{"none.lge"} << "none.lge: there is no such file.";
-        QTest::newRow("a folder") << QStringList{"sub"} << "sub: it is a folder, not a league file.";
+        QTest::newRow("no such file") << QStringList{"none.lge"} << "none.lge does not exist.";
+        QTest::newRow("a folder") << QStringList{"sub"} << "sub: it is not a regular file.";
         QTest::newRow("two files") << QStringList{"lg.lge", "lg.lge"} << "one league at a time";
         QTest::newRow("remote") << QStringList{"https://example.org/a.lge"} << "it is not a file on this computer.";
     }
