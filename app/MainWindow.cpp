@@ -8,8 +8,6 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QIcon>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,20 +22,16 @@
 #include <algorithm>
 #include <filesystem>
 #include <string_view>
-#include <utility>
 
 #include "app/AboutBox.h"
 #include "app/FormLayout.h"
 #include "app/HistoryWindow.h"
 #include "app/LeagueDialog.h"
+#include "app/ProgramIcon.h"
 #include "app/StatusLine.h"
 #include "base/Error.h"
 #include "run/History.h"
 #include "run/Messages.h"
-
-// The icons are compiled into the program (app/desktop/icons.qrc); a static
-// library's resources are registered by name, outside any namespace.
-static void RegisterIcons() { Q_INIT_RESOURCE(icons); }
 
 namespace tavrin::app {
 
@@ -55,15 +49,6 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, c
     QMessageBox box(icon, kMessageTitle, text, QMessageBox::Ok, parent);
     if (!detail.isEmpty()) box.setInformativeText(detail);
     box.exec();
-}
-
-QIcon ProgramIcon() {
-    RegisterIcons();
-    QIcon icon;
-    for (const char* size : {"32", "64", "256"}) icon.addFile(QStringLiteral(":/icons/tavrin-%1.png").arg(size));
-    // The drawing itself where Qt can render SVG (its plugin is optional).
-    if (QImageReader::supportedImageFormats().contains("svg")) icon.addFile(QStringLiteral(":/icons/tavrin.svg"));
-    return icon;
 }
 
 // The status line takes the window's width under the frame; the window is
