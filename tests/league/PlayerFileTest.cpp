@@ -113,6 +113,14 @@ TEST(RecordDecode, EachByteReachesItsOwnColumn) {
         for (std::size_t i = 0; i < at28.size(); ++i) expected[at28[i]] = 28 + i < len ? Num(value[28 + i]) : test::Value{};
         ASSERT_EQ(rows[0].size(), expected.size());
         for (const auto& [column, v] : expected) EXPECT_EQ(rows[0].at(column), v) << column;
+
+        // Each way, a record's bytes and not one more: the byte after it keeps its value.
+        Bytes coded(len + 1, 0xA5), plain(len + 1, 0x5A);
+        EncodeRecord(std::span(value), std::span(coded).first(len), tables);
+        DecodeRecord(std::span(coded).first(len), std::span(plain).first(len), tables);
+        EXPECT_EQ(Bytes(coded.begin(), coded.end() - 1), Bytes(file.begin() + static_cast<long>(len), file.end()));
+        EXPECT_EQ(Bytes(plain.begin(), plain.end() - 1), value);
+        EXPECT_TRUE(coded.back() == 0xA5 && plain.back() == 0x5A);
     }
 }
 

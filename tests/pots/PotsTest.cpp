@@ -149,9 +149,12 @@ std::vector<Row> Prepare(RunFolder& r, std::vector<gen::Player> saved, std::vect
 TEST(RestorePots, EachPlayerGetsTheFirstRowSavedUnderHisIdentityUntilOneHasNone) {
     struct Case { std::vector<gen::Player> saved, working; std::vector<int> restored; bool fails; };
     for (const Case& c : {
-             // Saved in another order, with a player the league no longer has and an identity saved twice.
-             Case{{Player(2, 1, 30), Player(9, 9, 90), Player(1, 2, 50), Player(1, 1, 70), Player(1, 2, 10)},
-                  {Player(1, 1, 0), Player(1, 2, 0), Player(2, 1, 0)}, {70, 50, 30}, false},
+             // Saved in another order, with a player the league no longer has, an identity saved
+             // twice, and the first and the last identity a player file can hold.
+             Case{{Player(2, 1, 30), Player(9, 9, 90), Player(1, 2, 50), Player(1, 1, 70), Player(1, 2, 10),
+                   Player(255, 255, 20), Player(0, 0, 60)},
+                  {Player(1, 1, 0), Player(1, 2, 0), Player(2, 1, 0), Player(255, 255, 0), Player(0, 0, 0)},
+                  {70, 50, 30, 20, 60}, false},
              // A player without a saved row ends it after the players before him,
              Case{{Player(1, 1, 30), Player(1, 2, 40), Player(2, 1, 50)},
                   {Player(1, 1, 0), Player(1, 2, 0), Player(7, 7, 0), Player(2, 1, 0)}, {30, 40}, true},

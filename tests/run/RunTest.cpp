@@ -323,24 +323,31 @@ TEST(Run, AFailureInTheOperationLeavesTheLeagueUnsaved) {
 
 TEST(Run, APlayerFileChangedSinceItWasLoadedKeepsItsNewContents) {
     // The game saves the league while Tavrin works on it: the save must not
-    // write players loaded before that over it.
-    Runner r;
+    // write players loaded before that over it. Cut short while it is read
+    // (a league of two chunks of records), the import stops there.
     struct Rewriter final : Progress {
         fs::path pyr;
         Bytes bytes;
         void Show() override {}
         void Unload() override {}
         void UpdateBar(std::string_view text, double) override {
-            if (text == "Loading League") test::WriteFileBytes(pyr, bytes);
+            if (text == "Loading League" && !bytes.empty()) test::WriteFileBytes(pyr, std::exchange(bytes, {}));
         }
-    } rewriter;
-    rewriter.pyr = r.pyr;
-    rewriter.bytes = gen::PlayerFileBytes(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(41, 3), {}});
-    r.state.progress = &rewriter;
-    const Outcome o = r.Run(Operation::Hide);
-    EXPECT_EQ(o.kind, Kind::Refused);
-    EXPECT_NE(o.message.find("changed since"), std::string::npos) << o.message;
-    EXPECT_EQ(test::ReadFileBytes(r.pyr), rewriter.bytes);
+    };
+    for (const bool shorter : {false, true}) {
+        SCOPED_TRACE(shorter ? "cut short" : "rewritten");
+        Runner r(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(shorter ? 5000 : 40, 3), {}});
+        Rewriter rewriter;
+        rewriter.pyr = r.pyr;
+        rewriter.bytes = gen::PlayerFileBytes(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(41, 3), {}});
+        const Bytes written = rewriter.bytes;
+        r.state.progress = &rewriter;
+        const Outcome o = r.Run(Operation::Hide);
+        EXPECT_EQ(o.kind, shorter ? Kind::Failed : Kind::Refused);
+        EXPECT_NE(o.message.find(shorter ? "the file ended early" : "changed since"), std::string::npos) << o.message;
+        EXPECT_EQ(test::ReadFileBytes(r.pyr), written);
+        EXPECT_FALSE(fs::exists(r.pot));
+    }
 }
 
 TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagChangesNothing) {
