@@ -112,7 +112,7 @@ void MainWindow::BuildButtons() {
     cancelButton_ = new QPushButton("&Cancel", this);
     cancelButton_->setObjectName("cancelButton");
     cancelButton_->setGeometry(TwipsRect(4080, 960, 1575, 430));
-    connect(cancelButton_, &QPushButton::clicked, this, &MainWindow::Cancel);
+    connect(cancelButton_, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void MainWindow::BuildOperationBox() {
@@ -238,8 +238,6 @@ void MainWindow::RunChosenOperation() {
     request.league = ToPath(league);
     RunAndShow(request);
 }
-
-void MainWindow::Cancel() { close(); }
 
 void MainWindow::ChooseAnotherLeague() {
     if (running_) return;

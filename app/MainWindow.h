@@ -61,7 +61,6 @@ public slots:
     // `id` is the chosen operation's row in run::kOperations.
     void OperationChosen(int id);
     void RunChosenOperation();
-    void Cancel();
     void ChooseAnotherLeague();
     void ShowHistory();
     void ShowAbout();

@@ -23,23 +23,22 @@ int Main() {
     state.workingFolder = tavrin::app::WorkingFolder();
 
     tavrin::ClockRandomSource random;
-    tavrin::app::MainWindow form(state, random);
-    QObject::connect(&form, &tavrin::app::MainWindow::endProgram, [](int code) { QCoreApplication::exit(code); });
+    tavrin::app::MainWindow window(state, random);
+    QObject::connect(&window, &tavrin::app::MainWindow::endProgram, [](int code) { QCoreApplication::exit(code); });
     // Owned by the main window, so it stays above it during a run.
-    auto* status = new tavrin::app::ProgressWindow(&form);
-    state.progress = status;
+    state.progress = new tavrin::app::ProgressWindow(&window);
 
-    form.setWindowTitle(QStringLiteral("Tavrin v. %1.%2.%3")
+    window.setWindowTitle(QStringLiteral("Tavrin v. %1.%2.%3")
                             .arg(TAVRIN_VERSION_MAJOR)
                             .arg(TAVRIN_VERSION_MINOR)
                             .arg(TAVRIN_VERSION_PATCH));
     // The desktop entry's name, so a desktop shows the window under the
     // entry's icon; and the window's icon for every window of the program.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tavrin.Tavrin"));
-    QApplication::setWindowIcon(form.windowIcon());
-    tavrin::app::CentreOnScreen(form);
-    form.show();
-    form.UseGivenLeagues(QCoreApplication::arguments().mid(1));
+    QApplication::setWindowIcon(window.windowIcon());
+    tavrin::app::CentreOnScreen(window);
+    window.show();
+    window.UseGivenLeagues(QCoreApplication::arguments().mid(1));
 
     const int code = QApplication::exec();
     state.progress = &state.silentProgress;
