@@ -158,6 +158,28 @@ bool SavedTruth::IsTavrins(const Player& row, std::span<const std::uint8_t> plai
     return now == row.written.written || now == row.written.read;
 }
 
+// ---------------------------------------------------------------- TruthFirst
+
+RecordHook TruthFirst::Hook() {
+    return [this](std::int64_t slot, std::span<std::uint8_t> plain) {
+        const SavedTruth::Player* row = saved_.At(slot);
+        const bool tavrins = row && saved_.IsTavrins(*row, plain);
+        tavrins_.push_back(tavrins);
+        if (!tavrins) {
+            changedSince_ += row != nullptr;
+            return;
+        }
+        if (PotentialsOf(plain) == row->truth) return;
+        ++broughtBack_;
+        if (bringBack_) SetPotentials(plain, row->truth);
+    };
+}
+
+bool TruthFirst::Tavrins(std::int64_t slot) const {
+    const auto i = static_cast<std::size_t>(slot - 1);
+    return i < tavrins_.size() && tavrins_[i];
+}
+
 // ---------------------------------------------------------------- WrittenRecord
 
 WrittenRecord::WrittenRecord(const fs::path& newPot)

@@ -32,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include "league/PlayerFile.h"
+
 namespace tavrin {
 
 namespace db {
@@ -102,6 +104,36 @@ private:
     std::optional<Player> current_;
     bool more_ = false;
     bool everyPlayer_ = false;  // the earlier Tavrin's note still holds
+};
+
+// Every player's true potentials, found as the import reads him: where his
+// potentials in the player file are still the ones Tavrin wrote (or read)
+// last, those the .pot saved for him; anyone else's own.
+class TruthFirst {
+public:
+    // `bringBack`: whether the import takes the saved ones (Hide, Randomize),
+    // or only counts (Restore, which overwrites every player's anyway).
+    TruthFirst(const std::filesystem::path& pot, const std::filesystem::path& pyr, bool bringBack)
+        : saved_(pot, pyr), bringBack_(bringBack) {}
+
+    // For the import (PlayerFile.h): sees each record and gives a player
+    // whose potentials are Tavrin's his true ones back.
+    RecordHook Hook();
+    // Whether the player of this slot had Tavrin's potentials in the file.
+    bool Tavrins(std::int64_t slot) const;
+    // The run that saved the truth, where the .pot says.
+    const std::optional<SavedRun>& Saved() const { return saved_.Run(); }
+    // Players whose true potentials came back (they differed from the file's).
+    std::int64_t BroughtBack() const { return broughtBack_; }
+    // Players the record names whose potentials the game or the owner has
+    // changed since Tavrin wrote them.
+    std::int64_t ChangedSince() const { return changedSince_; }
+
+private:
+    SavedTruth saved_;
+    bool bringBack_;
+    std::vector<bool> tavrins_;  // by slot
+    std::int64_t broughtBack_ = 0, changedSince_ = 0;
 };
 
 // The record of a run, written into the copy of the working database that

@@ -172,9 +172,6 @@ std::vector<PlayerChange> History::ChangesOf(const HistoryRun& run, const fs::pa
     return changes;
 }
 
-std::size_t History::LongestEntryName() {
-    return Stamp(99999, "2026-12-05T21:48:50Z").size() + std::string(" before Randomize.pot").size() + kNewSuffix.size();
-}
 
 HistoryWriter::HistoryWriter(const platform::Folder& league, const fs::path& name) : folder_(league.MakeFolder(name)) {}
 

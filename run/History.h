@@ -60,10 +60,6 @@ public:
     // changes too. None where the run kept no player file.
     std::vector<PlayerChange> ChangesOf(const HistoryRun& run, const std::filesystem::path& pyr, bool& exact) const;
 
-    // The longest name this history gives a file (for checks of name
-    // lengths before a run).
-    static std::size_t LongestEntryName();
-
 private:
     std::filesystem::path folder_;
 };
