@@ -60,12 +60,6 @@ constexpr int kClientHeight = 2640 + 360;
 // wide as the widest caption of the forms' face.
 constexpr QRect OptionPlace(int place) { return TwipsRect(240, 360 + 360 * place, 1575, 375); }
 
-constexpr int RowOf(run::Operation operation) {
-    for (std::size_t row = 0; row < run::kOperations.size(); ++row)
-        if (run::kOperations[row].operation == operation) return static_cast<int>(row);
-    return 0;
-}
-
 }  // namespace
 
 // Blocks the window for the length of a run and gives it back however the run
@@ -134,7 +128,7 @@ void MainWindow::BuildOperationBox() {
         operationGroup_->addButton(option, static_cast<int>(row));
         operationButtons_.push_back(option);
     }
-    operationGroup_->button(RowOf(run::Operation::Hide))->setChecked(true);
+    operationGroup_->button(static_cast<int>(run::RowOf(run::Operation::Hide)))->setChecked(true);
     connect(operationGroup_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked) OperationChosen(id);
     });

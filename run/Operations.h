@@ -34,11 +34,14 @@ inline constexpr std::array<OperationFacts, 4> kOperations{{
     {Operation::Undo, "Undo", "", "undo", "Brought back", "Would bring back", "Bringing back the files", true},
 }};
 
-constexpr const OperationFacts& FactsOf(Operation operation) {
-    for (const OperationFacts& facts : kOperations)
-        if (facts.operation == operation) return facts;
-    return kOperations.front();
+// An operation's row in the table (the window numbers its options so).
+constexpr std::size_t RowOf(Operation operation) {
+    for (std::size_t row = 0; row < kOperations.size(); ++row)
+        if (kOperations[row].operation == operation) return row;
+    return 0;
 }
+
+constexpr const OperationFacts& FactsOf(Operation operation) { return kOperations[RowOf(operation)]; }
 
 // The experience limits offered for Hide Pots: a player is hidden when his
 // Years is below the limit, so "n yr and less" carries n + 1. `word` is how
