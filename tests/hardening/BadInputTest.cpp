@@ -93,7 +93,7 @@ TEST(BadInput, AnythingButARegularFileIsRefusedBeforeItIsOpened) {
         if (c.pipe) ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0);
         else fs::create_symlink("/dev/zero", p);
         const auto files = f.Files();
-        const run::Outcome o = f.Run(c.op, c.file == "kept.pot" ? p : fs::path());
+        const run::Outcome o = f.Run(c.op, 50, c.file == "kept.pot" ? p : fs::path());
         EXPECT_EQ(o.kind, Kind::Refused) << o.message;
         EXPECT_NE(o.message.find(c.pipe ? "not a regular file" : "is a symbolic link to /dev/zero"), std::string::npos)
             << o.message;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Fixture.h"
+#include "LeagueFolder.h"
 #include "base/Error.h"
 #include "league/Platform.h"
 #include "run/Commit.h"
@@ -32,59 +32,9 @@ gen::League DemoLeague(gen::Kind kind = gen::Kind::L02) {
     return league;
 }
 
-struct Runner {
-    explicit Runner(const gen::League& l = DemoLeague(), const std::string& base = "Demo") : league(l) {
-        state.workingFolder = appDir.path();
-        state.progress = &progress;
-        lge = gen::WriteLeague(leagueDir.path(), base, league);
-        pyr = fs::path(lge).replace_extension(".pyr");
-        pot = fs::path(lge).replace_extension(".pot");
-    }
-
-    Outcome Run(run::Request request) {
-        request.league = lge;
-        SeededRandomSource random(seed++);
-        Outcome o = run::RunLeague(request, state, random);
-        // No new file is left beside the league's files, and a run that got
-        // through lets go of its locks.
-        for (const auto& [name, bytes] : Files()) {
-            EXPECT_FALSE(name.ends_with(".tavrin-new") || (o.kind == Kind::Done && name.ends_with(".lock"))) << name;
-        }
-        return o;
-    }
-    Outcome Run(Operation op, std::optional<std::int16_t> years = 50, const fs::path& from = {}) {
-        run::Request request;
-        request.operation = op;
-        request.yearsLimit = years;
-        request.restoreFrom = from;
-        return Run(request);
-    }
-    Outcome Expect(Kind kind, Operation op, std::optional<std::int16_t> years = 50, const fs::path& from = {}) {
-        Outcome o = Run(op, years, from);
-        EXPECT_EQ(o.kind, kind) << o.step << ": " << o.message;
-        return o;
-    }
-    std::map<std::string, Bytes> Files() const { return test::Snapshot(leagueDir.path()); }
-
-    // The game saves the league with a byte of a player's record changed.
-    void GameSets(std::int64_t slot, Col column, std::uint8_t value) {
-        Bytes file = test::ReadFileBytes(pyr);
-        CodeTables tables;
-        BuildTables(tables, file[0], file[1]);
-        const std::span<std::uint8_t> stored(file.data() + slot * kRecordLenL02, kRecordLenL02);
-        PlayerRecL02 plain;
-        DecodeRecord(stored, plain, tables);
-        plain[OffsetOf(column)] = value;
-        EncodeRecord(plain, stored, tables);
-        test::WriteFileBytes(pyr, file);
-    }
-
-    gen::League league;
-    test::TempDir leagueDir, appDir;
-    test::RecordingProgress progress;
-    ProgramState state;
-    std::uint64_t seed = 1;
-    fs::path lge, pyr, pot;
+// The league of these tests, in a folder of its own.
+struct Runner : test::LeagueFolder {
+    explicit Runner(const gen::League& l = DemoLeague(), const std::string& base = "Demo") : LeagueFolder(base, l) {}
 };
 
 TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
@@ -154,7 +104,7 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
     const Outcome refused = none.Run(Operation::Hide, std::nullopt);
     EXPECT_TRUE(refused.kind == Kind::Refused && refused.noYearsChosen && refused.message == "Select Years");
     EXPECT_EQ(none.Files(), files);
-    EXPECT_TRUE(test::Snapshot(none.appDir.path()).empty());
+    EXPECT_TRUE(test::Snapshot(none.work.path()).empty());
 }
 
 TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
@@ -235,8 +185,8 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
     test::WriteFileBytes(outside, {1, 2, 3});
     const auto linked = [&](const std::string& name) {
         return [&, name](Runner& r) {
-            fs::remove(r.leagueDir / name);
-            fs::create_symlink(outside, r.leagueDir / name);
+            fs::remove(r.dir / name);
+            fs::create_symlink(outside, r.dir / name);
         };
     };
     const std::vector<Case> cases{
@@ -253,17 +203,17 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
         {"league file a link", Operation::Hide, linked("Demo.lge"), "is a symbolic link to " + PathText(outside)},
         {"player file a link", Operation::Hide, linked("Demo.pyr"), "is a symbolic link to " + PathText(outside)},
         {".pot a link", Operation::Randomize, linked("Demo.pot"), "is a symbolic link to " + PathText(outside)},
-        {"history a link", Operation::Hide, [&](Runner& r) { fs::create_directory_symlink(elsewhere.path(), r.leagueDir / "Demo.history"); },
+        {"history a link", Operation::Hide, [&](Runner& r) { fs::create_directory_symlink(elsewhere.path(), r.dir / "Demo.history"); },
          "is a symbolic link to " + PathText(elsewhere.path())},
         {"history a file", Operation::Hide,
-         [](Runner& r) { test::WriteFileBytes(r.leagueDir / "Demo.history", {}); }, "is not a folder"},
+         [](Runner& r) { test::WriteFileBytes(r.dir / "Demo.history", {}); }, "is not a folder"},
         {"no working database", Operation::Hide,
          [](Runner& r) {
-             test::WriteFileBytes(r.appDir / "file", {});
-             r.state.workingFolder = r.appDir / "file" / "app";
+             test::WriteFileBytes(r.work / "file", {});
+             r.state.workingFolder = r.work / "file" / "app";
          },
          "working database"},
-        {"lock file a folder", Operation::Hide, [](Runner& r) { fs::create_directory(r.leagueDir / "Demo.lge.lock"); },
+        {"lock file a folder", Operation::Hide, [](Runner& r) { fs::create_directory(r.dir / "Demo.lge.lock"); },
          "Demo.lge.lock is no lock file (it is a folder)"},
     };
     for (const Case& c : cases) {
@@ -271,7 +221,7 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
         Runner r;
         c.spoil(r);
         const auto files = r.Files();
-        const auto working = test::Snapshot(r.appDir.path());
+        const auto working = test::Snapshot(r.work.path());
         const Bytes outsideBytes = test::ReadFileBytes(outside);
         run::Request request;
         request.operation = c.op;
@@ -283,7 +233,7 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
         EXPECT_NE(o.message.find(c.says), std::string::npos) << o.message;
         EXPECT_TRUE(o.message.ends_with("No file was changed.")) << o.message;
         EXPECT_EQ(r.Files(), files);
-        EXPECT_EQ(test::Snapshot(r.appDir.path()), working);
+        EXPECT_EQ(test::Snapshot(r.work.path()), working);
         EXPECT_EQ(test::ReadFileBytes(outside), outsideBytes);
     }
 
@@ -291,7 +241,7 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
     // left by a run that died (empty, or anything in it) is no lock.
     for (const bool league : {false, true}) {
         Runner r;
-        const fs::path lockFile = league ? fs::path(r.lge) += ".lock" : r.appDir / "Temp.mdb.lock";
+        const fs::path lockFile = league ? fs::path(r.lge) += ".lock" : r.work / "Temp.mdb.lock";
         platform::Lock::Blocked blocked;
         const platform::Folder folder = platform::Folder::Open(lockFile.parent_path());
         auto held = platform::Lock::Take(folder, lockFile.filename(), blocked);
@@ -366,7 +316,7 @@ TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagChangesNothing) {
         } else {
             EXPECT_EQ(o.kind, Kind::NothingToDo);
             EXPECT_NE(o.message.find(std::string("\"L0") + tag + ":\""), std::string::npos) << o.message;
-            EXPECT_TRUE(test::Snapshot(r.appDir.path()).empty());
+            EXPECT_TRUE(test::Snapshot(r.work.path()).empty());
         }
     }
     // The player file chosen for its league: its league file is named.
@@ -383,16 +333,16 @@ TEST(Run, ALeagueCopiedFromAnotherMachineKeepsItsFilesSpelling) {
     // LEAGUE.LGE with LEAGUE.PYR beside it: the player file is found, and a
     // new .pot takes the lower-case ending.
     Runner r(DemoLeague(), "LEAGUE");
-    const fs::path upper = r.leagueDir / "LEAGUE.LGE";
+    const fs::path upper = r.dir / "LEAGUE.LGE";
     fs::rename(r.lge, upper);
-    fs::rename(r.pyr, r.leagueDir / "LEAGUE.PYR");
+    fs::rename(r.pyr, r.dir / "LEAGUE.PYR");
     r.lge = upper;
-    r.pyr = r.leagueDir / "LEAGUE.PYR";
-    r.pot = r.leagueDir / "LEAGUE.pot";
+    r.pyr = r.dir / "LEAGUE.PYR";
+    r.pot = r.dir / "LEAGUE.pot";
     r.Expect(Kind::Done, Operation::Hide);
     EXPECT_EQ(test::ReadFileBytes(r.pyr), test::Hidden(DemoLeague(), 50));
     EXPECT_TRUE(fs::exists(r.pot));
-    EXPECT_FALSE(fs::exists(r.leagueDir / "LEAGUE.pyr"));
+    EXPECT_FALSE(fs::exists(r.dir / "LEAGUE.pyr"));
 }
 
 }  // namespace
