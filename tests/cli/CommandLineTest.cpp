@@ -163,18 +163,32 @@ TEST(CommandLine, EachCommandOnALeagueOfEachKind) {
               std::string::npos)
         << shown;
     EXPECT_NE(shown.find("History: 1 run kept in "), std::string::npos) << shown;
+    // Hidden again with another limit, the game saving the league in between
+    // (a current rating of a hidden player and of another changed): every run
+    // starts from the true potentials, and Restore gives them all back with
+    // the game's changes kept.
+    ok("hide --years rookies Demo.lge");
+    gen::League expected = league;
+    const auto veteran = std::find_if(league.players.begin(), league.players.end(), [](auto& p) { return p.years > 0; });
+    for (const auto i : {std::size_t{0}, static_cast<std::size_t>(veteran - league.players.begin())}) {
+        test::GameSets(cli.leagues / "Demo.pyr", static_cast<std::int64_t>(i) + 1, Col::Act_SP, 21);
+        expected.players[i].act[0] = 21;
+    }
+    const auto rookies = std::count_if(league.players.begin(), league.players.end(), [](auto& p) { return p.years == 0; });
+    EXPECT_NE(ok("hide --years all Demo.lge")
+                  .find(", starting from the true potentials of " + std::to_string(rookies) + " players saved by Hide on "),
+              std::string::npos);
     ok("restore Demo.lge");
-    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), original);
+    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), gen::PlayerFileBytes(expected));
     EXPECT_NE(ok("randomize --seed 7 Demo.lge").find("Randomized the potentials of "), std::string::npos);
-    EXPECT_NE(test::ReadFileBytes(cli.leagues / "Demo.pyr"), original);
     // The .pot the Randomize run replaced holds the true potentials, kept in the history.
     const run::History history(lge);
     const auto runs = history.Runs();
-    ASSERT_EQ(runs.size(), 3u);
-    const fs::path kept = history.Folder() / runs[2].keptPot;
+    ASSERT_EQ(runs.size(), 5u);
+    const fs::path kept = history.Folder() / runs[4].keptPot;
     EXPECT_EQ(ok(QStringList{"restore", "--from", QString::fromStdU16String(kept.u16string()), "Demo.lge"}).find("Restored"),
               0u);
-    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), original);
+    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), gen::PlayerFileBytes(expected));
 
     // An L03 league is loaded as the window loads it, and nothing more: a
     // command that would change it is refused. show reads it.

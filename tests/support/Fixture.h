@@ -101,6 +101,20 @@ inline Bytes Hidden(gen::League league, int limit) {
     return gen::PlayerFileBytes(league);
 }
 
+// The game saves the league with a byte of a player's record changed (slot k
+// is the k-th record after the header): decoded, changed, encoded again.
+inline void GameSets(const fs::path& pyr, std::int64_t slot, Col column, std::uint8_t value) {
+    Bytes file = ReadFileBytes(pyr);
+    CodeTables tables;
+    BuildTables(tables, file[0], file[1]);
+    const std::span<std::uint8_t> stored(file.data() + slot * kRecordLenL02, kRecordLenL02);
+    PlayerRecL02 plain;
+    DecodeRecord(stored, plain, tables);
+    plain[OffsetOf(column)] = value;
+    EncodeRecord(plain, stored, tables);
+    WriteFileBytes(pyr, file);
+}
+
 class RecordingProgress final : public Progress {
 public:
     void Show() override { ++shows; }

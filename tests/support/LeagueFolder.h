@@ -57,18 +57,7 @@ struct LeagueFolder {
     }
     std::map<std::string, Bytes> Files() const { return Snapshot(dir.path()); }
 
-    // The game saves the league with a byte of a player's record changed.
-    void GameSets(std::int64_t slot, Col column, std::uint8_t value) {
-        Bytes file = ReadFileBytes(pyr);
-        CodeTables tables;
-        BuildTables(tables, file[0], file[1]);
-        const std::span<std::uint8_t> stored(file.data() + slot * kRecordLenL02, kRecordLenL02);
-        PlayerRecL02 plain;
-        DecodeRecord(stored, plain, tables);
-        plain[OffsetOf(column)] = value;
-        EncodeRecord(plain, stored, tables);
-        WriteFileBytes(pyr, file);
-    }
+    void GameSets(std::int64_t slot, Col column, std::uint8_t value) { test::GameSets(pyr, slot, column, value); }
 
     gen::League league;
     TempDir dir, work;
