@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QProcess>
 
 #include <sstream>
@@ -15,6 +16,7 @@
 #include "Fixture.h"
 #include "app/ChangeLine.h"
 #include "app/CommandLine.h"
+#include "app/TerminalProgress.h"
 #include "base/Error.h"
 #include "league/Cp1252.h"
 #include "run/History.h"
@@ -181,6 +183,15 @@ TEST(CommandLine, EachCommandOnALeagueOfEachKind) {
     ok("restore Demo.lge");
     EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), gen::PlayerFileBytes(expected));
     EXPECT_NE(ok("randomize --seed 7 Demo.lge").find("Randomized the potentials of "), std::string::npos);
+    // The same league and seed give the same player file, on every machine
+    // and with every version that keeps the draws: pinned.
+    const Bytes randomized = test::ReadFileBytes(cli.leagues / "Demo.pyr");
+    EXPECT_EQ(QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char*>(randomized.data()),
+                                                      static_cast<qsizetype>(randomized.size())),
+                                       QCryptographicHash::Sha256)
+                  .toHex()
+                  .toStdString(),
+              "488056eea0940c21fbcba32646839da0c84f21e615967a3e4d3f548b6e5cb77d");
     // The .pot the Randomize run replaced holds the true potentials, kept in the history.
     const run::History history(lge);
     const auto runs = history.Runs();
@@ -355,6 +366,63 @@ TEST(CommandLine, ShowCsvParsesBackToThePlayers) {
         expected.push_back("true");
         EXPECT_EQ(rows[i + 1], expected) << i;
     }
+
+    // The table: its two heading lines (a league without players too), then a
+    // line per record, each number right under the end of its heading and
+    // each name under the start of its own.
+    cli.Write({gen::Kind::L02, 1, 2, {}, {}, {}}, "Empty");
+    for (const char* name : {"Demo", "Empty"}) {
+        const Result table = cli.Run(QStringList{"show", QString(name) + ".lge"});
+        ASSERT_EQ(table.exit, 0) << table.err;
+        std::istringstream lines(table.out);
+        std::string titles, headings, row;
+        std::getline(lines, titles);
+        std::getline(lines, headings);
+        std::getline(lines, row);
+        EXPECT_EQ(titles.find("Current ratings"), headings.find(" SP ") + 1) << titles;
+        EXPECT_EQ(titles.find("Potentials"), headings.rfind(" SP ") + 1) << titles;
+        if (std::string(name) == "Empty") {
+            EXPECT_EQ(row, "");
+            continue;
+        }
+        const gen::Player& p = league.players[0];
+        const auto under = [&](const std::string& heading, const std::string& value, bool left) {
+            const std::size_t at = headings.find(heading);
+            return left ? row.substr(at, value.size()) == value
+                        : row.substr(at + heading.size() - value.size(), value.size()) == value;
+        };
+        EXPECT_TRUE(under("Slot", "1", false) && under("Pos", std::to_string(p.position), false) &&
+                    under("Yrs", std::to_string(p.years), false) && under("Last name", cp1252::BytesToUtf8(p.lastName), true))
+            << headings << "\n" << row;
+        const std::string di = std::to_string(p.pot[7]);
+        EXPECT_TRUE(under(" DI  Pots are", std::string(3 - di.size(), ' ') + di + "  true", true)) << row;
+    }
+}
+
+// On a terminal, a step's bar is redrawn in place on one line, only when its
+// text or whole percentage changes, never past 100, and cleared at the end.
+TEST(CommandLine, TheTerminalBarRedrawsItsLineAndClearsIt) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_TRUE(file);
+    app::TerminalProgress bar(file);
+    bar.Show();
+    for (int i = 0; i < 8; ++i) bar.UpdateBar("Loading League", 12.5);
+    bar.UpdateBar("Loading League", 0.5);  // past 100: nothing
+    bar.UpdateBar("Saving", 0.0);
+    bar.Unload();
+    std::rewind(file);
+    std::string out(4096, '\0');
+    out.resize(std::fread(out.data(), 1, out.size(), file));
+    std::fclose(file);
+    const auto line = [](const std::string& text, int percent) {
+        const int filled = percent * 30 / 100;
+        return "\r" + text + " [" + std::string(static_cast<std::size_t>(filled), '#') +
+               std::string(static_cast<std::size_t>(30 - filled), '.') + "] " + std::to_string(percent) + "%";
+    };
+    std::string expected;
+    for (const int percent : {12, 25, 37, 50, 62, 75, 87, 100}) expected += line("Loading League", percent);
+    expected += line("Saving", 100) + std::string(8, ' ') + "\r" + std::string(44, ' ') + "\r";
+    EXPECT_EQ(out, expected);
 }
 
 // Every exit status, with its message: one line on standard error naming
