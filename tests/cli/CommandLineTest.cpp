@@ -211,7 +211,9 @@ TEST(CommandLine, EachCommandOnALeagueOfEachKind) {
         ExpectOneMessage(r, "(a league of the L03 format: loaded only, nothing was changed)");
     }
     EXPECT_EQ(cli.Files(), files);
-    EXPECT_NE(ok("show Old.lge").find("40 players in Old.pyr (a league of the L03 format)."), std::string::npos);
+    const std::string old = ok("show Old.lge");
+    EXPECT_NE(old.find("40 players in Old.pyr (a league of the L03 format)."), std::string::npos);
+    EXPECT_NE(old.find("History: no run kept yet in "), std::string::npos) << old;
 }
 
 // The window's path (the run core in this process, as the window calls it)
@@ -392,7 +394,8 @@ TEST(CommandLine, ShowCsvParsesBackToThePlayers) {
                         : row.substr(at + heading.size() - value.size(), value.size()) == value;
         };
         EXPECT_TRUE(under("Slot", "1", false) && under("Pos", std::to_string(p.position), false) &&
-                    under("Yrs", std::to_string(p.years), false) && under("Last name", cp1252::BytesToUtf8(p.lastName), true))
+                    under("Yrs", std::to_string(p.years), false) && under("First name", "O\"Neil, Jr", true) &&
+                    under("Last name", cp1252::BytesToUtf8(p.lastName), true))
             << headings << "\n" << row;
         const std::string di = std::to_string(p.pot[7]);
         EXPECT_TRUE(under(" DI  Pots are", std::string(3 - di.size(), ' ') + di + "  true", true)) << row;

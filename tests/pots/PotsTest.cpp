@@ -106,6 +106,7 @@ TEST(RandomizePots, PlayersUnderSevenYearsGetOneDrawPerAttributeInOrder) {
         }
         p.act[2] = 97;  // AG: 98 whatever the draw
         p.act[5] = 99;  // EN: 99
+        p.act[7] = 0;   // DI: no rating yet
     }
     RunFolder r;
     r.Load(league);
