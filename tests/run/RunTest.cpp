@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+
 #include "LeagueFolder.h"
 #include "base/Error.h"
 #include "league/Platform.h"
@@ -97,6 +99,22 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
               std::string::npos)
         << restore.message;
     EXPECT_EQ(test::ReadFileBytes(r.pyr), gen::PlayerFileBytes(league));
+
+    // A .pot of an earlier Tavrin holds only a SHA-256 of the player file it
+    // saved: while the file is still that one, every player's potentials in
+    // it are Tavrin's, and the next run starts from the saved ones.
+    Runner earlier(league);
+    earlier.Expect(Kind::Done, Operation::Hide, 2);
+    const Bytes saved = test::ReadFileBytes(earlier.pyr);
+    const QByteArray sha = QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char*>(saved.data()), std::ssize(saved)), QCryptographicHash::Sha256);
+    test::SqlExec(earlier.pot, "DROP TABLE WrittenPotentials; DROP TABLE SavedRun; CREATE TABLE SavedPlayerFile "
+                               "(Operation, SavedAt, Sha256, RestoredAt); INSERT INTO SavedPlayerFile VALUES ('Hide', "
+                               "'2026-12-01T10:00:00Z', '" + sha.toHex().toStdString() + "', NULL)");
+    EXPECT_NE(earlier.Expect(Kind::Done, Operation::Randomize).message.find("starting from the true potentials of "),
+              std::string::npos);
+    earlier.Expect(Kind::Done, Operation::Restore);
+    EXPECT_EQ(test::ReadFileBytes(earlier.pyr), gen::PlayerFileBytes(league));
 
     // OK with Hide and no list entry: nothing is opened, imported or saved.
     Runner none(league);
