@@ -109,8 +109,6 @@ void FinishRun(const LeagueFiles& files, Commit& commit, HistoryRun& run, const 
     HistoryWriter history(files.folder, files.history);
     commit.Apply(history, run, pyrAsRead);
     outcome.historyRun = run.number;
-    for (const fs::path& name : {run.keptPyr, run.keptPot})
-        if (!name.empty()) outcome.kept.push_back(history.Folder().PathOf(name));
     history.Prune(historyRuns);
 }
 

@@ -64,9 +64,8 @@ struct Outcome {
     bool inOperation = false;
     // Done: the league's players, and those the operation changed.
     std::int64_t players = 0, changed = 0;
-    std::vector<PlayerChange> changes;          // when asked for
-    std::vector<std::filesystem::path> kept;    // what the history received
-    int historyRun = 0;                         // the run's number there
+    std::vector<PlayerChange> changes;  // when asked for
+    int historyRun = 0;                 // the run's number in the league's history
 };
 
 // Runs the request to its end. `state` receives the league's paths and

@@ -196,9 +196,10 @@ TEST(Save, AfterAHideEachRowGoesBackToItsOwnSlotAndOnlyTheHiddenPotentialsChange
 TEST(Save, AFailureLeavesTheOldFileAsItWas) {
     // Each case spoils one thing after the import, late in the file where many
     // records have already been encoded: a character without a byte, an empty
-    // number, no player to write.
+    // number, one a byte cannot hold, no player to write.
     for (const char* sql : {"UPDATE Players SET LastName = 'Ma\xC4\x80ller' WHERE rowid = 35",
-                            "UPDATE Players SET Pot_ST = NULL WHERE rowid = 35", "UPDATE Players SET Position = 15"}) {
+                            "UPDATE Players SET Pot_ST = NULL WHERE rowid = 35",
+                            "UPDATE Players SET Pot_ST = 256 WHERE rowid = 35", "UPDATE Players SET Position = 15"}) {
         SCOPED_TRACE(sql);
         const auto league = test::MakeLeague(99, 10, 40, 6);
         RunFolder r;

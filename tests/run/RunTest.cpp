@@ -116,6 +116,16 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
     earlier.Expect(Kind::Done, Operation::Restore);
     EXPECT_EQ(test::ReadFileBytes(earlier.pyr), gen::PlayerFileBytes(league));
 
+    // A Restore restores from a read-only .pot, and leaves it as it is.
+    Runner locked(league);
+    locked.Expect(Kind::Done, Operation::Hide, 2);
+    fs::permissions(locked.pot, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const Bytes pot = test::ReadFileBytes(locked.pot);
+    locked.Expect(Kind::Done, Operation::Restore);
+    EXPECT_EQ(test::ReadFileBytes(locked.pot), pot);
+    EXPECT_EQ(test::ReadFileBytes(locked.pyr), gen::PlayerFileBytes(league));
+
     // OK with Hide and no list entry: nothing is opened, imported or saved.
     Runner none(league);
     const auto files = none.Files();
