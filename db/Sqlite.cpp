@@ -41,7 +41,6 @@ Connection::Connection(const std::filesystem::path& path, Open how) : path_(path
         throw Error("Cannot open " + PathText(path) + ": " +
                                         (rc == SQLITE_CANTOPEN_SYMLINK ? "it is a symbolic link" : reason));
     }
-    sqlite3_extended_result_codes(db_, 1);
 }
 
 Connection::~Connection() { sqlite3_close_v2(db_); }
