@@ -14,6 +14,9 @@
 // of the file TAVRIN_GAME_WRITES names (the first player's first byte,
 // inverted), as the game saving its league at that very moment would, the
 // first time only.
+//
+// TAVRIN_NO_EXCHANGE=1 plays a file system that cannot swap two names
+// (renameat2 with RENAME_EXCHANGE fails with EINVAL).
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -153,6 +156,10 @@ int renameat(int fromFolder, const char* from, int toFolder, const char* to) {
 }
 
 int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) {
+    if (const char* no = std::getenv("TAVRIN_NO_EXCHANGE"); (flags & RENAME_EXCHANGE) && no && *no == '1') {
+        errno = EINVAL;
+        return -1;
+    }
     if (Failing("rename") && (AtMatches(fromFolder, from) || AtMatches(toFolder, to)) && Fail()) return -1;
     return Real<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(fromFolder, from, toFolder, to,
                                                                                     flags);
