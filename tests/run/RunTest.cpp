@@ -180,11 +180,17 @@ TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
     undo.undoTo = 2;
     EXPECT_EQ(r.Run(undo).kind, Kind::Refused);
 
-    // An undo of the first run of a league takes away the .pot it made.
-    Runner fresh;
-    fresh.Expect(Kind::Done, Operation::Hide);
+    // An undo of the first run of a league takes away the .pot it made, and
+    // counts the players it changes back (in a league of more records than
+    // it reads at a time).
+    Runner fresh(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(5000, 7), {}});
+    const Outcome hid = fresh.Expect(Kind::Done, Operation::Hide);
+    ASSERT_GT(hid.changed, 4096);
     undo.undoTo = 0;
-    ASSERT_EQ(fresh.Run(undo).kind, Kind::Done);
+    const Outcome undone = fresh.Run(undo);
+    ASSERT_EQ(undone.kind, Kind::Done);
+    EXPECT_TRUE(undone.message.ends_with(": " + std::to_string(hid.changed) + " of 5000 players changed"))
+        << undone.message;
     EXPECT_EQ(test::ReadFileBytes(fresh.pyr), gen::PlayerFileBytes(fresh.league));
     EXPECT_FALSE(fs::exists(fresh.pot));
     // What a run changed, player by player: its kept file against the next
@@ -192,7 +198,7 @@ TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
     const auto hide = run::History(fresh.lge).Runs().front();
     bool exact = false;
     const auto changes = run::History(fresh.lge).ChangesOf(hide, fresh.pyr, exact);
-    EXPECT_EQ(changes.size(), 39u);  // all but the player of 50 years
+    EXPECT_EQ(std::ssize(changes), hid.changed);
     EXPECT_TRUE(exact);
     EXPECT_EQ(changes.front().after, (std::array<int, 8>{}));
 }
