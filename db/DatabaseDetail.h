@@ -24,8 +24,8 @@ std::string WhereSql(const std::vector<Condition>& where, std::string_view lead)
 std::string SelectSql(std::string_view table, const std::vector<std::string>& columns);
 
 // What may be written to a column: a number in the range of its type (a
-// byte 0 to 255, an integer -32768 to 32767), a text to a text column. Error
-// 3421 names the column and the value otherwise.
+// byte 0 to 255, an integer -32768 to 32767), a text to a text column. The
+// error names the column and the value otherwise.
 void CheckFits(const FieldDef& field, std::int64_t value);
 void CheckFits(const FieldDef& field, std::string_view text);
 

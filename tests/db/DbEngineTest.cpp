@@ -142,7 +142,7 @@ TEST(DbEngine, OnlyAWholeNumberReadsAsANumberAndAnythingElseIsRefusedAsStored) {
     // A file Tavrin did not write (a .pot made by hand or by another tool) may
     // hold anything in a column without a type: a real that is a whole number
     // in the 64-bit range reads as that number; any other real (converting it
-    // would be undefined), a text or a blob is error 3421 naming the column
+    // would be undefined), a text or a blob is an error naming the column
     // and the value as stored, never a number made up from it.
     TempDir dir;
     const auto path = dir / "hand-made.pot";
