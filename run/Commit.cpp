@@ -97,7 +97,7 @@ void Commit::Apply(HistoryWriter& history, HistoryRun& run, const platform::File
         history.Forget(run);
         throw;
     }
-    folder_.Sync();
+    SyncFolderInPlace();
 }
 
 void Commit::Keep(HistoryWriter& history, HistoryRun& run, bool potExists) {
@@ -167,6 +167,17 @@ void Commit::PutPotBack(HistoryWriter& history, const HistoryRun& run, bool potE
     // The old .pot's second name in the history takes its place again.
     if (potExisted) history.Folder().Rename(run.keptPot, folder_, pot_);
     else folder_.Remove(pot_);
+}
+
+void Commit::SyncFolderInPlace() {
+    // 6. The folder's new entries on the disk. The new files are in place by
+    // now, and the message must not let the user think otherwise.
+    try {
+        folder_.Sync();
+    } catch (const Error& e) {
+        throw Error(std::string(e.what()) + ". The new files are in place, but the system could not confirm that they "
+                                            "are on the disk");
+    }
 }
 
 }  // namespace tavrin::run

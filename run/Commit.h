@@ -59,6 +59,7 @@ private:
     void Keep(HistoryWriter& history, HistoryRun& run, bool potExists);
     void PutPlayerFileInPlace(HistoryWriter& history, const HistoryRun& run, const platform::FileInfo& pyrAsRead);
     void PutPotBack(HistoryWriter& history, const HistoryRun& run, bool potExisted);
+    void SyncFolderInPlace();
 
     const platform::Folder& folder_;
     std::filesystem::path pyr_, pot_;

@@ -74,6 +74,16 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFilesAndSaysWhy) {
         EXPECT_EQ(test::ReadFileBytes(league.dir / "Demo.pot"), league.potBytes);
         ExpectNothingOfTheRunLeft(league);
     }
+    // The league folder's flush, the last step: the new files are in place,
+    // and the message says so.
+    League league;
+    const test::DriverRun r = test::RunDriver({"hide", league.lge, league.work.path(),
+                                               {{"LD_PRELOAD", TAVRIN_FAULT_SHIM},
+                                                {"TAVRIN_FAULT", "sync:EIO:" + league.dir.path().string()}},
+                                               {}});
+    EXPECT_EQ(r.outcome, "Failed") << r.output;
+    EXPECT_NE(r.message.find("Input/output error. The new files are in place"), std::string::npos) << r.message;
+    EXPECT_EQ(test::ReadFileBytes(league.pyr), test::Hidden(league.league, 50));
 }
 
 TEST(Faults, WithoutHardLinksTheHistoryKeepsCopies) {
