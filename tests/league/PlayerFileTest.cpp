@@ -195,9 +195,12 @@ TEST(Save, AfterAHideEachRowGoesBackToItsOwnSlotAndOnlyTheHiddenPotentialsChange
 
 TEST(Save, AFailureLeavesTheOldFileAsItWas) {
     // Each case spoils one thing after the import, late in the file where many
-    // records have already been encoded: a character without a byte, an empty
-    // number, one a byte cannot hold, no player to write.
+    // records have already been encoded: a character without a byte, text
+    // that is not UTF-8 (a byte no character starts with, a character cut
+    // short), an empty number, one a byte cannot hold, no player to write.
     for (const char* sql : {"UPDATE Players SET LastName = 'Ma\xC4\x80ller' WHERE rowid = 35",
+                            "UPDATE Players SET FirstName = CAST(X'4DFF41' AS TEXT) WHERE rowid = 35",
+                            "UPDATE Players SET FirstName = CAST(X'4DC3' AS TEXT) WHERE rowid = 35",
                             "UPDATE Players SET Pot_ST = NULL WHERE rowid = 35",
                             "UPDATE Players SET Pot_ST = 256 WHERE rowid = 35", "UPDATE Players SET Position = 15"}) {
         SCOPED_TRACE(sql);
