@@ -11,6 +11,7 @@
 
 #include "Fixture.h"
 #include "base/Error.h"
+#include "db/DatabaseDetail.h"
 #include "db/PlayersTable.h"
 #include "db/WorkingDatabase.h"
 
@@ -97,6 +98,9 @@ TEST(DbEngine, NumbersOutsideTheColumnTypeAreRefusedNamingColumnAndValue) {
                         what.find(std::to_string(c.value)) != std::string::npos) << what;
         }
     }
+    // A record's slot in the .pot is a 32-bit integer.
+    EXPECT_NO_THROW(db::detail::CheckFits({"Slot", db::FieldType::Long}, INT32_MIN));
+    EXPECT_THROW(db::detail::CheckFits({"Slot", db::FieldType::Long}, std::int64_t{INT32_MAX} + 1), Error);
     EXPECT_EQ(Column(path, {{"years", db::Condition::Op::Less, 256}}, "yEaRs"), (Ints{255, 0}));
     EXPECT_EQ(Column(path, {{"JNum", db::Condition::Op::Less, 40000}}, "JNUM"), (Ints{-32768, 32767}));
 }
