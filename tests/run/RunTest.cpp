@@ -128,14 +128,6 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
     locked.Expect(Kind::Done, Operation::Restore);
     EXPECT_EQ(test::ReadFileBytes(locked.pot), pot);
     EXPECT_EQ(test::ReadFileBytes(locked.pyr), gen::PlayerFileBytes(league));
-
-    // OK with Hide and no list entry: nothing is opened, imported or saved.
-    Runner none(league);
-    const auto files = none.Files();
-    const Outcome refused = none.Run(Operation::Hide, std::nullopt);
-    EXPECT_TRUE(refused.kind == Kind::Refused && refused.noYearsChosen && refused.message == "Select Years");
-    EXPECT_EQ(none.Files(), files);
-    EXPECT_TRUE(test::Snapshot(none.work.path()).empty());
 }
 
 TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
@@ -291,21 +283,6 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
         test::WriteFileBytes(lockFile, {'x', 'y'});
         r.Expect(Kind::Done, Operation::Hide);
     }
-}
-
-TEST(Run, AFailureInTheOperationLeavesTheLeagueUnsaved) {
-    // A .pot of another league: the first player without a saved row ends
-    // Restore with the engine's error, after the rows before him changed in
-    // the working database.
-    Runner r;
-    Runner other(gen::League{gen::Kind::L02, 1, 2, {}, gen::MakePlayers(40, 99), {}});
-    other.Expect(Kind::Done, Operation::Hide);
-    fs::copy_file(other.pot, r.pot);
-    const auto files = r.Files();
-    const Outcome o = r.Run(Operation::Restore);
-    EXPECT_TRUE(o.kind == Kind::Failed && o.inOperation && o.step == "Restoring the potentials") << o.message;
-    EXPECT_NE(o.message.find("no saved potentials"), std::string::npos) << o.message;
-    EXPECT_EQ(r.Files(), files);
 }
 
 TEST(Run, APlayerFileChangedSinceItWasLoadedKeepsItsNewContents) {
