@@ -156,8 +156,10 @@ TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
     EXPECT_EQ(test::Snapshot(history.Folder()).size(), 20u * 3 + 1);
     EXPECT_TRUE(fs::exists(history.Folder() / mine));
 
-    // Undo brings back the pair before the last run, and is undone in turn.
+    // Undo brings back the pair before the last run, and is undone in turn;
+    // like any run that writes, it first clears what a killed run left.
     const Bytes pyr = test::ReadFileBytes(r.pyr), pot = test::ReadFileBytes(r.pot);
+    test::WriteFileBytes(r.dir / "Demo.pyr.tavrin-new", {1});
     run::Request undo;
     undo.operation = Operation::Undo;
     const Outcome first = r.Run(undo);
