@@ -122,6 +122,11 @@ TEST(RecordDecode, EachByteReachesItsOwnColumn) {
         EXPECT_EQ(Bytes(plain.begin(), plain.end() - 1), value);
         EXPECT_TRUE(coded.back() == 0xA5 && plain.back() == 0x5A);
     }
+    // A name shorter than its place goes back padded with NULs.
+    std::array<std::uint8_t, 13> place;
+    place.fill(0xEE);
+    EXPECT_EQ(cp1252::Utf8ToBytes("Zo\xC3\xAB", place), cp1252::ToBytes::Done);
+    EXPECT_EQ(place, (std::array<std::uint8_t, 13>{'Z', 'o', 0xEB}));
 }
 
 TEST(Import, EveryWholeRecordBecomesARowAndAStepOfProgressWhileAShortFileChangesNothing) {
