@@ -32,10 +32,17 @@ private slots:
         QCOMPARE(Q(tavrin::app::WorkingFolder(own)), Q(own));
         QVERIFY(fs::is_empty(own));
 
-        // A folder SQLite cannot name: every run would fail at the import.
-        fs::path deep = own;
-        while (deep.u8string().size() < 520) deep /= std::string(100, 'd');
-        fs::create_directories(deep);
+        // A folder SQLite cannot name (over 511 bytes with the file's name):
+        // every run would fail at the import.
+        const auto withPathOf = [&](std::size_t bytes, char c) {
+            fs::path p = own;
+            while (bytes - p.u8string().size() - 10 > 200) p /= std::string(200, c);
+            p /= std::string(bytes - p.u8string().size() - 10, c);  // and "/Temp.mdb"
+            fs::create_directories(p);
+            return p;
+        };
+        const fs::path edge = withPathOf(511, 'e'), deep = withPathOf(512, 'd');
+        QCOMPARE(Q(tavrin::app::WorkingFolder(edge)), Q(edge));
 
         std::vector<fs::path> elsewhere{home / "gone", deep};
 #if !defined(_WIN32)
