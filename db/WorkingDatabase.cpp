@@ -26,9 +26,8 @@ int PlayersColumns::At(Col c) const {
 void CreateDatabaseFile(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
-        if (!std::filesystem::remove(path, ec) || ec)
-            throw Error("Cannot delete " + PathText(path) + ": " +
-                                            (ec ? ec.message() : std::string("it is in the way")));
+        std::filesystem::remove(path, ec);
+        if (ec) throw Error("Cannot delete " + PathText(path) + ": " + ec.message());
     }
     // A journal left by a step that died part-way belongs to the old file.
     std::filesystem::remove(std::filesystem::path(path) += "-journal", ec);

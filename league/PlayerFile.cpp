@@ -235,7 +235,6 @@ ImportedLeague ReadPlayerFile(const fs::path& pyr, RecordKind kind,
         for (std::size_t at = 0; at < chunk.size(); at += R) {
             DecodeRecord(chunk.subspan(at, R), plain, league.tables);
             ++league.players;
-            if (plain[kPositionOffset] < 15) ++league.saveable;
             each(league.players, plain);
         }
     }

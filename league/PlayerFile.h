@@ -30,7 +30,7 @@ struct ImportedLeague {
     std::vector<std::uint8_t> header;  // the header record, exactly as read
     CodeTables tables;                 // built from its start value and step
     std::int64_t players = 0;          // rows added, one per whole record
-    std::int64_t saveable = 0;         // of them, those with Position below 15
+    std::int64_t saveable = 0;         // of them, those with Position below 15 (counted by the import)
 };
 
 // Sees each record's plain bytes before they become a row, and may change
