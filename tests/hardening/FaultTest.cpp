@@ -87,11 +87,15 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFilesAndSaysWhy) {
 }
 
 TEST(Faults, WithoutHardLinksTheHistoryKeepsCopies) {
-    // A file system without hard links (a USB stick's): the history keeps
-    // copies of the replaced files, byte for byte.
+    // A file system without hard links (a USB stick's), which cannot copy
+    // within the kernel either: the history keeps copies of the replaced
+    // files, byte for byte.
     League league;
-    const test::DriverRun r = test::RunDriver(
-        {"hide", league.lge, league.work.path(), {{"LD_PRELOAD", TAVRIN_FAULT_SHIM}, {"TAVRIN_FAULT", "link:EPERM:*"}}, {}});
+    const test::DriverRun r = test::RunDriver({"hide", league.lge, league.work.path(),
+                                               {{"LD_PRELOAD", TAVRIN_FAULT_SHIM},
+                                                {"TAVRIN_FAULT", "link:EPERM:*"},
+                                                {"TAVRIN_NO_COPY_RANGE", "1"}},
+                                               {}});
     EXPECT_EQ(r.outcome, "Done") << r.output;
     std::multiset<Bytes> kept;
     for (const auto& entry : fs::directory_iterator(league.dir / "Demo.history"))

@@ -16,7 +16,8 @@
 // first time only.
 //
 // TAVRIN_NO_EXCHANGE=1 plays a file system that cannot swap two names
-// (renameat2 with RENAME_EXCHANGE fails with EINVAL).
+// (renameat2 with RENAME_EXCHANGE fails with EINVAL); TAVRIN_NO_COPY_RANGE=1
+// one that cannot copy within the kernel (copy_file_range fails with EXDEV).
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -124,6 +125,10 @@ ssize_t sendfile(int to, int from, off_t* at, size_t n) {
 }
 
 ssize_t copy_file_range(int from, off64_t* fromAt, int to, off64_t* toAt, size_t n, unsigned flags) {
+    if (const char* no = std::getenv("TAVRIN_NO_COPY_RANGE"); no && *no == '1') {
+        errno = EXDEV;
+        return -1;
+    }
     if (Failing("write") && FdMatches(to) && Fail()) return -1;
     return Real<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned)>("copy_file_range")(from, fromAt, to, toAt, n,
                                                                                                  flags);
