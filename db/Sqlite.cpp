@@ -70,7 +70,6 @@ bool Statement::Step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    sqlite3_reset(stmt_);  // makes the statement's own error the connection's message
     connection_.Fail();
 }
 

@@ -122,6 +122,18 @@ TEST(BadInput, NamesAreCheckedBeforeTheFirstChangeAndFileErrorsGiveTheSystemsRea
         EXPECT_NE(o.message.find("longer than 255"), std::string::npos) << o.message;
         EXPECT_EQ(f.Files(), files);
     }
+    // A .pot whose path is as long as the database engine takes (511 bytes),
+    // and one a byte longer, which is refused.
+    for (const std::size_t bytes : {511u, 512u}) {
+        LeagueFolder g;
+        fs::path folder = g.dir.path();
+        while (bytes - folder.u8string().size() - 10 > 200) folder /= std::string(200, 'd');
+        folder /= std::string(bytes - folder.u8string().size() - 10, 'd');  // and "/Demo.pot"
+        fs::create_directories(folder);
+        g.lge = gen::WriteLeague(folder, "Demo", g.league);
+        const run::Outcome o = g.Run(Operation::Hide);
+        EXPECT_EQ(o.kind, bytes == 511 ? Kind::Done : Kind::Refused) << o.message;
+    }
     // A league named longer than any file system allows, and files written
     // under such names or into a folder that is not there: each message
     // names the file and gives the system's own reason.

@@ -10,6 +10,7 @@
 #include "LeagueFolder.h"
 #include "base/Error.h"
 #include "league/Clock.h"
+#include "league/Fingerprint.h"
 #include "league/Platform.h"
 #include "run/Commit.h"
 #include "run/History.h"
@@ -118,6 +119,16 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
         << fromEarlier.message;
     earlier.Expect(Kind::Done, Operation::Restore);
     EXPECT_EQ(test::ReadFileBytes(earlier.pyr), gen::PlayerFileBytes(league));
+
+    // The .pot's record names the player file the run read, the bytes after
+    // its last record included.
+    gen::League tail = league;
+    tail.trailing = {0xEE, 0xEF};
+    Runner withTail(tail);
+    Fingerprint read;
+    read.Add(test::ReadFileBytes(withTail.pyr));
+    withTail.Expect(Kind::Done, Operation::Hide, 2);
+    EXPECT_EQ(test::SqlText(withTail.pot, "SELECT ReadFingerprint FROM SavedRun"), read.Text());
 
     // A Restore restores from a read-only .pot, and leaves it as it is.
     Runner locked(league);
