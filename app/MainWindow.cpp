@@ -391,8 +391,8 @@ void MainWindow::ShowOutcome(const run::Outcome& outcome) {
             break;
         case Kind::Failed:
             // An error in the operation is the run's "Error"; one in another
-            // step names the step. Either way the program ends, the league
-            // unsaved.
+            // step names the step. Either way the program ends; the message
+            // says what became of the league's files.
             if (outcome.inOperation)
                 ShowMessage(this, QMessageBox::Critical, "Error", FromCore(outcome.message));
             else
