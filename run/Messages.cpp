@@ -5,6 +5,7 @@
 
 #include "base/Error.h"
 #include "league/Platform.h"
+#include "league/ProgramState.h"
 
 namespace tavrin::run {
 
@@ -44,8 +45,8 @@ void CheckLeagueFile(const fs::path& league) {
 
 std::string NotALeagueText(const fs::path& league, std::string_view tag) {
     if (EqualsNoCase(league.extension().string(), ".pyr")) {
-        fs::path lge = league;
-        lge.replace_extension(".lge");
+        // The league file as it is spelled beside it (LEAGUE.LGE from another machine too).
+        const fs::path lge = SpelledOnDisk(fs::path(league).replace_extension(".lge"));
         std::error_code ec;
         return PathText(league) + " is a player file, not a league file." +
                (fs::exists(fs::symlink_status(lge, ec)) ? " The league file beside it is " +

@@ -180,24 +180,6 @@ private slots:
         read = ReadAbout(f1);
         QCOMPARE(read.value(2), native(h.leagueDir / "other.history"));
     }
-
-    // A league of a tag Tavrin does not know is told in a message naming the
-    // file and the tag, and nothing changes.
-    void anUnknownTagIsTold() {
-        Harness h;
-        const fs::path lge = League(h);
-        Bytes bytes = ReadFileBytes(lge);
-        std::copy_n("XYZ!", 4, bytes.begin());
-        WriteFileBytes(lge, bytes);
-        const auto before = Snapshot(h.leagueDir.path());
-        h.Years("All Players");
-        h.PressOk(lge);
-        QCOMPARE(h.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
-        QCOMPARE(h.dialogs.value(1), "Tavrin|" + QDir::toNativeSeparators(Q(lge)) +
-                                         " is not a league Tavrin knows: its header begins with \"XYZ!\", not \"L02:\" "
-                                         "or \"L03:\". No file was changed.");
-        QVERIFY(Snapshot(h.leagueDir.path()) == before && h.form.statusText().isEmpty());
-    }
 };
 
 QTEST_MAIN(DesktopTest)

@@ -96,22 +96,31 @@ private slots:
         window->close();
     }
 
-    // A refusal is a warning and the program goes on; a failure in the
-    // operation is "Error" and the end of the program.
+    // A refusal is a warning and the program goes on; a league of a tag
+    // Tavrin does not know is told, naming the file and the tag; a failure in
+    // the operation is "Error" and the end of the program. Nothing changes.
     void refusalsAndFailuresAreTold_data() {
-        QTest::addColumn<bool>("withPot");
+        QTest::addColumn<QString>("spoil");
         QTest::addColumn<QMessageBox::Icon>("icon");
         QTest::addColumn<QString>("text");
-        QTest::newRow("no .pot") << false << QMessageBox::Warning << "Cannot restore the potentials from";
-        QTest::newRow("another league's .pot") << true << QMessageBox::Critical << "Error";
+        QTest::newRow("no .pot") << "" << QMessageBox::Warning << "Cannot restore the potentials from";
+        QTest::newRow("unknown tag") << "tag" << QMessageBox::Information
+                                     << "%1 is not a league Tavrin knows: its header begins with \"XYZ!\", not "
+                                        "\"L02:\" or \"L03:\". No file was changed.";
+        QTest::newRow("another league's .pot") << "pot" << QMessageBox::Critical << "Error";
     }
     void refusalsAndFailuresAreTold() {
-        QFETCH(bool, withPot);
+        QFETCH(QString, spoil);
         QFETCH(QMessageBox::Icon, icon);
         QFETCH(QString, text);
         Harness h;
         const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", League());
-        if (withPot) {
+        if (spoil == "tag") {
+            Bytes bytes = ReadFileBytes(lge);
+            std::copy_n("XYZ!", 4, bytes.begin());
+            WriteFileBytes(lge, bytes);
+        }
+        if (spoil == "pot") {
             const fs::path other = gen::WriteLeague(h.leagueDir.path(), "other",
                                                     {gen::Kind::L02, 1, 2, {}, gen::MakePlayers(40, 99), {}});
             h.Years("All Players");
@@ -120,14 +129,16 @@ private slots:
             h.dialogs.clear();
             h.lives.clear();
         }
-        const Bytes pyr = ReadFileBytes(Pyr(lge));
+        const auto before = Snapshot(h.leagueDir.path());
         h.Option(2);
         h.PressOk(lge);
         ExpectIdle(h);
-        QVERIFY2(h.dialogs.value(1).startsWith("Tavrin|" + text), qPrintable(h.dialogs.value(1)));
+        const QString file = QDir::toNativeSeparators(QString::fromStdU16String(lge.u16string()));
+        const QString told = "Tavrin|" + (spoil == "tag" ? text.arg(file) : text);
+        QVERIFY2(h.dialogs.value(1).startsWith(told), qPrintable(h.dialogs.value(1)));
         QCOMPARE(h.icons, QList<QMessageBox::Icon>{icon});
         QCOMPARE(h.ends, icon == QMessageBox::Critical ? QList<int>{1} : QList<int>{});
-        QVERIFY(ReadFileBytes(Pyr(lge)) == pyr);
+        QVERIFY(Snapshot(h.leagueDir.path()) == before && h.form.statusText().isEmpty() == (spoil != "pot"));
     }
 };
 

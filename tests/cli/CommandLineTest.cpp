@@ -11,29 +11,17 @@
 #include <QProcess>
 
 #include <sstream>
-#include <thread>
 
 #include "Fixture.h"
 #include "app/ChangeLine.h"
 #include "app/CommandLine.h"
 #include "app/TerminalProgress.h"
-#include "base/Error.h"
-#include "league/Cp1252.h"
+#include "league/Platform.h"
 #include "run/History.h"
 #include "run/RunLocks.h"
 
-#if !defined(_WIN32)
-#include <sys/stat.h>
-
-#include <csignal>
-#include <fstream>
-#endif
-
 namespace tavrin {
 namespace {
-
-namespace fs = std::filesystem;
-using test::Bytes;
 
 struct Result {
     int exit = -1;
@@ -412,6 +400,18 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
         ExpectOneMessage(r, c.message);
         EXPECT_EQ(cli.Files(), files);
     }
+    // Another run holds the working database: refused before anything is touched.
+    {
+        const platform::Folder folder = platform::Folder::Open(cli.working.parent_path());
+        platform::Lock::Blocked blocked;
+        const auto held = platform::Lock::Take(folder, run::RunLocks::LockNameOf(cli.working), blocked);
+        ASSERT_TRUE(held);
+        const Result r = cli.Run("hide --years all Demo.lge");
+        EXPECT_EQ(r.exit, 1);
+        ExpectOneMessage(r, "is using the working database " + PathText(cli.working) +
+                                ". Wait until it has finished. No file was changed.\n");
+        EXPECT_EQ(cli.Files(), files);
+    }
     // Help and version, with a command or without.
     for (const char* args : {"--version", "-v", "show -v"})
         EXPECT_EQ(cli.Run(args).out, "tavrin " TAVRIN_VERSION_TEXT "\n");
@@ -429,55 +429,6 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
         EXPECT_EQ(r.exit, 0) << args << ": " << r.err;
         EXPECT_TRUE(r.out.starts_with("Hid the potentials of ")) << args << ": " << r.out;
     }
-}
-
-// Two runs at once on one working database: the second is refused before it
-// touches anything, and the first writes exactly what it would alone.
-#if !defined(_WIN32)
-// Whether some process holds a lock on the file, read from the kernel's list
-// of locks, without taking it (which could refuse the run that wants it).
-bool LockIsHeld(const fs::path& file) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0)
-        return false;
-    std::ifstream locks("/proc/locks");
-    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
-    for (std::string line; std::getline(locks, line);)
-        if (line.find("FLOCK") != std::string::npos && (line + " ").find(inode) != std::string::npos)
-            return true;
-    return false;
-}
-#endif
-
-TEST(CommandLine, ASecondRunAtOnceIsRefusedAndTheFirstSavesItsOwnFile) {
-    Cli cli;
-    const gen::League big = DemoLeague(gen::Kind::L02, 65536);
-    cli.Write(big, "Big");
-    cli.Write(DemoLeague());
-    const auto small = test::ReadFileBytes(cli.leagues / "Demo.pyr");
-    QProcess* first = cli.Start({"hide", "--years", "all", "Big.lge"});
-    const fs::path lock = cli.working.parent_path() / run::RunLocks::LockNameOf(cli.working);
-#if !defined(_WIN32)
-    // The lock file is created a moment before it is locked: wait for the
-    // lock itself, then hold the first run still while the second starts.
-    while (!LockIsHeld(lock) && first->state() != QProcess::NotRunning)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ::kill(static_cast<pid_t>(first->processId()), SIGSTOP);
-    ASSERT_TRUE(LockIsHeld(lock)) << "the first run ended before the second could start";
-#else
-    while (!fs::exists(lock) && first->state() != QProcess::NotRunning)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-#endif
-    const Result second = cli.Run("hide --years all Demo.lge");
-#if !defined(_WIN32)
-    ::kill(static_cast<pid_t>(first->processId()), SIGCONT);
-#endif
-    EXPECT_EQ(second.exit, 1);
-    ExpectOneMessage(second, "is using the working database " + PathText(cli.working) +
-                                 ". Wait until it has finished. No file was changed.\n");
-    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Demo.pyr"), small);
-    EXPECT_EQ(Cli::Finish(first).exit, 0);
-    EXPECT_EQ(test::ReadFileBytes(cli.leagues / "Big.pyr"), test::Hidden(big, 50));
 }
 
 }  // namespace

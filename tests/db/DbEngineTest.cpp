@@ -6,19 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
 
 #include "Fixture.h"
-#include "base/Error.h"
 #include "db/DatabaseDetail.h"
-#include "db/PlayersTable.h"
 #include "db/WorkingDatabase.h"
 
 namespace tavrin {
 namespace {
 
-namespace fs = std::filesystem;
 using db::Database;
 using test::TempDir;
 using Ints = std::vector<std::int64_t>;

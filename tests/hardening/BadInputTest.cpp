@@ -4,11 +4,7 @@
 // system, and a league that belongs to someone else. Each is refused before
 // the first change, or handled, with every file of the league as it was.
 
-#include <gtest/gtest.h>
-
 #include "LeagueFolder.h"
-#include "base/Error.h"
-#include "league/Platform.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -17,11 +13,6 @@
 
 namespace tavrin {
 namespace {
-
-namespace fs = std::filesystem;
-using run::Operation;
-using Kind = run::Outcome::Kind;
-using test::Bytes;
 
 using test::LeagueFolder;
 

@@ -5,19 +5,13 @@
 // reason. The failures are real failing system calls in the run's own
 // process, made so by a library preloaded into it (fault_shim.cpp).
 
-#include <gtest/gtest.h>
-
 #include <set>
 
 #include "Driver.h"
 #include "LeagueFolder.h"
-#include "base/Error.h"
 
 namespace tavrin {
 namespace {
-
-namespace fs = std::filesystem;
-using test::Bytes;
 
 // A league after a Hide and a Restore: it has a .pot to replace, and its
 // player file is the one it started with.

@@ -9,21 +9,16 @@
 // killed outright at spread points of the copy of the true potentials, the
 // Hide, the save of the player file and the commit after it.
 
-#include <gtest/gtest.h>
-
 #include <iostream>
 #include <set>
 
 #include "Driver.h"
-#include "Fixture.h"
 #include "LeagueFolder.h"
 #include "league/Fingerprint.h"
 
 namespace tavrin {
 namespace {
 
-namespace fs = std::filesystem;
-using test::Bytes;
 using std::chrono::milliseconds;
 
 std::string FingerprintOf(const Bytes& b) {

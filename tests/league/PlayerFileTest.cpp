@@ -8,18 +8,11 @@
 #include <sstream>
 
 #include "Fixture.h"
-#include "base/Error.h"
-#include "league/Cp1252.h"
 #include "league/FormatTag.h"
-#include "pots/Hide.h"
-#include "pots/Randomize.h"
-#include "pots/Restore.h"
 
 namespace tavrin {
 namespace {
 
-namespace fs = std::filesystem;
-using test::Bytes;
 using test::RunFolder;
 
 constexpr auto kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;

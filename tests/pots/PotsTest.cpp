@@ -7,15 +7,10 @@
 #include <set>
 
 #include "Fixture.h"
-#include "base/Error.h"
-#include "pots/Hide.h"
-#include "pots/Randomize.h"
-#include "pots/Restore.h"
 
 namespace tavrin {
 namespace {
 
-namespace fs = std::filesystem;
 using test::kPot;
 using test::Row;
 using test::RunFolder;

@@ -3,28 +3,18 @@
 // history keep, what an undo brings back, and what is refused. What each
 // step does to the players is the other suites' part.
 
-#include <gtest/gtest.h>
-
 #include <QCryptographicHash>
 
 #include "LeagueFolder.h"
-#include "base/Error.h"
 #include "league/Clock.h"
 #include "league/Fingerprint.h"
-#include "league/Platform.h"
 #include "run/Commit.h"
-#include "run/History.h"
-#include "run/Run.h"
 #include "run/RunLocks.h"
 
 namespace tavrin {
 namespace {
 
-namespace fs = std::filesystem;
-using run::Operation;
 using run::Outcome;
-using test::Bytes;
-using Kind = Outcome::Kind;
 
 // Players of 49 and 50 years either side of the limit of "All Players", and
 // rookies, each with an identity of his own, in a league of our generator.
@@ -327,7 +317,7 @@ TEST(Run, APlayerFileChangedSinceItWasLoadedKeepsItsNewContents) {
     }
 }
 
-TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagChangesNothing) {
+TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagOrAPlayerFileChangesNothing) {
     for (const char tag : {'3', '4', 'x'}) {
         SCOPED_TRACE(tag);
         Runner r(DemoLeague(tag == '3' ? gen::Kind::L03 : gen::Kind::L02));
@@ -346,30 +336,22 @@ TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagChangesNothing) {
             EXPECT_TRUE(test::Snapshot(r.work.path()).empty());
         }
     }
-    // The player file chosen for its league: its league file is named.
-    Runner r;
-    r.lge = r.pyr;
-    const Outcome o = r.Run(Operation::Hide);
-    EXPECT_EQ(o.kind, Kind::NothingToDo);
-    EXPECT_NE(o.message.find("is a player file, not a league file. The league file beside it is Demo.lge"),
-              std::string::npos)
-        << o.message;
-}
-
-TEST(Run, ALeagueCopiedFromAnotherMachineKeepsItsFilesSpelling) {
-    // LEAGUE.LGE with LEAGUE.PYR beside it: the player file is found, and a
-    // new .pot takes the lower-case ending.
+    // A league copied from another machine, LEAGUE.LGE with LEAGUE.PYR
+    // beside it. Its player file chosen for the league is refused, naming the
+    // league file; the league file finds its player file, and a new .pot
+    // takes the lower-case ending.
     Runner r(DemoLeague(), "LEAGUE");
-    const fs::path upper = r.dir / "LEAGUE.LGE";
-    fs::rename(r.lge, upper);
+    fs::rename(r.lge, r.dir / "LEAGUE.LGE");
     fs::rename(r.pyr, r.dir / "LEAGUE.PYR");
-    r.lge = upper;
-    r.pyr = r.dir / "LEAGUE.PYR";
-    r.pot = r.dir / "LEAGUE.pot";
+    r.lge = r.dir / "LEAGUE.PYR";
+    EXPECT_NE(r.Expect(Kind::NothingToDo, Operation::Hide).message.find(
+                  "is a player file, not a league file. The league file beside it is LEAGUE.LGE"),
+              std::string::npos);
+    r.lge = r.dir / "LEAGUE.LGE";
     r.Expect(Kind::Done, Operation::Hide);
-    EXPECT_EQ(test::ReadFileBytes(r.pyr), test::Hidden(DemoLeague(), 50));
-    EXPECT_TRUE(fs::exists(r.pot));
-    EXPECT_FALSE(fs::exists(r.dir / "LEAGUE.pyr"));
+    EXPECT_EQ(test::ReadFileBytes(r.dir / "LEAGUE.PYR"), test::Hidden(DemoLeague(), 50));
+    const auto files = r.Files();
+    EXPECT_TRUE(files.contains("LEAGUE.pot") && !files.contains("LEAGUE.pyr"));
 }
 
 }  // namespace

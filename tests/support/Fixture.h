@@ -1,7 +1,8 @@
 #pragma once
 
-// What the tests share: folders of their own, leagues of our own generator,
-// the state of a run in a folder, and a progress window that records.
+// What the tests share: the headers most of them use, folders of their own,
+// leagues of our own generator, the state of a run in a folder, and a
+// progress window that records.
 
 #include <array>
 #include <atomic>
@@ -15,10 +16,15 @@
 #include <variant>
 #include <vector>
 
-#include "db/PlayersTable.h"
+#include "base/Error.h"
 #include "db/Database.h"
+#include "db/PlayersTable.h"
+#include "league/Cp1252.h"
 #include "league/PlayerFile.h"
 #include "league/ProgramState.h"
+#include "pots/Hide.h"
+#include "pots/Randomize.h"
+#include "pots/Restore.h"
 #include "tools/LeagueGenerator.h"
 
 namespace tavrin::test {
@@ -187,3 +193,8 @@ struct RunFolder {
 };
 
 }  // namespace tavrin::test
+
+namespace tavrin {
+namespace fs = std::filesystem;
+using test::Bytes;
+}  // namespace tavrin

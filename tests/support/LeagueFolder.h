@@ -10,6 +10,8 @@
 #include <string>
 
 #include "Fixture.h"
+#include "league/Platform.h"
+#include "run/History.h"
 #include "run/Run.h"
 
 namespace tavrin::test {
@@ -68,3 +70,8 @@ struct LeagueFolder {
 };
 
 }  // namespace tavrin::test
+
+namespace tavrin {
+using run::Operation;
+using Kind = run::Outcome::Kind;
+}  // namespace tavrin
