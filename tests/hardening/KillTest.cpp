@@ -188,26 +188,5 @@ TEST_F(KillTest, EveryKillLeavesTheOldOrTheCompleteNewFilesAndTheNextRunClearsUp
     EXPECT_GE(midWrite, 3);
 }
 
-TEST(KillLeftOvers, TheNextRunThatWritesRemovesThemAndNothingElse) {
-    // What a run killed part-way may leave: new files beside the player file
-    // and the .pot, and a copy the history was making where the file system
-    // has no hard links. Any run that writes removes them first, a Restore of
-    // a read-only .pot too, which replaces no .pot of its own; a file of the
-    // user's in the history stays.
-    test::LeagueFolder f;
-    ASSERT_EQ(f.Run(run::Operation::Hide).kind, run::Outcome::Kind::Done);
-    fs::permissions(f.pot, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    const std::vector<fs::path> left{f.dir / "Demo.pyr.tavrin-new", f.dir / "Demo.pot.tavrin-new",
-                                     f.dir / "Demo.history" / "0009 2026-01-01T00-00-00Z before Hide.pot.tavrin-new"};
-    for (const fs::path& p : left) test::WriteFileBytes(p, Bytes(5000, 0xAB));
-    const fs::path mine = f.dir / "Demo.history" / "0009 before Hide.pot.tavrin-new";
-    test::WriteFileBytes(mine, {1});
-    ASSERT_EQ(f.Run(run::Operation::Restore).kind, run::Outcome::Kind::Done);
-    for (const fs::path& p : left) EXPECT_FALSE(fs::exists(p)) << p;
-    EXPECT_TRUE(fs::exists(mine));
-    EXPECT_EQ(test::ReadFileBytes(f.pyr), gen::PlayerFileBytes(f.league));
-}
-
 }  // namespace
 }  // namespace tavrin

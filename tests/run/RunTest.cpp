@@ -120,13 +120,24 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
     withTail.Expect(Kind::Done, Operation::Hide, 2);
     EXPECT_EQ(test::SqlText(withTail.pot, "SELECT ReadFingerprint FROM SavedRun"), read.Text());
 
-    // A Restore restores from a read-only .pot, and leaves it as it is.
+    // A Restore restores from a read-only .pot, and leaves it as it is. Like
+    // any run that writes, it first removes what a run killed part-way left:
+    // new files beside the player file and the .pot, and a copy the history
+    // was making where the file system has no hard links; a file of the
+    // user's in the history stays.
     Runner locked(league);
     locked.Expect(Kind::Done, Operation::Hide, 2);
     fs::permissions(locked.pot, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     const Bytes pot = test::ReadFileBytes(locked.pot);
+    const std::vector<fs::path> left{locked.dir / "Demo.pyr.tavrin-new", locked.dir / "Demo.pot.tavrin-new",
+                                     locked.dir / "Demo.history" / "0009 2026-01-01T00-00-00Z before Hide.pot.tavrin-new"};
+    for (const fs::path& p : left) test::WriteFileBytes(p, Bytes(5000, 0xAB));
+    const fs::path mine = locked.dir / "Demo.history" / "0009 before Hide.pot.tavrin-new";
+    test::WriteFileBytes(mine, {1});
     locked.Expect(Kind::Done, Operation::Restore);
+    for (const fs::path& p : left) EXPECT_FALSE(fs::exists(p)) << p;
+    EXPECT_TRUE(fs::exists(mine));
     EXPECT_EQ(test::ReadFileBytes(locked.pot), pot);
     EXPECT_EQ(test::ReadFileBytes(locked.pyr), gen::PlayerFileBytes(league));
 }
@@ -158,7 +169,7 @@ TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
     EXPECT_TRUE(fs::exists(history.Folder() / mine));
 
     // Undo brings back the pair before the last run, and is undone in turn;
-    // like any run that writes, it first clears what a killed run left.
+    // it too first clears what a killed run left.
     const Bytes pyr = test::ReadFileBytes(r.pyr), pot = test::ReadFileBytes(r.pot);
     test::WriteFileBytes(r.dir / "Demo.pyr.tavrin-new", {1});
     run::Request undo;
