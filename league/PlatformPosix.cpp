@@ -58,12 +58,13 @@ FileInfo InfoOf(const struct stat& st) {
     return info;
 }
 
-// Retries a call the arrival of a signal cut short.
+// Retries a call the arrival of a signal cut short: one that failed (-1)
+// with EINTR.
 template <class Call>
 auto Retrying(Call call) {
     for (;;) {
         const auto result = call();
-        if (result >= 0 || errno != EINTR) return result;
+        if (result != -1 || errno != EINTR) return result;
     }
 }
 
@@ -112,8 +113,8 @@ void File::AppendCopyOf(File& source) {
     // Within the kernel, where the file systems allow it.
     for (bool first = true;; first = false) {
         const ssize_t n = Retrying([&] { return ::copy_file_range(source.fd_, nullptr, fd_, nullptr, 1 << 30, 0); });
-        if (n == 0) return;
         if (n > 0) continue;
+        if (n == 0) return;
         const int error = errno;
         const bool unsupported = error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
         if (!(first && unsupported)) Fail("write", path_, error);
@@ -147,10 +148,11 @@ void File::TakeOwnerAndPermissionsOf(const FileInfo& old) {
     const FileInfo now = Info();
     if (old.owner != now.owner || old.group != now.group) {
         // At least the group, where allowed: a user may give a file a group
-        // of his, not another owner. Either way the new file stays.
-        const bool given = ::fchown(fd_, static_cast<uid_t>(old.owner), static_cast<gid_t>(old.group)) == 0 ||
-                           ::fchown(fd_, static_cast<uid_t>(-1), static_cast<gid_t>(old.group)) == 0;
-        (void)given;
+        // of his, not another owner. Either way the new file stays, so what
+        // the second try reports is of no use.
+        if (::fchown(fd_, static_cast<uid_t>(old.owner), static_cast<gid_t>(old.group)) != 0) {
+            [[maybe_unused]] const int groupOnly = ::fchown(fd_, static_cast<uid_t>(-1), static_cast<gid_t>(old.group));
+        }
     }
     if (::fchmod(fd_, static_cast<mode_t>(old.permissions)) != 0) Fail("write", path_, errno);
 }
@@ -284,10 +286,11 @@ Folder Folder::MakeFolder(const fs::path& name) const {
 std::vector<fs::path> Folder::Names() const {
     std::vector<fs::path> names;
     const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (fd < 0) Fail("read the folder", path_, errno);
+    DIR* dir = ::fdopendir(fd);
     if (!dir) {
         const int error = errno;
-        if (fd >= 0) ::close(fd);
+        ::close(fd);
         Fail("read the folder", path_, error);
     }
     ::rewinddir(dir);
