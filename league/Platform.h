@@ -29,7 +29,7 @@ enum class Kind { Missing, Regular, Folder, Link, Other };
 
 struct FileInfo {
     Kind kind = Kind::Missing;
-    std::uint64_t device = 0, inode = 0;  // which file it is
+    std::uint64_t device{}, inode{};      // which file it is
     std::uint64_t size = 0;
     std::int64_t modified = 0;            // last write, in nanoseconds since 1970
     std::uint32_t permissions = 0;        // the POSIX mode bits (0666 or 0444 on Windows)

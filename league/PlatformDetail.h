@@ -30,9 +30,9 @@ inline bool IsLockFileKind(const FileInfo& info, Lock::Blocked& blocked) {
     switch (info.kind) {
         case Kind::Missing:
         case Kind::Regular: return true;
-        case Kind::Link: blocked.notALockFile = "it is a symbolic link"; return false;
-        case Kind::Folder: blocked.notALockFile = "it is a folder"; return false;
-        case Kind::Other: blocked.notALockFile = "it is not a regular file"; return false;
+        case Kind::Link: blocked.notALockFile = "it is a symbolic link"; break;
+        case Kind::Folder: blocked.notALockFile = "it is a folder"; break;
+        case Kind::Other: blocked.notALockFile = "it is not a regular file"; break;
     }
     return false;
 }
