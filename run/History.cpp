@@ -54,8 +54,8 @@ std::optional<EntryName> Parse(const fs::path& name) {
 }
 
 std::string Stamp(int number, const std::string& isoUtc) {
-    std::string number4 = std::to_string(number);
-    number4.insert(0, number4.size() < 4 ? 4 - number4.size() : 0, '0');
+    // The number has at least four digits, zeros in front: "0007".
+    const std::string number4 = QString::number(number).rightJustified(4, u'0').toStdString();
     // "2026-12-06T05:00:00Z" as a name may hold it on every system.
     std::string time = isoUtc;
     std::replace(time.begin(), time.end(), ':', '-');
@@ -104,7 +104,7 @@ std::optional<HistoryRun> RunOf(const QByteArray& json, int number) {
 
 // Every slot's identity and potentials, read from a player file.
 struct SlotPotentials {
-    int pidA = 0, pidB = 0;
+    int pidA{}, pidB{};
     Potentials pots{};
 };
 
