@@ -314,7 +314,7 @@ std::int64_t Database::UpdateWhere(std::string_view table, const std::vector<std
 }
 
 void Database::Close() {
-    if (!impl_ || !impl_->connection) return;
+    if (!impl_->connection) return;  // closed already
     // Rows held by an appender are stored first, even when the step ends in
     // an error: they were complete before it.
     std::exception_ptr failure;
