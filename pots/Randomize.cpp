@@ -1,5 +1,6 @@
 #include "pots/Randomize.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -30,10 +31,8 @@ std::int16_t RandomPot(std::int16_t years, std::uint8_t pot, std::uint8_t act, R
     const float shifted = scaled - static_cast<float>(spread);
     const auto offset = static_cast<int>(std::floor(shifted));
 
-    int v = pot + offset;
-    if (v < act + 1) v = act + 1;  // above the current rating…
-    if (v > 99) v = 99;            // …but never above 99, which wins
-    return static_cast<std::int16_t>(v);
+    // Above the current rating, but never above 99, which wins.
+    return static_cast<std::int16_t>(std::min(std::max(pot + offset, act + 1), 99));
 }
 
 std::int64_t RandomizePots(const ProgramState& state, RandomSource& random) {
