@@ -8,11 +8,8 @@ namespace tavrin {
 
 namespace {
 
-static_assert([] {
-    int n = 0;
-    for (std::size_t i = 0; i < kRecordLenL02; ++i) n += IsSubstitutedOffset(i) ? 1 : 0;
-    return n;
-}() == 45, "an L02 record has 45 substituted bytes");
+static_assert(std::count(detail::kSubstituted.begin(), detail::kSubstituted.end(), true) == 45,
+              "a player record has 45 substituted bytes");
 
 }  // namespace
 
