@@ -34,12 +34,13 @@ inline constexpr std::array<OperationFacts, 4> kOperations{{
     {Operation::Undo, "Undo", "", "undo", "Brought back", "Would bring back", "Bringing back the files", true},
 }};
 
-// An operation's row in the table (the window numbers its options so).
-constexpr std::size_t RowOf(Operation operation) {
-    for (std::size_t row = 0; row < kOperations.size(); ++row)
-        if (kOperations[row].operation == operation) return row;
-    return 0;
-}
+// An operation's row in the table (the window numbers its options so): the
+// table lists the operations in the enum's order.
+constexpr std::size_t RowOf(Operation operation) { return static_cast<std::size_t>(operation); }
+static_assert(kOperations[RowOf(Operation::Hide)].operation == Operation::Hide);
+static_assert(kOperations[RowOf(Operation::Randomize)].operation == Operation::Randomize);
+static_assert(kOperations[RowOf(Operation::Restore)].operation == Operation::Restore);
+static_assert(kOperations[RowOf(Operation::Undo)].operation == Operation::Undo);
 
 constexpr const OperationFacts& FactsOf(Operation operation) { return kOperations[RowOf(operation)]; }
 
