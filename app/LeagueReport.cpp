@@ -31,10 +31,10 @@ constexpr std::array<std::string_view, 3> kWhoseWords{"true", "hidden", "randomi
 
 // One player as the report shows him, from the plain bytes of his record.
 struct ShownPlayer {
-    std::int64_t slot = 0;
-    int pidA = 0, pidB = 0;
+    std::int64_t slot{};
+    int pidA{}, pidB{};
     std::string firstName, lastName;  // UTF-8, up to the first NUL
-    int position = 0, years = 0;
+    int position{}, years{};
     std::array<int, 8> act{}, pot{};
     Whose potentials = Whose::True;
 };

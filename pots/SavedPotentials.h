@@ -62,8 +62,8 @@ struct SavedRun {
 
 // One player of WrittenPotentials.
 struct WrittenPlayer {
-    std::int64_t slot = 0;
-    int pidA = 0, pidB = 0;
+    std::int64_t slot{};
+    int pidA{}, pidB{};
     Potentials written{}, read{};
 };
 

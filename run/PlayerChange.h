@@ -9,10 +9,10 @@ namespace tavrin::run {
 // One player whose potentials a run changes (or, in a dry run, would), as a
 // user reads it.
 struct PlayerChange {
-    std::int64_t slot = 0;  // his record, counting from 1 after the header
-    int pidA = 0, pidB = 0;
+    std::int64_t slot{};  // his record, counting from 1 after the header
+    int pidA{}, pidB{};
     std::string firstName, lastName;  // UTF-8, without the NUL padding
-    int years = 0;
+    int years{};
     std::array<int, 8> before{}, after{};  // potentials, SP AC AG ST HA EN IN DI
 };
 
