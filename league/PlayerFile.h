@@ -54,7 +54,7 @@ inline ImportedLeague ImportLeagueL03(const ProgramState& state, const std::file
 // One player whose record the save reports: his slot, and the record's plain
 // bytes in the file it replaces and in the new one.
 struct SavedPlayer {
-    std::int64_t slot = 0;
+    std::int64_t slot{};
     PlayerRecL02 before{}, after{};
     bool changed = false;
 };

@@ -35,7 +35,7 @@ fs::path FromUtf8(const std::string& text) { return fs::path(std::u8string(text.
 
 // A name of Tavrin's in the history folder, taken apart.
 struct EntryName {
-    int number = 0;
+    int number{};
     bool kept = false;      // a replaced file ("before"), else a record
     bool partial = false;   // a copy still being made (".tavrin-new")
     std::string extension;  // "pyr", "pot", "run"
