@@ -131,6 +131,9 @@ TEST(DbEngine, AWalkThatChangesEachRowItReadsSeesEveryRowOnce) {
     EXPECT_EQ(seen, expected);
     const std::array<std::optional<std::int64_t>, 2> tooBig{256, 0};
     EXPECT_THROW(update.Update(1, tooBig), Error);
+    // Any column by its name, the table's first too; none that is not there.
+    EXPECT_NO_THROW(database->OpenUpdater("Players", {"Team"}));
+    EXPECT_THROW(database->OpenUpdater("Players", {"Nowhere"}), Error);
     rows.reset();
     database->Close();
     const Ints pots = Column(path, {}, "Pot_SP");
@@ -147,11 +150,16 @@ TEST(DbEngine, OnlyAWholeNumberReadsAsANumberAndAnythingElseIsRefusedAsStored) {
     TempDir dir;
     const auto path = dir / "hand-made.pot";
     struct Case { std::string stored; std::optional<std::int64_t> number; std::string shown; };
-    const std::vector<Case> cases{
+    std::vector<Case> cases{
         {"77", 77, ""}, {"77.0", 77, ""}, {"-0.0", 0, ""}, {"-9223372036854775808.0", INT64_MIN, ""},
         {"9223372036854775808.0", {}, "9.2233720368547758e+18"}, {"1e300", {}, "1e+300"}, {"-1e300", {}, "-1e+300"},
         {"9e999", {}, "inf"}, {"77.9", {}, "77.9"}, {"-0.5", {}, "-0.5"}, {"'77'", {}, "'77'"},
         {"x'3737'", {}, "x'3737'"}};
+    // Of a long blob, its first 20 bytes are shown.
+    for (const std::size_t more : {0, 2}) {
+        const std::string blob(40 + more, '7');
+        cases.push_back({"x'" + blob + "'", {}, "x'" + blob.substr(0, 40) + (more ? "…'" : "'")});
+    }
     test::SqlExec(path, "CREATE TABLE Players (Pot_SP)");
     for (const Case& c : cases) test::SqlExec(path, "INSERT INTO Players VALUES (" + c.stored + ")");
 

@@ -110,8 +110,8 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
     earlier.Expect(Kind::Done, Operation::Restore);
     EXPECT_EQ(test::ReadFileBytes(earlier.pyr), gen::PlayerFileBytes(league));
 
-    // The .pot's record names the player file the run read, the bytes after
-    // its last record included.
+    // The .pot's record names the player file the run read and the one it
+    // wrote, the bytes after their last record included.
     gen::League tail = league;
     tail.trailing = {0xEE, 0xEF};
     Runner withTail(tail);
@@ -119,6 +119,9 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
     read.Add(test::ReadFileBytes(withTail.pyr));
     withTail.Expect(Kind::Done, Operation::Hide, 2);
     EXPECT_EQ(test::SqlText(withTail.pot, "SELECT ReadFingerprint FROM SavedRun"), read.Text());
+    Fingerprint written;
+    written.Add(test::ReadFileBytes(withTail.pyr));
+    EXPECT_EQ(test::SqlText(withTail.pot, "SELECT Fingerprint FROM SavedRun"), written.Text());
 
     // A Restore restores from a read-only .pot, and leaves it as it is. Like
     // any run that writes, it first removes what a run killed part-way left:
@@ -301,28 +304,40 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
 
 TEST(Run, APlayerFileChangedSinceItWasLoadedKeepsItsNewContents) {
     // The game saves the league while Tavrin works on it: the save must not
-    // write players loaded before that over it. Cut short while it is read
-    // (a league of two chunks of records), the import stops there.
+    // write players loaded before that over it, whether the game writes the
+    // file in place or renames a new one over it (of the same size, with the
+    // same time). Cut short while it is read (a league of two chunks of
+    // records), the import stops there.
     struct Rewriter final : Progress {
         fs::path pyr;
         Bytes bytes;
+        bool replace = false;
         void Show() override {}
         void Unload() override {}
         void UpdateBar(std::string_view text, double) override {
-            if (text == "Loading League" && !bytes.empty()) test::WriteFileBytes(pyr, std::exchange(bytes, {}));
+            if (text != "Loading League" || bytes.empty()) return;
+            if (!replace) return test::WriteFileBytes(pyr, std::exchange(bytes, {}));
+            const fs::path next = fs::path(pyr) += ".saving";
+            test::WriteFileBytes(next, std::exchange(bytes, {}));
+            fs::last_write_time(next, fs::last_write_time(pyr));
+            fs::rename(next, pyr);
         }
     };
-    for (const bool shorter : {false, true}) {
-        SCOPED_TRACE(shorter ? "cut short" : "rewritten");
-        Runner r(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(shorter ? 5000 : 40, 3), {}});
+    struct Case { std::string name; std::size_t players, rewritten; bool replace; Kind kind; std::string says; };
+    for (const Case& c : {Case{"rewritten", 40, 41, false, Kind::Refused, "changed since"},
+                          Case{"replaced", 40, 40, true, Kind::Refused, "changed since"},
+                          Case{"cut short", 5000, 41, false, Kind::Failed, "the file ended early"}}) {
+        SCOPED_TRACE(c.name);
+        Runner r(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(c.players, 3), {}});
         Rewriter rewriter;
         rewriter.pyr = r.pyr;
-        rewriter.bytes = gen::PlayerFileBytes(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(41, 3), {}});
+        rewriter.replace = c.replace;
+        rewriter.bytes = gen::PlayerFileBytes(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(c.rewritten, 4), {}});
         const Bytes written = rewriter.bytes;
         r.state.progress = &rewriter;
         const Outcome o = r.Run(Operation::Hide);
-        EXPECT_EQ(o.kind, shorter ? Kind::Failed : Kind::Refused);
-        EXPECT_NE(o.message.find(shorter ? "the file ended early" : "changed since"), std::string::npos) << o.message;
+        EXPECT_EQ(o.kind, c.kind);
+        EXPECT_NE(o.message.find(c.says), std::string::npos) << o.message;
         EXPECT_EQ(test::ReadFileBytes(r.pyr), written);
         EXPECT_FALSE(fs::exists(r.pot));
     }
