@@ -82,7 +82,7 @@ void ReadCell(const Statement& row, int column, Cell& cell) {
 
 namespace {
 [[noreturn]] void NotA(std::string_view what, const Cell& cell, std::string_view column) {
-    const std::string stored = cell.storage == Storage::Text ? "'" + cell.text + "'" : cell.text;
+    const std::string stored = cell.storage == Storage::Text ? QuotedText(cell.text) : cell.text;
     throw Error("The column " + std::string(column) + " holds " + stored + ", not " + std::string(what));
 }
 }  // namespace

@@ -128,33 +128,27 @@ std::string_view Statement::Blob(int column) const {
 }
 
 std::string StoredText(const Statement& row, int column) {
-    switch (row.Type(column)) {
-        case Storage::Null: return "NULL";
-        case Storage::Integer: return std::to_string(row.Int(column));
-        case Storage::Real: {
-            // The shortest of 15 or 17 digits that reads back as the same value.
-            const double v = row.Real(column);
-            char buffer[32];
-            std::snprintf(buffer, sizeof buffer, "%.15g", v);
-            if (std::strtod(buffer, nullptr) != v) std::snprintf(buffer, sizeof buffer, "%.17g", v);
-            return buffer;
+    if (row.Type(column) == Storage::Blob) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string out = "x'";
+        for (const char c : row.Blob(column).substr(0, 20)) {
+            out += kHex[static_cast<unsigned char>(c) >> 4];
+            out += kHex[static_cast<unsigned char>(c) & 15];
         }
-        case Storage::Text: {
-            std::string out = "'";
-            for (const char c : row.Text(column).substr(0, 40)) out += c == '\0' ? ' ' : c;
-            return out + (row.Text(column).size() > 40 ? "…'" : "'");
-        }
-        case Storage::Blob: {
-            static constexpr char kHex[] = "0123456789abcdef";
-            std::string out = "x'";
-            for (const char c : row.Blob(column).substr(0, 20)) {
-                out += kHex[static_cast<unsigned char>(c) >> 4];
-                out += kHex[static_cast<unsigned char>(c) & 15];
-            }
-            return out + (row.Blob(column).size() > 20 ? "…'" : "'");
-        }
+        return out + (row.Blob(column).size() > 20 ? "…'" : "'");
     }
-    return "?";
+    // The shortest of 15 or 17 digits that reads back as the same value.
+    const double v = row.Real(column);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.15g", v);
+    if (std::strtod(buffer, nullptr) != v) std::snprintf(buffer, sizeof buffer, "%.17g", v);
+    return buffer;
+}
+
+std::string QuotedText(std::string_view text) {
+    std::string out = "'";
+    for (const char c : text.substr(0, 40)) out += c == '\0' ? ' ' : c;
+    return out + (text.size() > 40 ? "…'" : "'");
 }
 
 }  // namespace tavrin::db

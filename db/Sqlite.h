@@ -90,8 +90,11 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// A column value as SQLite holds it, in words for a message: 77, 77.9,
-// 1e+300, '77', x'3737', NULL.
+// A real or a blob as SQLite holds it, in words for a message: 77.9,
+// 1e+300, x'3737' (a long blob by its first 20 bytes).
 std::string StoredText(const Statement& row, int column);
+// A text in words for a message: '77', a long one by its first 40 bytes, a
+// NUL as a space.
+std::string QuotedText(std::string_view text);
 
 }  // namespace tavrin::db

@@ -64,10 +64,11 @@ private:
 
 void RestorePots(const ProgramState& state, const std::filesystem::path& saved) {
     auto working = db::Database::OpenDatabase(state.WorkingDatabasePath());
-    auto count = working->OpenCursor("SELECT count(*) FROM Players", {"count"});
-    count->Next();
-    const std::int64_t players = count->Int(0);
-    count.reset();
+    const std::int64_t players = [&] {
+        auto count = working->OpenCursor("SELECT count(*) FROM Players", {"count"});
+        count->Next();
+        return count->Int(0);
+    }();
     if (players == 0) throw Error("No current record: the working database holds no player");
     const double step = 100.0 / static_cast<double>(players);
 

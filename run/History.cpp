@@ -130,7 +130,7 @@ std::vector<HistoryRun> History::Runs() const {
             // A record that cannot be read is no run of the history.
         }
     }
-    std::sort(runs.begin(), runs.end(), [](const HistoryRun& a, const HistoryRun& b) { return a.number < b.number; });
+    std::ranges::sort(runs, {}, &HistoryRun::number);
     return runs;
 }
 

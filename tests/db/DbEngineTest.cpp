@@ -155,9 +155,10 @@ TEST(DbEngine, OnlyAWholeNumberReadsAsANumberAndAnythingElseIsRefusedAsStored) {
         {"9223372036854775808.0", {}, "9.2233720368547758e+18"}, {"1e300", {}, "1e+300"}, {"-1e300", {}, "-1e+300"},
         {"9e999", {}, "inf"}, {"77.9", {}, "77.9"}, {"-0.5", {}, "-0.5"}, {"'77'", {}, "'77'"},
         {"x'3737'", {}, "x'3737'"}};
-    // Of a long blob, its first 20 bytes are shown.
-    for (const std::size_t more : {0, 2}) {
-        const std::string blob(40 + more, '7');
+    // Of a long text its first 40 bytes are shown, of a blob its first 20.
+    for (const std::size_t more : {0, 1}) {
+        const std::string text(40 + more, 'a'), blob(40 + 2 * more, '7');
+        cases.push_back({"'" + text + "'", {}, "'" + text.substr(0, 40) + (more ? "…'" : "'")});
         cases.push_back({"x'" + blob + "'", {}, "x'" + blob.substr(0, 40) + (more ? "…'" : "'")});
     }
     test::SqlExec(path, "CREATE TABLE Players (Pot_SP)");
