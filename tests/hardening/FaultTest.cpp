@@ -80,6 +80,16 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFilesAndSaysWhy) {
     EXPECT_EQ(test::ReadFileBytes(league.pyr), test::Hidden(league.league, 50));
 }
 
+TEST(Faults, CallsASignalCutShortAreMadeAgain) {
+    for (const char* fault : {"write:EINTR:*/Demo.pyr.tavrin-new", "sync:EINTR:*/Demo.pot.tavrin-new"}) {
+        League league;
+        const test::DriverRun r = test::RunDriver(
+            {"hide", league.lge, league.work.path(), {{"LD_PRELOAD", TAVRIN_FAULT_SHIM}, {"TAVRIN_FAULT", fault}}, {}});
+        EXPECT_EQ(r.outcome, "Done") << fault << ": " << r.output;
+        EXPECT_EQ(test::ReadFileBytes(league.pyr), test::Hidden(league.league, 50)) << fault;
+    }
+}
+
 TEST(Faults, WithoutHardLinksTheHistoryKeepsCopies) {
     // A file system without hard links (a USB stick's), which cannot copy
     // within the kernel either: the history keeps copies of the replaced

@@ -15,6 +15,9 @@
 // inverted), as the game saving its league at that very moment would, the
 // first time only.
 //
+// <errno> EINTR fails every other such call with EINTR, as signals arriving
+// meanwhile would: made again, each goes through.
+//
 // TAVRIN_NO_EXCHANGE=1 plays a file system that cannot swap two names
 // (renameat2 with RENAME_EXCHANGE fails with EINVAL); TAVRIN_NO_COPY_RANGE=1
 // one that cannot copy within the kernel (copy_file_range fails with EXDEV).
@@ -46,7 +49,8 @@ const Fault& TheFault() {
         if (const char* asked = std::getenv("TAVRIN_FAULT"))
             std::sscanf(asked, "%15[^:]:%15[^:]:%4095s", f.call, error, f.glob);
         f.error = !std::strcmp(error, "ENOSPC") ? ENOSPC : !std::strcmp(error, "EIO") ? EIO
-                : !std::strcmp(error, "EPERM")  ? EPERM : !std::strcmp(error, "GAME") ? -1 : 0;
+                : !std::strcmp(error, "EPERM")  ? EPERM : !std::strcmp(error, "EINTR") ? EINTR
+                : !std::strcmp(error, "GAME")   ? -1 : 0;
         return f;
     }();
     return fault;
@@ -83,6 +87,8 @@ bool Failing(const char* call) { return TheFault().error != 0 && std::strcmp(The
 
 // Fails the call (-1), or plays the game's write and lets it go on (0).
 int Fail() {
+    static bool cut = false;
+    if (TheFault().error == EINTR && !(cut = !cut)) return 0;
     if (TheFault().error > 0) {
         errno = TheFault().error;
         return -1;
