@@ -55,6 +55,12 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
         {"Randomize, Hide, Randomize", {{Operation::Randomize}, {Operation::Hide, 3}, {Operation::Randomize}}},
         {"the game saves between two Hides",
          {{Operation::Hide, 2}, {Operation::Hide, 50, {{young, Col::Act_SP, 21}, {old, Col::Act_AC, 22}}}}},
+        // A record of Position 15 or more has no row and is not written, but
+        // stays Tavrin's.
+        {"a hidden player out of the lineup for a run",
+         {{Operation::Hide, 50},
+          {Operation::Randomize, 50, {{old, Col::Position, 15}}},
+          {Operation::Hide, 2, {{old, Col::Position, league.players[static_cast<std::size_t>(old - 1)].position}}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -64,7 +70,7 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
             for (const auto& [slot, column, value] : s.game) {
                 r.GameSets(slot, column, value);
                 gen::Player& p = expected.players[static_cast<std::size_t>(slot - 1)];
-                (column == Col::Act_SP ? p.act[0] : p.act[1]) = value;
+                (column == Col::Position ? p.position : column == Col::Act_SP ? p.act[0] : p.act[1]) = value;
             }
             r.Expect(Kind::Done, s.op, s.years);
         }
