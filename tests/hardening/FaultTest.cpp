@@ -47,6 +47,7 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFilesAndSaysWhy) {
         {"write:ENOSPC:*/Demo.pyr.tavrin-new", "Saving the league", "No space left on device", "Demo.pyr.tavrin-new"},
         {"write:NOTHING:*/Demo.pyr.tavrin-new", "Saving the league", "No space left on device", "Demo.pyr.tavrin-new"},
         {"sync:EIO:*/Demo.pyr.tavrin-new", "Saving the league", "Input/output error", "Demo.pyr.tavrin-new"},
+        {"close:EIO:*/Demo.pyr.tavrin-new", "Saving the league", "Input/output error", "Demo.pyr.tavrin-new"},
         {"rename:EIO:*/Demo.pyr", "Saving the league", "Input/output error", "Demo.pyr"},
         // The working database and the new .pot's record, on a full disk, in
         // the database engine's words.

@@ -5,7 +5,9 @@
 //
 // <call> is write (write, writev; sendfile, copy_file_range: the system's
 // file copy), pwrite (pwrite, pwrite64: the database engine), sync (fsync,
-// fdatasync), rename (rename, renameat, renameat2) or link (link, linkat);
+// fdatasync), close (the file is closed all the same, as when a network file
+// system reports a lost write there), rename (rename, renameat, renameat2) or
+// link (link, linkat);
 // <errno> is ENOSPC, EIO or EPERM; the glob is matched against the file's
 // full path (for rename and link, either name). Other files and calls pass
 // through.
@@ -115,6 +117,12 @@ F Real(const char* name) {
 }  // namespace
 
 extern "C" {
+
+int close(int fd) {
+    const bool failing = Failing("close") && FdMatches(fd);
+    const int rc = Real<int (*)(int)>("close")(fd);
+    return rc == 0 && failing && Fail() ? -1 : rc;
+}
 
 ssize_t write(int fd, const void* buf, size_t n) {
     if (Failing("write") && FdMatches(fd) && TheFault().error == -2) return 0;
