@@ -43,6 +43,7 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFilesAndSaysWhy) {
     const std::vector<Case> cases{
         {"write:ENOSPC:*/Demo.pot.tavrin-new", "Saving the league", "No space left on device", "Demo.pot.tavrin-new"},
         {"sync:EIO:*/Demo.pot.tavrin-new", "Saving the league", "Input/output error", "Demo.pot.tavrin-new"},
+        {"close:EIO:*/Demo.pot.tavrin-new", "Saving the league", "Input/output error", "Demo.pot.tavrin-new"},
         {"rename:EIO:*/Demo.pot", "Saving the league", "Input/output error", "Demo.pot"},
         {"write:ENOSPC:*/Demo.pyr.tavrin-new", "Saving the league", "No space left on device", "Demo.pyr.tavrin-new"},
         {"write:NOTHING:*/Demo.pyr.tavrin-new", "Saving the league", "No space left on device", "Demo.pyr.tavrin-new"},
