@@ -128,6 +128,10 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
     Fingerprint written;
     written.Add(test::ReadFileBytes(withTail.pyr));
     EXPECT_EQ(test::SqlText(withTail.pot, "SELECT Fingerprint FROM SavedRun"), written.Text());
+    // As .pot files keep it: XXH3's 128 bits in hex, as xxhsum -H2 prints them.
+    Fingerprint pinned;
+    pinned.Add(Bytes{'T', 'a', 'v', 'r', 'i', 'n'});
+    EXPECT_EQ(pinned.Text(), "XXH3-128:07db29db10271ca3b4dc235c2191134a");
 
     // A Restore restores from a read-only .pot, and leaves it as it is. Like
     // any run that writes, it first removes what a run killed part-way left:
