@@ -120,6 +120,10 @@ TEST(RecordDecode, EachByteReachesItsOwnColumn) {
     place.fill(0xEE);
     EXPECT_EQ(cp1252::Utf8ToBytes("Zo\xC3\xAB", place), cp1252::ToBytes::Done);
     EXPECT_EQ(place, (std::array<std::uint8_t, 13>{'Z', 'o', 0xEB}));
+    // Any code point to UTF-8, one beyond the first 65,536 too.
+    std::string utf8;
+    for (const char32_t c : {U'Z', U'\u00EB', U'\u20AC', U'\U0001F600'}) cp1252::AppendUtf8(utf8, c);
+    EXPECT_EQ(utf8, "Z\xC3\xAB\xE2\x82\xAC\xF0\x9F\x98\x80");
 }
 
 TEST(Import, EveryWholeRecordBecomesARowAndAStepOfProgressWhileAShortFileChangesNothing) {
