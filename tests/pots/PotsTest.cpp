@@ -103,6 +103,7 @@ TEST(RandomizePots, PlayersUnderSevenYearsGetOneDrawPerAttributeInOrder) {
         p.act[5] = 99;  // EN: 99
         p.act[7] = 0;   // DI: no rating yet
     }
+    league.players[0].pot[3] = 0;  // ST: no potential at all
     RunFolder r;
     r.Load(league);
     // The draws alternate between the ends, so SP moves down, AC up and so on:
@@ -158,6 +159,8 @@ TEST(RestorePots, EachPlayerGetsTheFirstRowSavedUnderHisIdentityUntilOneHasNone)
              Case{{Player(1, 1, 30)}, {}, {}, true}}) {
         RunFolder r;
         const auto expected = Prepare(r, c.saved, c.working, c.restored);
+        // Rows without a whole identity match no player.
+        test::SqlExec(r.pot, "INSERT INTO Players (PID_a, PID_b) VALUES (NULL, 1), (1, NULL)");
         const auto pot = test::ReadFileBytes(r.pot);
         std::string error;
         try {
