@@ -27,7 +27,7 @@ Commit::Commit(const platform::Folder& folder, fs::path pyr, fs::path pot)
 Commit::~Commit() {
     // Whatever was not put in place goes; the league's own files stay.
     for (auto* file : {&newPyr_, &newPot_})
-        if (*file && file->has_value()) {
+        if (file->has_value()) {
             const fs::path name = (*file)->Path().filename();
             *file = std::nullopt;
             try {
