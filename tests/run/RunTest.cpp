@@ -358,7 +358,7 @@ TEST(Run, APlayerFileChangedSinceItWasLoadedKeepsItsNewContents) {
 }
 
 TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagOrAPlayerFileChangesNothing) {
-    for (const char tag : {'3', '4', 'x'}) {
+    for (const char tag : {'3', '4', 'x', ' '}) {
         SCOPED_TRACE(tag);
         Runner r(DemoLeague(tag == '3' ? gen::Kind::L03 : gen::Kind::L02));
         Bytes lge = test::ReadFileBytes(r.lge);
