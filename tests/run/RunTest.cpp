@@ -108,7 +108,12 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
         QByteArrayView(reinterpret_cast<const char*>(saved.data()), std::ssize(saved)), QCryptographicHash::Sha256);
     test::SqlExec(earlier.pot, "DROP TABLE WrittenPotentials; DROP TABLE SavedRun; CREATE TABLE SavedPlayerFile "
                                "(Operation, SavedAt, Sha256, RestoredAt); INSERT INTO SavedPlayerFile VALUES ('Hide', "
-                               "'2026-12-01T10:00:00Z', '" + sha.toHex().toStdString() + "', NULL)");
+                               "'2026-12-01T10:00:00Z', 'another file', NULL)");
+    run::Request dry;  // of another file, none of them
+    dry.operation = Operation::Randomize;
+    dry.dryRun = true;
+    EXPECT_EQ(earlier.Run(dry).message.find("starting from"), std::string::npos);
+    test::SqlExec(earlier.pot, "UPDATE SavedPlayerFile SET Sha256 = '" + sha.toHex().toStdString() + "'");
     const Outcome fromEarlier = earlier.Expect(Kind::Done, Operation::Randomize);
     EXPECT_NE(fromEarlier.message.find("players saved by Hide on " + LocalTimeText("2026-12-01T10:00:00Z")),
               std::string::npos)
@@ -175,7 +180,7 @@ TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
         EXPECT_EQ(run.operation, n % 2 ? "Restore" : "Hide");
         EXPECT_EQ(test::ReadFileBytes(history.Folder() / run.keptPyr), before[n].first) << n;
         EXPECT_EQ(run.keptPot.empty(), !before[n].second);
-        EXPECT_TRUE(run.time.ends_with("Z")) << run.time;
+        EXPECT_TRUE(run.time.ends_with("Z") && run.undid == 0) << run.time;
     }
     // Three files a run (two for the first), the user's own file untouched.
     EXPECT_EQ(test::Snapshot(history.Folder()).size(), 20u * 3 + 1);
@@ -191,6 +196,7 @@ TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
     ASSERT_EQ(first.kind, Kind::Done) << first.message;
     EXPECT_EQ(test::ReadFileBytes(r.pyr), before[22].first);
     EXPECT_NE(first.message.find("as they were before run 23 (Hide on "), std::string::npos) << first.message;
+    EXPECT_EQ(run::History(r.lge).Runs().back().undid, 23);
     const Outcome second = r.Run(undo);
     ASSERT_EQ(second.kind, Kind::Done) << second.message;
     EXPECT_EQ(test::ReadFileBytes(r.pyr), pyr);
