@@ -120,8 +120,8 @@ public:
     // Makes a new file to write; nothing where the name is taken (never
     // opened, never followed).
     std::optional<File> CreateNew(const std::filesystem::path& name) const;
-    // Removes a file; false where there was none.
-    bool Remove(const std::filesystem::path& name) const;
+    // Removes a file, where there is one.
+    void Remove(const std::filesystem::path& name) const;
 
     enum class LinkResult { Linked, NameTaken, NotSupported };
     // Gives the file `name` the second name `newName` in `to`: the same

@@ -230,10 +230,8 @@ std::optional<File> Folder::CreateNew(const fs::path& name) const {
     return file;
 }
 
-bool Folder::Remove(const fs::path& name) const {
-    if (::unlinkat(fd_, name.c_str(), 0) == 0) return true;
-    if (errno == ENOENT) return false;
-    Fail("remove", PathOf(name), errno);
+void Folder::Remove(const fs::path& name) const {
+    if (::unlinkat(fd_, name.c_str(), 0) != 0 && errno != ENOENT) Fail("remove", PathOf(name), errno);
 }
 
 Folder::LinkResult Folder::Link(const fs::path& name, const Folder& to, const fs::path& newName) const {

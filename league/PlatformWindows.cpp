@@ -211,11 +211,10 @@ std::optional<File> Folder::CreateNew(const fs::path& name) const {
     return file;
 }
 
-bool Folder::Remove(const fs::path& name) const {
-    if (DeleteFileW(PathOf(name).c_str())) return true;
+void Folder::Remove(const fs::path& name) const {
+    if (DeleteFileW(PathOf(name).c_str())) return;
     const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return false;
-    Fail("remove", PathOf(name), error);
+    if (error != ERROR_FILE_NOT_FOUND) Fail("remove", PathOf(name), error);
 }
 
 Folder::LinkResult Folder::Link(const fs::path& name, const Folder& to, const fs::path& newName) const {
