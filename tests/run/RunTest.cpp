@@ -51,6 +51,7 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
     ASSERT_TRUE(young && old);
     const std::vector<Case> cases{
         {"Hide, Hide", {{Operation::Hide, 2}, {Operation::Hide, 50}}},
+        {"Hide, the same Hide, Randomize", {{Operation::Hide, 2}, {Operation::Hide, 2}, {Operation::Randomize}}},
         {"Hide, Randomize", {{Operation::Hide, 50}, {Operation::Randomize}}},
         {"Randomize, Hide, Randomize", {{Operation::Randomize}, {Operation::Hide, 3}, {Operation::Randomize}}},
         {"the game saves between two Hides",
