@@ -98,6 +98,8 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverCameBefore) {
               std::string::npos)
         << restore.message;
     EXPECT_EQ(test::ReadFileBytes(r.pyr), gen::PlayerFileBytes(league));
+    // After a Restore every player's potentials are his true ones: none to start from.
+    EXPECT_EQ(r.Expect(Kind::Done, Operation::Hide, 2).message.find("starting from"), std::string::npos);
 
     // A .pot of an earlier Tavrin holds only a SHA-256 of the player file it
     // saved: while the file is still that one, every player's potentials in
