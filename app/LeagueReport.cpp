@@ -10,13 +10,8 @@
 #include "db/PlayersTable.h"
 #include "league/Clock.h"
 #include "league/Cp1252.h"
-#include "league/FormatTag.h"
-#include "league/PlayerFile.h"
-#include "league/ProgramState.h"
 #include "league/RecordLayout.h"
-#include "pots/SavedPotentials.h"
-#include "run/History.h"
-#include "run/Messages.h"
+#include "run/LeagueReport.h"
 
 namespace tavrin::app {
 
@@ -24,37 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Whose the potentials in the player file are: the player's true ones, or
-// Tavrin's.
-enum class Whose { True, Hidden, Randomized };
-constexpr std::array<std::string_view, 3> kWhoseWords{"true", "hidden", "randomized"};
-
-// One player as the report shows him, from the plain bytes of his record.
-struct ShownPlayer {
-    std::int64_t slot{};
-    int pidA{}, pidB{};
-    std::string firstName, lastName;  // UTF-8, up to the first NUL
-    int position{}, years{};
-    std::array<int, 8> act{}, pot{};
-    Whose potentials = Whose::True;
-};
-
-ShownPlayer Decoded(std::int64_t slot, std::span<const std::uint8_t> plain) {
-    ShownPlayer p;
-    p.slot = slot;
-    const auto byte = [&](Col column) { return static_cast<int>(plain[OffsetOf(column)]); };
-    p.pidA = byte(Col::PID_a);
-    p.pidB = byte(Col::PID_b);
-    p.firstName = NameText(plain, Col::FirstName);
-    p.lastName = NameText(plain, Col::LastName);
-    p.position = byte(Col::Position);
-    p.years = byte(Col::Years);
-    for (std::size_t a = 0; a < kPotColumns.size(); ++a) {
-        p.act[a] = byte(kActColumns[a]);
-        p.pot[a] = byte(kPotColumns[a]);
-    }
-    return p;
-}
+using run::ReportedPlayer;
+using run::kWhoseWords;
 
 void Write(std::FILE* out, const std::string& text) { std::fwrite(text.data(), 1, text.size(), out); }
 
@@ -91,7 +57,7 @@ void WriteTableHeader(std::FILE* out) {
     Write(out, "  Slot  PID      First name     Last name      Pos Yrs " + codes + " " + codes + "  Pots are\n");
 }
 
-void WriteTableRow(std::FILE* out, const ShownPlayer& p) {
+void WriteTableRow(std::FILE* out, const ReportedPlayer& p) {
     std::string pid = std::to_string(p.pidA) + "/" + std::to_string(p.pidB);
     pid.append(pid.size() < 7 ? 7 - pid.size() : 0, ' ');
     Write(out, Right(std::to_string(p.slot), 6) + "  " + pid + "  " + TableName(p.firstName) + "  " +
@@ -124,7 +90,7 @@ void WriteCsvHeader(std::FILE* out) {
     Write(out, line + ",PotentialsAre\n");
 }
 
-void WriteCsvRow(std::FILE* out, const ShownPlayer& p) {
+void WriteCsvRow(std::FILE* out, const ReportedPlayer& p) {
     std::string line = std::to_string(p.slot) + "," + std::to_string(p.pidA) + "," + std::to_string(p.pidB) + "," +
                        CsvField(p.firstName) + "," + CsvField(p.lastName) + "," + std::to_string(p.position) + "," +
                        std::to_string(p.years);
@@ -135,57 +101,23 @@ void WriteCsvRow(std::FILE* out, const ShownPlayer& p) {
 
 // --- The notes ---
 
-std::string FileName(const fs::path& p) { return PathText(p.filename()); }
-
-// Whose the potentials are, in one line: how many players have Tavrin's,
-// and where their true ones are.
-std::string PotentialsNote(const LeaguePaths& paths, const std::optional<SavedRun>& saved,
-                           const std::array<std::int64_t, 3>& counts) {
-    std::error_code ec;
-    const std::string pyr = FileName(paths.playerFile), pot = FileName(paths.potFile);
-    const std::int64_t hidden = counts[1], randomized = counts[2];
-    if (!fs::exists(paths.potFile, ec))
-        return "Potentials: every player's in " + pyr + " are his true ones; there is no " + pot + " of an earlier run.";
-    const std::string by = saved ? " by " + saved->operation + " on " + LocalTimeText(saved->savedAt) : "";
-    if (hidden + randomized == 0)
-        return "Potentials: every player's in " + pyr + " are his true ones; " + pot + " holds them as saved" + by + ".";
-    return "Potentials: " + std::to_string(hidden) + " players have hidden potentials and " +
-           std::to_string(randomized) + " randomized ones" + by + "; their true ones are in " + pot +
-           " (tavrin restore brings them back).";
-}
-
-void WriteNotes(std::FILE* notes, const LeaguePaths& paths, const ImportedLeague& read,
-                const std::string& potentials) {
-    Write(notes, std::to_string(read.players) + " players in " + PathText(paths.playerFile) + " (a league of the " +
-                     (read.kind == RecordKind::L02 ? "L02" : "L03") + " format).\n");
-    Write(notes, potentials + "\n");
-    const run::History history(paths.league);
-    const auto runs = history.Runs();
-    if (runs.empty()) {
-        Write(notes, "History: no run kept yet in " + PathText(history.Folder()) + ".\n");
+void WriteNotes(std::FILE* notes, const run::LeagueReport& report) {
+    Write(notes, std::to_string(report.players) + " players in " + PathText(report.paths.playerFile) +
+                     " (a league of the " + (report.kind == RecordKind::L02 ? "L02" : "L03") + " format).\n");
+    Write(notes, run::PotentialsNote(report) + "\n");
+    if (report.runs.empty()) {
+        Write(notes, "History: no run kept yet in " + PathText(report.historyFolder) + ".\n");
         return;
     }
-    Write(notes, "History: " + std::to_string(runs.size()) + (runs.size() == 1 ? " run" : " runs") + " kept in " +
-                     PathText(history.Folder()) + ", oldest first:\n");
-    for (const auto& run : runs)
+    Write(notes, "History: " + std::to_string(report.runs.size()) + (report.runs.size() == 1 ? " run" : " runs") +
+                     " kept in " + PathText(report.historyFolder) + ", oldest first:\n");
+    for (const auto& run : report.runs)
         Write(notes, "  " + std::to_string(run.number) + "  " + LocalTimeText(run.time) + "  " + run.summary + "\n");
 }
 
 }  // namespace
 
 void WriteLeagueReport(const fs::path& league, ReportFormat format, std::FILE* out, std::FILE* notes) {
-    run::CheckLeagueFile(league);
-    const LeaguePaths paths = LeaguePaths::Of(league);
-    std::string tag;
-    const LeagueFormat leagueFormat = ReadFormatTag(league, &tag);
-    if (leagueFormat == LeagueFormat::Unknown) throw Refusal(run::NotALeagueText(league, tag));
-    const RecordKind kind = leagueFormat == LeagueFormat::L02 ? RecordKind::L02 : RecordKind::L03;
-
-    // Whose each player's potentials are: his own, unless they are still the
-    // ones the last run wrote in his place (SavedPotentials.h).
-    SavedTruth saved(paths.potFile, paths.playerFile);
-    std::array<std::int64_t, 3> counts{};
-
     // The header waits for the player file to be found readable: a refusal
     // leaves standard output empty.
     bool headed = false;
@@ -195,22 +127,14 @@ void WriteLeagueReport(const fs::path& league, ReportFormat format, std::FILE* o
         if (format == ReportFormat::Table) WriteTableHeader(out);
         else WriteCsvHeader(out);
     };
-    const ImportedLeague read =
-        ReadPlayerFile(paths.playerFile, kind, [&](std::int64_t slot, std::span<const std::uint8_t> plain) {
-            header();
-            ShownPlayer p = Decoded(slot, plain);
-            if (const SavedTruth::Player* row = kind == RecordKind::L02 ? saved.At(slot) : nullptr;
-                row && saved.IsTavrins(*row, plain) && PotentialsOf(plain) != row->truth) {
-                const Potentials none{};
-                p.potentials = PotentialsOf(plain) == none ? Whose::Hidden : Whose::Randomized;
-            }
-            ++counts[static_cast<std::size_t>(p.potentials)];
-            if (format == ReportFormat::Table) WriteTableRow(out, p);
-            else WriteCsvRow(out, p);
-        });
+    const run::LeagueReport report = run::ReportLeague(league, [&](const ReportedPlayer& p) {
+        header();
+        if (format == ReportFormat::Table) WriteTableRow(out, p);
+        else WriteCsvRow(out, p);
+    });
     header();
     if (format == ReportFormat::Table) Write(out, "\n");
-    WriteNotes(notes, paths, read, PotentialsNote(paths, saved.Run(), counts));
+    WriteNotes(notes, report);
 }
 
 }  // namespace tavrin::app

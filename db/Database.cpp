@@ -183,6 +183,17 @@ std::optional<std::string_view> Cursor::TextIf(int column) const {
     return statement_.Text(column);
 }
 
+std::string Cursor::ValueText(int column) const {
+    detail::Cell cell;
+    detail::ReadCell(statement_, column, cell);
+    switch (cell.storage) {
+        case Storage::Null: return "nothing";
+        case Storage::Integer: return std::to_string(cell.number);
+        case Storage::Text: return QuotedText(cell.text);
+        default: return cell.text;
+    }
+}
+
 std::int64_t Cursor::Int(int column) const {
     if (statement_.Type(column) == Storage::Integer) return statement_.Int(column);
     detail::Cell cell;
@@ -252,6 +263,8 @@ std::unique_ptr<Database> Database::OpenDatabase(const std::filesystem::path& pa
 void ApplySettings(Connection& connection, Database::Mode mode) {
     if (mode == Database::Mode::Scratch) connection.Exec(kScratchSettings);
 }
+
+void Database::LimitWork(std::uint64_t steps) { impl_->Open().LimitSteps(steps); }
 
 bool Database::HasTable(std::string_view table) {
     Statement q(impl_->Open(), "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE");

@@ -76,6 +76,9 @@ public:
     std::optional<std::int64_t> IntIf(int column) const;
     // The column's text, or nothing where it holds none.
     std::optional<std::string_view> TextIf(int column) const;
+    // The column's value in words for a message: "nothing" for an empty
+    // one, a text quoted, a number as it is stored.
+    std::string ValueText(int column) const;
     // Many columns at once into `out`, in one pass over the row: true when
     // every one holds a whole number. (Where not, IntIf says which and why.)
     bool IntsIf(std::span<const int> columns, std::span<std::int64_t> out) const;
@@ -164,7 +167,11 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // Whether the database holds a table of this name (a view is none).
     bool HasTable(std::string_view table);
+    // Stops any later statement after about `steps` steps of the engine
+    // (Connection::LimitSteps): for a file Tavrin did not make itself.
+    void LimitWork(std::uint64_t steps);
     // The table's columns in order; an error naming it where there is none.
     std::vector<FieldDef> TableFields(std::string_view table);
 

@@ -51,7 +51,27 @@ void Connection::Exec(const std::string& sql) {
 
 std::int64_t Connection::Changes() const { return sqlite3_changes64(db_); }
 
+namespace {
+// SQLite calls the step counter once per this many steps.
+constexpr int kStepsPerCall = 1000;
+}  // namespace
+
+void Connection::LimitSteps(std::uint64_t steps) {
+    stepBudget_ = steps;
+    stepsTaken_ = 0;
+    sqlite3_progress_handler(db_, kStepsPerCall, &Connection::CountSteps, this);
+}
+
+int Connection::CountSteps(void* self) {
+    auto* c = static_cast<Connection*>(self);
+    c->stepsTaken_ += kStepsPerCall;
+    return c->stepsTaken_ > c->stepBudget_ ? 1 : 0;
+}
+
 void Connection::Fail() const {
+    if (stepBudget_ != 0 && stepsTaken_ > stepBudget_)
+        throw Error("Cannot use the database " + PathText(path_) +
+                    ": reading it took far more work than the data of any league needs, so Tavrin stopped");
     // The file and SQLite's reason; never our statement, which tells a user
     // nothing.
     std::string reason = sqlite3_errmsg(db_);

@@ -38,13 +38,20 @@ public:
     std::int64_t Changes() const;
     const std::filesystem::path& Path() const { return path_; }
 
+    // Stops any statement after about `steps` steps of SQLite's virtual
+    // machine: a file made by hand (a table that is a view over an endless
+    // query, say) cannot make a read run for ever.
+    void LimitSteps(std::uint64_t steps);
+
     // "Cannot use the database <path>: <SQLite's reason>", as an Error.
     [[noreturn]] void Fail() const;
 
 private:
     friend class Statement;
+    static int CountSteps(void* self);
     sqlite3* db_ = nullptr;
     std::filesystem::path path_;
+    std::uint64_t stepBudget_ = 0, stepsTaken_ = 0;
 };
 
 // How SQLite stores one value.

@@ -1,5 +1,7 @@
 #include "league/Fingerprint.h"
 
+#include <vector>
+
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
@@ -29,6 +31,16 @@ std::string Fingerprint::Text() const {
         text += kHex[byte & 15];
     }
     return text;
+}
+
+FileFingerprint FingerprintOf(const platform::Folder& folder, const std::filesystem::path& name) {
+    platform::File file = folder.OpenToRead(name);
+    Fingerprint fingerprint;
+    std::vector<std::uint8_t> chunk(std::size_t{1} << 20);
+    FileFingerprint out;
+    for (std::size_t n; (n = file.Read(chunk)) > 0; out.size += n) fingerprint.Add(std::span(chunk).first(n));
+    out.text = fingerprint.Text();
+    return out;
 }
 
 }  // namespace tavrin

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "league/Platform.h"
+
 namespace tavrin {
 
 class Fingerprint {
@@ -34,5 +36,15 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// A file's size and the fingerprint of its bytes, read whole for it: what
+// the history keeps of each file it keeps, to tell later that it is still
+// that file.
+struct FileFingerprint {
+    std::uint64_t size = 0;
+    std::string text;
+    bool operator==(const FileFingerprint&) const = default;
+};
+FileFingerprint FingerprintOf(const platform::Folder& folder, const std::filesystem::path& name);
 
 }  // namespace tavrin

@@ -22,6 +22,13 @@ namespace {
 constexpr std::size_t kChunkRecords = 4096;
 
 constexpr std::string_view kLoadingLeague = "Loading League";
+
+// The most player records a file may hold. A player's identity is two bytes,
+// so a league of the game has at most 65,536 players; sixteen times that
+// leaves room for leagues whose identities repeat (our benchmark's
+// 1,000,000 players), and refuses at once a file of gigabytes that would
+// fill the working folder's disk before it was loaded.
+constexpr std::uint64_t kMaxRecords = std::uint64_t{1} << 20;
 constexpr std::string_view kSaving = "Saving";
 
 // The Players columns of a record kind's layout, in layout order: what the
@@ -71,6 +78,12 @@ public:
             throw Refusal("Cannot load the league: its player file " + PathText(path) + " holds " +
                           std::to_string(info_.size) + " bytes, too few for its " + std::to_string(length_) +
                           "-byte header record.");
+        if (info_.size > (kMaxRecords + 1) * length_)
+            throw Refusal("Cannot load the league: its player file " + PathText(path) + " holds " +
+                          std::to_string(info_.size) + " bytes, more than any league: Tavrin reads at most " +
+                          std::to_string(kMaxRecords) + " player records (" +
+                          std::to_string((kMaxRecords + 1) * length_) + " bytes of " + std::to_string(length_) +
+                          "-byte records).");
         file_ = folder.OpenToRead(name);
         // What was checked is what was opened.
         const platform::FileInfo opened = file_.Info();

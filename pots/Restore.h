@@ -1,20 +1,21 @@
 #pragma once
 
-// Restore Pots: the potentials of every player brought back from a
-// saved-potentials file.
+// Restore Pots: the true potentials put back where the player file still
+// holds what Tavrin wrote in their place.
 
-#include <filesystem>
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "league/ProgramState.h"
+#include "pots/SavedPotentials.h"
 
 namespace tavrin {
 
-// Copies the eight potentials of every player of the working database back
-// from the saved-potentials file `saved` (the league's .pot, or one kept in
-// its history), matching players by (PID_a, PID_b), advancing the progress
-// window with "Restoring Pots". A saved table that cannot be read is refused
-// before any player changes; a player with no saved row ends it where he
-// stands.
-void RestorePots(const ProgramState& state, const std::filesystem::path& saved);
+// Sets the potentials of each player of the working database that has a
+// target (slot k at k - 1; TruthFirst::Targets()) and leaves the others as
+// they are, advancing the progress window with "Restoring Pots" for every
+// player. Returns how many players it set.
+std::int64_t RestorePots(const ProgramState& state, const std::vector<std::optional<Potentials>>& targets);
 
 }  // namespace tavrin

@@ -1,14 +1,10 @@
 #include "pots/SavedPotentials.h"
 
-#include <QCryptographicHash>
-#include <QFile>
-
 #include <algorithm>
-#include <cstring>
 
-#include "base/Error.h"
-#include "db/PlayersTable.h"
 #include "db/Database.h"
+#include "db/PlayersTable.h"
+#include "league/Cp1252.h"
 #include "league/RecordLayout.h"
 
 namespace tavrin {
@@ -19,27 +15,37 @@ namespace {
 
 constexpr std::string_view kWrittenTable = "WrittenPotentials";
 constexpr std::string_view kRunTable = "SavedRun";
-const std::vector<std::string> kRunColumns{"Operation", "SavedAt", "ReadFingerprint", "Fingerprint"};
+const std::vector<std::string> kRunColumns{"Operation", "SavedAt", "ReadFingerprint", "Fingerprint", "Recorded"};
 
+// The record's columns: slot and identity, then what was written and read.
 std::vector<std::string> WrittenColumns() {
     std::vector<std::string> names{"Slot", "PID_a", "PID_b"};
     for (const std::string_view code : kAttributeCodes) names.push_back("Written_" + std::string(code));
     for (const std::string_view code : kAttributeCodes) names.push_back("Read_" + std::string(code));
     return names;
 }
+constexpr int kWrittenAt = 3, kReadAt = 11, kRecordColumns = 19;
 
-// An earlier Tavrin left only a note of the player file it saved: a
-// SHA-256 of it, unless a Restore came since.
-constexpr std::string_view kEarlierNoteTable = "SavedPlayerFile";
+// A statement on a .pot stops after this many steps of the engine for each
+// byte of the file (and at least the floor): a plain read of every table
+// takes a small part of it, a file made to keep the engine busy for ever
+// far more.
+constexpr std::uint64_t kStepsPerByte = 16, kStepsAtLeast = 50'000'000;
 
-std::string Sha256Of(const fs::path& file) {
-    QFile in(QString::fromStdU16String(file.u16string()));
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    if (!in.open(QIODevice::ReadOnly) || !sha.addData(&in)) return {};
-    return sha.result().toHex().toStdString();
+[[noreturn]] void RecordProblem(const std::string& problem) {
+    throw UnreadableSavedPotentials("its record of what Tavrin wrote " + problem, true);
 }
 
-std::uint8_t Byte(const db::Cursor& row, int column) { return static_cast<std::uint8_t>(row.IntIn(column, 0, 255)); }
+// A value of a .pot's row that must be a byte (an identity, a potential).
+std::uint8_t ByteIn(const db::Cursor& row, int column, const std::string& name, const std::string& where,
+                    bool inRecord) {
+    const auto n = row.IntIf(column);
+    if (!n || *n < 0 || *n > 255)
+        throw UnreadableSavedPotentials(where + ": " + name + " holds " + row.ValueText(column) +
+                                            ", which is not a value of the player file",
+                                        inRecord);
+    return static_cast<std::uint8_t>(*n);
+}
 
 }  // namespace
 
@@ -75,104 +81,412 @@ std::optional<std::string> ProblemWithSavedPotentials(const fs::path& pot) {
     return std::nullopt;
 }
 
-// ---------------------------------------------------------------- SavedTruth
-
-SavedTruth::SavedTruth(const fs::path& pot, const fs::path& pyr) {
-    std::error_code ec;
-    if (!fs::is_regular_file(fs::symlink_status(pot, ec))) return;
-    database_ = db::Database::OpenDatabase(pot, db::Database::Mode::ReadOnly);
-    if (!database_->HasTable(kWrittenTable) || !database_->HasTable(kRunTable)) {
-        ReadEarlierNote(pyr);
-        return;
-    }
-    auto run = database_->OpenCursor({std::string(kRunTable), {}, kRunColumns});
-    if (!run->Next()) return;
-    const auto text = [&](int column) { return std::string(run->TextIf(column).value_or("")); };
-    run_ = SavedRun{text(0), text(1), text(2), text(3)};
-
-    // Each row with the Players row of its slot (rowid k is slot k, as the
-    // working database it was copied from numbers them), where that row is
-    // the same player.
-    std::vector<std::string> columns = WrittenColumns();
-    std::string select = "SELECT ";
-    for (const std::string& c : columns) select += "w." + c + ", ";
-    for (const Col c : kPotColumns) {
-        select += "p." + std::string(Name(c)) + (c == kPotColumns.back() ? " " : ", ");
-        columns.emplace_back(Name(c));
-    }
-    select += "FROM WrittenPotentials w JOIN Players p ON p.rowid = w.Slot AND p.PID_a = w.PID_a AND "
-              "p.PID_b = w.PID_b ORDER BY w.Slot";
-    rows_ = database_->OpenCursor(select, std::move(columns));
-    more_ = true;
+std::uint64_t NamesKey(std::span<const std::uint8_t> plain) {
+    // FNV-1a over the first name's 13 bytes and the last name's.
+    std::uint64_t h = 14695981039346656037ull;
+    for (const Col c : {Col::FirstName, Col::LastName})
+        for (std::size_t i = 0; i < kNameLen; ++i) {
+            h ^= plain[OffsetOf(c) + i];
+            h *= 1099511628211ull;
+        }
+    return h | 1;  // never 0, which stands for names not known
 }
 
-void SavedTruth::ReadEarlierNote(const fs::path& pyr) {
-    if (!database_->HasTable(kEarlierNoteTable) || !database_->HasTable("Players")) return;
-    auto note = database_->OpenCursor({std::string(kEarlierNoteTable), {}, {"Operation", "SavedAt", "Sha256", "RestoredAt"}});
-    if (!note->Next() || !note->TextIf(3).value_or("").empty()) return;
-    const std::string sha256(note->TextIf(2).value_or(""));
-    if (sha256.empty() || sha256 != Sha256Of(pyr)) return;
-    run_ = SavedRun{std::string(note->TextIf(0).value_or("")), std::string(note->TextIf(1).value_or("")), {}, {}};
-    // Every Players row is a row of the record, its identity checked alone.
-    std::vector<std::string> columns{"rowid", "PID_a", "PID_b"};
-    std::string select = "SELECT rowid, PID_a, PID_b";
-    for (const std::string_view code : kAttributeCodes) columns.push_back("Written_" + std::string(code));
-    for (const std::string_view code : kAttributeCodes) columns.push_back("Read_" + std::string(code));
-    for (int twice = 0; twice < 3; ++twice)
-        for (const Col c : kPotColumns) select += ", " + std::string(Name(c));
-    for (const Col c : kPotColumns) columns.emplace_back(Name(c));
-    rows_ = database_->OpenCursor(select + " FROM Players ORDER BY rowid", std::move(columns));
-    more_ = true;
-    everyPlayer_ = true;
+namespace {
+
+// The key of two names as a .pot holds them (UTF-8 text); 0 where they are
+// not names the player file can hold.
+std::uint64_t NamesKeyOf(std::optional<std::string_view> first, std::optional<std::string_view> last) {
+    PlayerRecL02 plain{};
+    for (const auto& [text, column] : {std::pair{first, Col::FirstName}, std::pair{last, Col::LastName}})
+        if (!text || cp1252::Utf8ToBytes(*text, std::span(plain).subspan(OffsetOf(column), kNameLen)) !=
+                         cp1252::ToBytes::Done)
+            return 0;
+    return NamesKey(plain);
+}
+
+}  // namespace
+
+Judgement Judge(const SavedRow& row, const Potentials& now, bool everySaved) {
+    Judgement j;
+    j.truth = now;
+    for (std::size_t a = 0; a < now.size(); ++a) {
+        const auto bit = static_cast<std::uint8_t>(1u << a);
+        if (everySaved || (row.recorded && (now[a] == row.written[a] || now[a] == row.read[a]))) {
+            j.truth[a] = row.truth[a];
+            j.tavrins |= bit;
+        } else if (now[a] != row.truth[a]) {
+            ++j.gameChanged;
+        }
+    }
+    return j;
+}
+
+// ---------------------------------------------------------------- SavedTruth
+
+SavedTruth::SavedTruth(const fs::path& pot, Rows rows, bool ignoreRecord) : path_(pot), rows_(rows) {
+    std::error_code ec;
+    const auto status = fs::symlink_status(pot, ec);
+    if (!fs::exists(status)) return;
+    if (!fs::is_regular_file(status)) throw UnreadableSavedPotentials("it is not a regular file", false);
+    try {
+        database_ = db::Database::OpenDatabase(pot, db::Database::Mode::ReadOnly);
+    } catch (const Error& e) {
+        throw UnreadableSavedPotentials(std::string("it is not a saved-potentials database (") + e.what() + ")",
+                                        false);
+    }
+    database_->LimitWork(std::max(kStepsAtLeast, kStepsPerByte * static_cast<std::uint64_t>(fs::file_size(pot, ec))));
+
+    try {
+        if (!database_->HasTable("Players")) throw UnreadableSavedPotentials("it has no Players table", false);
+        const PlayersColumns players(database_->TableFields("Players"));
+        std::vector<Col> read{Col::PID_a, Col::PID_b};
+        read.insert(read.end(), kPotColumns.begin(), kPotColumns.end());
+        for (const Col c : read)
+            if (!players.Has(c))
+                throw UnreadableSavedPotentials("its Players table has no column " + std::string(Name(c)), false);
+        names_ = players.Has(Col::FirstName) && players.Has(Col::LastName);
+
+        if (!(rows == Rows::Every && ignoreRecord)) {
+            if (!database_->HasTable(kWrittenTable) || !database_->HasTable(kRunTable)) {
+                if (rows == Rows::Recorded) RecordProblem("is missing");
+            } else {
+                hasRecord_ = true;
+            }
+        }
+        if (hasRecord_) {
+            const std::vector<db::FieldDef> runFields = database_->TableFields(kRunTable);
+            for (std::size_t i = 0; i + 1 < kRunColumns.size(); ++i)
+                if (db::FindField(runFields, kRunColumns[i]) < 0) RecordProblem("names no " + kRunColumns[i]);
+            // A record of an earlier Tavrin does not say how many rows it holds.
+            const bool counted = db::FindField(runFields, kRunColumns.back()) >= 0;
+            std::vector<std::string> runColumns = kRunColumns;
+            if (!counted) runColumns.pop_back();
+            auto run = database_->OpenCursor({std::string(kRunTable), {}, runColumns});
+            if (!run->Next()) RecordProblem("names no run");
+            const auto text = [&](int column) { return std::string(run->TextIf(column).value_or("")); };
+            run_ = SavedRun{text(0), text(1), text(2), text(3)};
+            if (counted) {
+                const auto n = run->IntIf(4);
+                if (!n || *n < 0) RecordProblem("gives its length as " + run->ValueText(4));
+                recordRows_ = *n;
+            }
+            if (run->Next()) RecordProblem("names more than one run");
+
+            const std::vector<db::FieldDef> fields = database_->TableFields(kWrittenTable);
+            for (const std::string& c : WrittenColumns())
+                if (db::FindField(fields, c) < 0) RecordProblem("has no column " + c);
+            std::vector<std::string> columns = WrittenColumns();
+            std::string select = "SELECT ";
+            for (const std::string& c : columns) select += "w." + c + ", ";
+            if (rows == Rows::Recorded) {
+                // Each row with his true potentials: the Players row of his
+                // slot, which must be the same player.
+                for (const Col c : kPotColumns) {
+                    select += "p." + std::string(Name(c)) + ", ";
+                    columns.emplace_back(Name(c));
+                }
+                select += "p.PID_a, p.PID_b";
+                columns.insert(columns.end(), {"PID_a", "PID_b"});
+                if (names_) {
+                    select += ", p.FirstName, p.LastName";
+                    columns.insert(columns.end(), {"FirstName", "LastName"});
+                }
+                select += " FROM WrittenPotentials w LEFT JOIN Players p ON p.rowid = w.Slot";
+            } else {
+                select.resize(select.size() - 2);
+                select += " FROM WrittenPotentials w";
+            }
+            record_ = database_->OpenCursor(select + " ORDER BY w.rowid", std::move(columns));
+        }
+        if (rows == Rows::Every) {
+            std::vector<std::string> columns = ColumnNames(kPotColumns);
+            columns.insert(columns.begin(), {"PID_a", "PID_b"});
+            if (names_) columns.insert(columns.end(), {"FirstName", "LastName"});
+            players_ = database_->OpenCursor({"Players", {}, columns});
+        }
+    } catch (const UnreadableSavedPotentials&) {
+        throw;
+    } catch (const Error& e) {
+        throw UnreadableSavedPotentials(std::string("it cannot be read (") + e.what() + ")", false);
+    }
 }
 
 SavedTruth::~SavedTruth() = default;
 
-const SavedTruth::Player* SavedTruth::At(std::int64_t slot) {
-    while (more_ && (!current_ || current_->written.slot < slot)) {
-        more_ = rows_->Next();
-        if (!more_) {
-            current_.reset();
-            break;
+// The next row of the record, checked: slots that grow, bytes where bytes
+// belong, and (Rows::Recorded) the Players row of his slot the same player.
+std::optional<SavedRow> SavedTruth::NextRecorded() {
+    try {
+        if (!record_ || !record_->Next()) {
+            if (record_ && recordRows_ && *recordRows_ != recordRead_)
+                RecordProblem("holds " + std::to_string(recordRead_) + " of its " + std::to_string(*recordRows_) +
+                              " rows");
+            record_.reset();
+            return std::nullopt;
         }
-        Player p;
-        p.written.slot = rows_->Int(0);
-        p.written.pidA = Byte(*rows_, 1);
-        p.written.pidB = Byte(*rows_, 2);
+        ++recordRead_;
+        const std::string where = "row " + std::to_string(recordRead_) + " of its record of what Tavrin wrote";
+        SavedRow row;
+        row.recorded = true;
+        const auto slot = record_->IntIf(0);
+        if (!slot || *slot <= lastRecordSlot_)
+            RecordProblem("holds the slot " + record_->ValueText(0) + " in its row " + std::to_string(recordRead_) +
+                          ", out of order");
+        row.slot = lastRecordSlot_ = *slot;
+        const std::vector<std::string> names = WrittenColumns();
+        row.pidA = ByteIn(*record_, 1, names[1], where, true);
+        row.pidB = ByteIn(*record_, 2, names[2], where, true);
         for (std::size_t a = 0; a < 8; ++a) {
             const int at = static_cast<int>(a);
-            p.written.written[a] = Byte(*rows_, 3 + at);
-            p.written.read[a] = Byte(*rows_, 11 + at);
-            p.truth[a] = Byte(*rows_, 19 + at);
+            row.written[a] = ByteIn(*record_, kWrittenAt + at, names[3 + a], where, true);
+            row.read[a] = ByteIn(*record_, kReadAt + at, names[11 + a], where, true);
         }
-        current_ = p;
+        if (rows_ == Rows::Recorded) {
+            if (record_->IsNull(kRecordColumns + 8))
+                RecordProblem("names slot " + std::to_string(row.slot) + " in its row " +
+                              std::to_string(recordRead_) + ", where Players has no player");
+            const std::string player = "its Players row of slot " + std::to_string(row.slot);
+            if (ByteIn(*record_, kRecordColumns + 8, "PID_a", player, true) != row.pidA ||
+                ByteIn(*record_, kRecordColumns + 9, "PID_b", player, true) != row.pidB)
+                RecordProblem("names another player in its row " + std::to_string(recordRead_) + " than " + player);
+            for (std::size_t a = 0; a < 8; ++a)
+                row.truth[a] = ByteIn(*record_, kRecordColumns + static_cast<int>(a),
+                                      std::string(Name(kPotColumns[a])), player, true);
+            if (names_) row.names = NamesKeyOf(record_->TextIf(kRecordColumns + 10), record_->TextIf(kRecordColumns + 11));
+        }
+        return row;
+    } catch (const UnreadableSavedPotentials&) {
+        throw;
+    } catch (const Error& e) {
+        RecordProblem(std::string("cannot be read (") + e.what() + ")");
     }
-    return current_ && current_->written.slot == slot ? &*current_ : nullptr;
 }
 
-bool SavedTruth::IsTavrins(const Player& row, std::span<const std::uint8_t> plain) const {
-    if (plain[OffsetOf(Col::PID_a)] != row.written.pidA || plain[OffsetOf(Col::PID_b)] != row.written.pidB)
-        return false;
-    if (everyPlayer_) return true;
-    const Potentials now = PotentialsOf(plain);
-    return now == row.written.written || now == row.written.read;
+// The next saved row in slot order: of the record alone, or every Players
+// row with its record's row where it has one.
+std::optional<SavedRow> SavedTruth::NextSaved() {
+    if (rows_ == Rows::Recorded) return NextRecorded();
+    try {
+        if (!players_ || !players_->Next()) {
+            players_.reset();
+            if (!aheadRecorded_) aheadRecorded_ = NextRecorded();
+            if (aheadRecorded_)
+                RecordProblem("names slot " + std::to_string(aheadRecorded_->slot) + ", where Players has no player");
+            return std::nullopt;
+        }
+        SavedRow row;
+        row.slot = lastPlayerSlot_ = players_->RowId();
+        const std::string where = "its Players row of slot " + std::to_string(row.slot);
+        row.pidA = ByteIn(*players_, 0, "PID_a", where, false);
+        row.pidB = ByteIn(*players_, 1, "PID_b", where, false);
+        for (std::size_t a = 0; a < 8; ++a)
+            row.truth[a] = ByteIn(*players_, 2 + static_cast<int>(a), std::string(Name(kPotColumns[a])), where, false);
+        if (names_) row.names = NamesKeyOf(players_->TextIf(10), players_->TextIf(11));
+        if (!aheadRecorded_) aheadRecorded_ = NextRecorded();
+        if (aheadRecorded_ && aheadRecorded_->slot < row.slot)
+            RecordProblem("names slot " + std::to_string(aheadRecorded_->slot) + ", where Players has no player");
+        if (aheadRecorded_ && aheadRecorded_->slot == row.slot) {
+            if (aheadRecorded_->pidA != row.pidA || aheadRecorded_->pidB != row.pidB)
+                RecordProblem("names another player than " + where);
+            row.recorded = true;
+            row.written = aheadRecorded_->written;
+            row.read = aheadRecorded_->read;
+            aheadRecorded_.reset();
+        }
+        return row;
+    } catch (const UnreadableSavedPotentials&) {
+        throw;
+    } catch (const Error& e) {
+        throw UnreadableSavedPotentials(std::string("its Players table cannot be read (") + e.what() + ")", false);
+    }
+}
+
+void SavedTruth::SetAside(const SavedRow& row) { setAside_.push_back(row); }
+
+const SavedRow* SavedTruth::Match(const FilePlayer& player) {
+    if (!database_) return nullptr;
+    for (;;) {
+        if (!ahead_) {
+            ahead_ = NextSaved();
+            if (!ahead_) break;
+        }
+        if (ahead_->slot >= player.slot) break;
+        SetAside(*ahead_);
+        ahead_.reset();
+    }
+    if (ahead_ && ahead_->slot == player.slot) {
+        if (ahead_->pidA == player.pidA && ahead_->pidB == player.pidB &&
+            (ahead_->names == 0 || ahead_->names == player.names)) {
+            matched_ = std::move(ahead_);
+            ahead_.reset();
+            return &*matched_;
+        }
+        SetAside(*ahead_);
+        ahead_.reset();
+    }
+    return nullptr;
+}
+
+bool SavedTruth::AnyLeft() {
+    LeftWith(0);
+    return !setAside_.empty();
+}
+
+bool SavedTruth::LeftWith(std::size_t identity) {
+    if (!database_) return false;
+    if (leftIdentities_.empty()) {
+        for (;;) {
+            if (!ahead_) ahead_ = NextSaved();
+            if (!ahead_) break;
+            SetAside(*ahead_);
+            ahead_.reset();
+        }
+        leftIdentities_.resize(65536);
+        for (const SavedRow& row : setAside_) leftIdentities_[std::size_t{row.pidA} * 256 + row.pidB] = true;
+    }
+    return leftIdentities_[identity];
+}
+
+void SavedTruth::MatchMoved(const std::vector<FilePlayer>& waiting_,
+                            const std::function<void(const FilePlayer&, const SavedRow&)>& each) {
+    if (waiting_.empty() || setAside_.empty()) return;
+    // Players and rows by key, in slot order within each key; a key held by
+    // one player and one row matches them. First identity and names, then
+    // identity alone among those left.
+    using Found = std::pair<std::size_t, std::size_t>;  // waiting_, setAside_
+    std::vector<Found> found;
+    std::vector<bool> playerTaken(waiting_.size()), rowTaken(setAside_.size());
+    for (const bool withNames : {true, false}) {
+        const auto key = [&](std::uint8_t a, std::uint8_t b, std::uint64_t names) {
+            return std::pair{std::size_t{a} * 256 + b, withNames ? names : 0};
+        };
+        std::vector<std::pair<std::pair<std::size_t, std::uint64_t>, std::size_t>> players, rows;
+        for (std::size_t i = 0; i < waiting_.size(); ++i)
+            if (!playerTaken[i]) players.push_back({key(waiting_[i].pidA, waiting_[i].pidB, waiting_[i].names), i});
+        for (std::size_t i = 0; i < setAside_.size(); ++i)
+            if (!rowTaken[i] && (!withNames || setAside_[i].names != 0))
+                rows.push_back({key(setAside_[i].pidA, setAside_[i].pidB, setAside_[i].names), i});
+        std::ranges::sort(players);
+        std::ranges::sort(rows);
+        const auto count = [](const auto& list, std::size_t at) {
+            std::size_t n = 0;
+            while (at + n < list.size() && list[at + n].first == list[at].first) ++n;
+            return n;
+        };
+        for (std::size_t p = 0, r = 0; p < players.size() && r < rows.size();) {
+            if (players[p].first < rows[r].first) {
+                p += count(players, p);
+            } else if (rows[r].first < players[p].first) {
+                r += count(rows, r);
+            } else {
+                const std::size_t np = count(players, p), nr = count(rows, r);
+                if (np == 1 && nr == 1) {
+                    found.emplace_back(players[p].second, rows[r].second);
+                    playerTaken[players[p].second] = rowTaken[rows[r].second] = true;
+                }
+                p += np;
+                r += nr;
+            }
+        }
+    }
+    std::ranges::sort(found);  // waiting_ is in slot order
+    for (const auto& [p, r] : found) each(waiting_[p], setAside_[r]);
 }
 
 // ---------------------------------------------------------------- TruthFirst
 
+SavedTruth TruthFirst::Open(const fs::path& pot, Use use, bool everySaved) {
+    try {
+        return SavedTruth(pot, use == Use::Restore ? SavedTruth::Rows::Every : SavedTruth::Rows::Recorded, everySaved);
+    } catch (UnreadableSavedPotentials& e) {
+        e.SetPot(pot);
+        throw;
+    }
+}
+
+TruthFirst::TruthFirst(const fs::path& pot, Use use, bool everySaved)
+    : pot_(pot), saved_(Open(pot, use, everySaved)), use_(use), everySaved_(use == Use::Restore && !saved_.HasRecord()) {}
+
+template <typename Step>
+auto TruthFirst::Naming(Step&& step) -> decltype(step()) {
+    try {
+        return step();
+    } catch (UnreadableSavedPotentials& e) {
+        e.SetPot(pot_);
+        throw;
+    }
+}
+
+Potentials TruthFirst::Judged(std::int64_t slot, const SavedRow& row, const Potentials& now) {
+    const Judgement j = Judge(row, now, everySaved_);
+    gameChanged_ += j.gameChanged;
+    tavrins_[static_cast<std::size_t>(slot - 1)] = j.tavrins != 0;
+    // Where every saved potential goes back, it does even where the file
+    // holds it already: in a Restore from another file, the league's own
+    // .pot may have given the player other true potentials meanwhile.
+    if (use_ == Use::Restore && (everySaved_ || j.truth != now)) targets_[static_cast<std::size_t>(slot - 1)] = j.truth;
+    if (j.truth == now) return now;
+    ++broughtBack_;
+    return j.truth;
+}
+
 RecordHook TruthFirst::Hook() {
     return [this](std::int64_t slot, std::span<std::uint8_t> plain) {
-        const SavedTruth::Player* row = saved_.At(slot);
-        const bool tavrins = row && saved_.IsTavrins(*row, plain);
-        tavrins_.push_back(tavrins);
-        if (!tavrins) {
-            changedSince_ += row != nullptr;
+        tavrins_.push_back(false);
+        matched_.push_back(false);
+        if (use_ == Use::Restore) targets_.emplace_back();
+        const SavedTruth::FilePlayer player{slot, plain[OffsetOf(Col::PID_a)], plain[OffsetOf(Col::PID_b)],
+                                            NamesKey(plain), PotentialsOf(plain)};
+        if (const SavedRow* row = Naming([&] { return saved_.Match(player); })) {
+            matched_.back() = true;
+            const Potentials truth = Judged(slot, *row, player.now);
+            if (use_ == Use::StartFrom) SetPotentials(plain, truth);
             return;
         }
-        if (PotentialsOf(plain) == row->truth) return;
-        ++broughtBack_;
-        if (bringBack_) SetPotentials(plain, row->truth);
+        ++unsaved_;
     };
+}
+
+void TruthFirst::Finish(const ProgramState& state) {
+    // The players left without a row who may be ones the game moved, read
+    // back from the working database: only in a league the game reordered.
+    std::vector<SavedTruth::FilePlayer> left;
+    if (std::ranges::find(matched_, false) != matched_.end() && Naming([&] { return saved_.AnyLeft(); })) {
+        std::vector<Col> read{Col::PID_a, Col::PID_b, Col::FirstName, Col::LastName};
+        read.insert(read.end(), kPotColumns.begin(), kPotColumns.end());
+        std::vector<std::string> names;
+        for (const Col c : read) names.emplace_back(Name(c));
+        auto working = db::Database::OpenDatabase(state.WorkingDatabasePath(), db::Database::Mode::ReadOnly);
+        auto rows = working->OpenCursor({"Players", {}, names});
+        while (rows->Next()) {
+            const std::int64_t slot = rows->RowId();
+            if (slot < 1 || static_cast<std::size_t>(slot) > matched_.size() ||
+                matched_[static_cast<std::size_t>(slot - 1)])
+                continue;
+            SavedTruth::FilePlayer p{slot, static_cast<std::uint8_t>(rows->IntIn(0, 0, 255)),
+                                     static_cast<std::uint8_t>(rows->IntIn(1, 0, 255)), 0, {}};
+            if (!saved_.LeftWith(std::size_t{p.pidA} * 256 + p.pidB)) continue;
+            p.names = NamesKeyOf(rows->TextIf(2), rows->TextIf(3));
+            for (std::size_t a = 0; a < 8; ++a) p.now[a] = static_cast<std::uint8_t>(rows->IntIn(4 + static_cast<int>(a), 0, 255));
+            left.push_back(p);
+        }
+    }
+    std::vector<std::pair<std::int64_t, Potentials>> brought;
+    saved_.MatchMoved(left, [&](const SavedTruth::FilePlayer& player, const SavedRow& row) {
+        --unsaved_;
+        const Potentials truth = Judged(player.slot, row, player.now);
+        if (use_ == Use::StartFrom && truth != player.now) brought.emplace_back(player.slot, truth);
+    });
+    if (brought.empty()) return;
+    auto working = db::Database::OpenDatabase(state.WorkingDatabasePath());
+    db::RowUpdater& update = working->OpenUpdater("Players", ColumnNames(kPotColumns));
+    std::array<std::optional<std::int64_t>, 8> values;
+    for (const auto& [slot, truth] : brought) {
+        for (std::size_t a = 0; a < 8; ++a) values[a] = truth[a];
+        update.Update(slot, values);
+    }
+    working->Close();
 }
 
 bool TruthFirst::Tavrins(std::int64_t slot) const {
@@ -199,15 +513,17 @@ void WrittenRecord::Add(const WrittenPlayer& player) {
     rows_->SetField(1, std::int64_t{player.pidA});
     rows_->SetField(2, std::int64_t{player.pidB});
     for (int a = 0; a < 8; ++a) {
-        rows_->SetField(3 + a, std::int64_t{player.written[static_cast<std::size_t>(a)]});
-        rows_->SetField(11 + a, std::int64_t{player.read[static_cast<std::size_t>(a)]});
+        rows_->SetField(kWrittenAt + a, std::int64_t{player.written[static_cast<std::size_t>(a)]});
+        rows_->SetField(kReadAt + a, std::int64_t{player.read[static_cast<std::size_t>(a)]});
     }
     rows_->Update();
+    ++added_;
 }
 
 void WrittenRecord::Finish(const SavedRun& run) {
     std::vector<db::FieldDef> fields;
-    for (const std::string& c : kRunColumns) fields.push_back({c, db::FieldType::Text});
+    for (const std::string& c : kRunColumns)
+        fields.push_back({c, c == kRunColumns.back() ? db::FieldType::Long : db::FieldType::Text});
     database_->CreateTable(kRunTable, fields);
     db::RowAppender& row = database_->OpenAppender(kRunTable, kRunColumns);
     row.AddNew();
@@ -215,6 +531,7 @@ void WrittenRecord::Finish(const SavedRun& run) {
     row.SetField(1, run.savedAt);
     row.SetField(2, run.readFingerprint);
     row.SetField(3, run.fingerprint);
+    row.SetField(4, added_);
     row.Update();
     database_->Close();
 }

@@ -1,6 +1,7 @@
 #include "run/Commit.h"
 
 #include "base/Error.h"
+#include "league/Fingerprint.h"
 #include "league/PlayerFile.h"
 
 namespace tavrin::run {
@@ -75,29 +76,45 @@ void Commit::Apply(HistoryWriter& history, HistoryRun& run, const platform::File
         // 3. The last look before the player file is replaced.
         if (!folder_.Info(pyr_).Unchanged(pyrAsRead)) RefuseChangedSinceLoaded(folder_.PathOf(pyr_));
 
-        // 4. The .pot first: should the player file then fail, the .pot's
-        // record still names what the old one holds.
-        bool potChanged = false;
-        if (newPot_) {
-            newPot_->Close();
-            folder_.Rename(NewName(pot_), folder_, pot_);
-            newPot_ = std::nullopt;
-            potChanged = true;
-        } else if (removePot_ && potBefore.Exists()) {
-            folder_.Remove(pot_);
-            potChanged = true;
-        }
-        try {
+        // 4. The .pot first, whose record still names what the old player
+        // file holds, should the player file then fail; or, for an undo, the
+        // player file first (see SetPlayerFileFirst).
+        if (playerFileFirst_) {
             PutPlayerFileInPlace(history, run, pyrAsRead);
-        } catch (...) {
-            if (potChanged) PutPotBack(history, run, potBefore.Exists());
-            throw;
+            try {
+                PutPotInPlace(potBefore.Exists());
+            } catch (...) {
+                history.Folder().Rename(run.keptPyr, folder_, pyr_);
+                throw;
+            }
+        } else {
+            const bool potChanged = PutPotInPlace(potBefore.Exists());
+            try {
+                PutPlayerFileInPlace(history, run, pyrAsRead);
+            } catch (...) {
+                if (potChanged) PutPotBack(history, run, potBefore.Exists());
+                throw;
+            }
         }
     } catch (...) {
         history.Forget(run);
         throw;
     }
     SyncFolderInPlace();
+}
+
+bool Commit::PutPotInPlace(bool potExists) {
+    if (newPot_) {
+        newPot_->Close();
+        folder_.Rename(NewName(pot_), folder_, pot_);
+        newPot_ = std::nullopt;
+        return true;
+    }
+    if (removePot_ && potExists) {
+        folder_.Remove(pot_);
+        return true;
+    }
+    return false;
 }
 
 void Commit::Keep(HistoryWriter& history, HistoryRun& run, bool potExists) {
@@ -108,7 +125,7 @@ void Commit::Keep(HistoryWriter& history, HistoryRun& run, bool potExists) {
                                             ": the names Tavrin picks are taken");
         history.Name(run);
         if (!replacesPot) run.keptPot.clear();
-        run.potWasMissing = !potExists && newPot_;
+        run.potWasMissing = !potExists;
         // A name someone else took is left to him: the run takes the next
         // number, and removes only what it made itself.
         HistoryRun made = run;
@@ -118,6 +135,11 @@ void Commit::Keep(HistoryWriter& history, HistoryRun& run, bool potExists) {
             made.keptPyr = run.keptPyr;
             if (!replacesPot || history.Keep(folder_, pot_, run.keptPot)) {
                 made.keptPot = run.keptPot;
+                // What each kept file holds, so that an undo can tell that
+                // it is still that file; the .pot a run leaves, likewise.
+                run.keptPyrHeld = FingerprintOf(history.Folder(), run.keptPyr);
+                run.keptPotHeld = replacesPot ? FingerprintOf(history.Folder(), run.keptPot) : FileFingerprint{};
+                run.leftPot = potExists && !replacesPot ? FingerprintOf(folder_, pot_).text : std::string();
                 if (history.Write(run)) break;
             }
         }

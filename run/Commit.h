@@ -11,8 +11,8 @@
 //      written down there, and the history's folder flushed;
 //   3. the player file is looked at once more: it must still be the very file
 //      the run read (the game may have saved the league meanwhile);
-//   4. the .pot is renamed into place, then the player file, and the league's
-//      folder flushed;
+//   4. the .pot is renamed into place, then the player file (for an undo the
+//      other way round), and the league's folder flushed;
 //   5. the player file that was replaced is looked at again: had the game
 //      written it during the commit, its file is put back, with the old .pot,
 //      and the run is refused: nothing of it applies.
@@ -45,6 +45,11 @@ public:
     platform::File& NewPot();
     // Instead of a new .pot: the league's goes (kept in the history).
     void RemovePot();
+    // The player file is put in place before the .pot, not after: for an
+    // undo, whose old player file is the one the .pot it replaces was saved
+    // with (a run cut short between the two is finished by the next run,
+    // Undo.h).
+    void SetPlayerFileFirst() { playerFileFirst_ = true; }
 
     // Puts the new files in place as above, keeping what they replace for
     // `run` (whose number, time and kept names it sets) in `history`.
@@ -59,12 +64,16 @@ private:
     void Keep(HistoryWriter& history, HistoryRun& run, bool potExists);
     void PutPlayerFileInPlace(HistoryWriter& history, const HistoryRun& run, const platform::FileInfo& pyrAsRead);
     void PutPotBack(HistoryWriter& history, const HistoryRun& run, bool potExisted);
+    // The new .pot renamed into place, or the league's removed; whether
+    // anything changed.
+    bool PutPotInPlace(bool potExists);
     void SyncFolderInPlace();
 
     const platform::Folder& folder_;
     std::filesystem::path pyr_, pot_;
     std::optional<platform::File> newPyr_, newPot_;
     bool removePot_ = false;
+    bool playerFileFirst_ = false;
 };
 
 }  // namespace tavrin::run

@@ -62,6 +62,13 @@ std::string Stamp(int number, const std::string& isoUtc) {
     return number4 + " " + time;
 }
 
+void PutFile(QJsonObject& o, const char* key, const fs::path& name, const FileFingerprint& held) {
+    if (name.empty()) return;
+    o[key] = QString::fromStdString(Utf8(name));
+    o[QString(key) + "Size"] = static_cast<qint64>(held.size);
+    o[QString(key) + "Fingerprint"] = QString::fromStdString(held.text);
+}
+
 QJsonObject RecordOf(const HistoryRun& run) {
     QJsonObject o;
     o["number"] = run.number;
@@ -71,11 +78,38 @@ QJsonObject RecordOf(const HistoryRun& run) {
     o["changed"] = static_cast<qint64>(run.changed);
     o["summary"] = QString::fromStdString(run.summary);
     if (run.undid) o["undid"] = run.undid;
-    if (!run.keptPyr.empty()) o["keptPyr"] = QString::fromStdString(Utf8(run.keptPyr));
-    if (!run.keptPot.empty()) o["keptPot"] = QString::fromStdString(Utf8(run.keptPot));
+    PutFile(o, "keptPyr", run.keptPyr, run.keptPyrHeld);
+    PutFile(o, "keptPot", run.keptPot, run.keptPotHeld);
     if (run.potWasMissing) o["potWasMissing"] = true;
+    if (!run.leftPot.empty()) o["leftPotFingerprint"] = QString::fromStdString(run.leftPot);
     o["savedFingerprint"] = QString::fromStdString(run.savedFingerprint);
+    PutFile(o, "restoredPot", run.restoredPot, run.restoredPotHeld);
+    if (run.removedPot) o["removedPot"] = true;
     return o;
+}
+
+// A kept file the record names: a kept file of the history, of the run
+// `number` (or, where that is 0, of an earlier run), with the extension
+// `extension`, and what it held. A record that names one otherwise, or
+// without what it held, is not to be trusted to bring it back.
+void GetFile(const QJsonObject& o, const char* key, std::string_view extension, int number, fs::path& name,
+             FileFingerprint& held, std::string& problem) {
+    if (!o.contains(key)) return;
+    const fs::path kept = FromUtf8(o[key].toString().toStdString());
+    const auto entry = Parse(kept);
+    const bool valid = entry && entry->kept && !entry->partial && entry->extension == extension &&
+                       (number ? entry->number == number : entry->number < o["number"].toInt());
+    const QJsonValue size = o[QString(key) + "Size"], fingerprint = o[QString(key) + "Fingerprint"];
+    if (!valid) {
+        problem = "names " + Utf8(kept) + ", which is no ." + std::string(extension) + " file it kept";
+        return;
+    }
+    if (!size.isDouble() || size.toInteger(-1) < 0 || !fingerprint.isString()) {
+        problem = "keeps no fingerprint of " + Utf8(kept) + " (an earlier Tavrin wrote it)";
+        return;
+    }
+    name = kept;
+    held = {static_cast<std::uint64_t>(size.toInteger()), fingerprint.toString().toStdString()};
 }
 
 std::optional<HistoryRun> RunOf(const QByteArray& json, int number) {
@@ -91,14 +125,15 @@ std::optional<HistoryRun> RunOf(const QByteArray& json, int number) {
     run.changed = o["changed"].toInteger();
     run.summary = o["summary"].toString().toStdString();
     run.undid = o["undid"].toInt();
-    // Only names of this run's own kept files.
-    for (const auto& [key, into] : {std::pair{"keptPyr", &run.keptPyr}, std::pair{"keptPot", &run.keptPot}}) {
-        const fs::path kept = FromUtf8(o[key].toString().toStdString());
-        const auto entry = Parse(kept);
-        if (entry && entry->kept && !entry->partial && entry->number == number) *into = kept;
-    }
+    GetFile(o, "keptPyr", "pyr", number, run.keptPyr, run.keptPyrHeld, run.problem);
+    GetFile(o, "keptPot", "pot", number, run.keptPot, run.keptPotHeld, run.problem);
+    GetFile(o, "restoredPot", "pot", 0, run.restoredPot, run.restoredPotHeld, run.problem);
     run.potWasMissing = o["potWasMissing"].toBool();
+    run.leftPot = o["leftPotFingerprint"].toString().toStdString();
+    run.removedPot = o["removedPot"].toBool();
     run.savedFingerprint = o["savedFingerprint"].toString().toStdString();
+    if (run.potWasMissing + !run.keptPot.empty() + !run.leftPot.empty() != 1 && run.problem.empty())
+        run.problem = "does not say what became of the .pot";
     return run;
 }
 

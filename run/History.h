@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "league/Fingerprint.h"
 #include "league/Platform.h"
 #include "run/PlayerChange.h"
 
@@ -35,12 +36,24 @@ struct HistoryRun {
     std::int64_t changed = 0;      // those its summary counts (hidden, randomized, restored)
     std::string summary;           // what the run said it did
     int undid = 0;                 // an Undo: the run whose files it brought back
-    // The files it replaced, by their names in the history folder; empty
-    // where it kept none.
+    // The files it replaced, by their names in the history folder, and what
+    // each held; empty where it kept none.
     std::filesystem::path keptPyr, keptPot;
+    FileFingerprint keptPyrHeld, keptPotHeld;
     // There was no .pot before the run, which made the league's first.
     bool potWasMissing = false;
+    // The .pot the run left in place (a Restore leaves a read-only one): the
+    // fingerprint of what it held.
+    std::string leftPot;
     std::string savedFingerprint;  // of the player file as the run saved it
+    // An undo: the kept .pot it put in place, and what it held; or that it
+    // removed the league's, as the run it undid had made it.
+    std::filesystem::path restoredPot;
+    FileFingerprint restoredPotHeld;
+    bool removedPot = false;
+    // Why the record cannot be trusted to bring its files back ("it names no
+    // kept player file of its own"); empty where it can.
+    std::string problem;
 };
 
 class History {

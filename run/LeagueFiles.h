@@ -60,4 +60,9 @@ inline std::string FileName(const std::filesystem::path& p) { return PathText(p.
 // any other. `step` follows what it is doing.
 Outcome Undo(const Request& request, const LeagueFiles& files, std::string& step);
 
+// An undo cut short between its two files (its player file in place, the
+// .pot still the one it replaced) is finished: the .pot it brings back put
+// in place, or the league's removed. Every run that writes does this first.
+void FinishInterruptedUndo(const LeagueFiles& files);
+
 }  // namespace tavrin::run

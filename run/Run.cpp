@@ -28,6 +28,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// "1 player", "3 players".
+std::string Counted(std::int64_t n, std::string_view noun) {
+    return std::to_string(n) + " " + std::string(noun) + (n == 1 ? "" : "s");
+}
+
 // What the save of the new player file hands the new .pot: a row for each
 // player whose potentials in the file are, or were when the run read it,
 // Tavrin's.
@@ -137,6 +142,7 @@ private:
         if (!Writes()) return;
         potWritable_ = CheckReplaceable(files_, request_.operation);
         RemoveLeftOvers(files_);
+        FinishInterruptedUndo(files_);
     }
 
     fs::path SavedSource() const { return request_.restoreFrom.empty() ? files_.paths.potFile : request_.restoreFrom; }
@@ -146,8 +152,8 @@ private:
     Outcome Operate() {
         const bool restore = request_.operation == Operation::Restore;
         step_ = "Loading the league";
-        TruthFirst start(SavedSource(), files_.paths.playerFile, !restore);
-        const ImportedLeague league = ImportLeague(state_, files_.paths.playerFile, RecordKind::L02, start.Hook());
+        const ImportedLeague league = LoadFromTheTruth();
+        const TruthFirst& start = *start_;
 
         // The new .pot is made in the working folder (the database engine
         // writes nothing in the league's), and goes with the run.
@@ -198,6 +204,53 @@ private:
         return outcome;
     }
 
+    // The league loaded into the working database, every player with his
+    // true potentials as the league's .pot knows them (Hide, Randomize, a
+    // Restore from another file), or with what Restore puts back noted.
+    // A .pot Tavrin cannot read completely is never believed: Hide and
+    // Randomize are refused; a Restore from one whose record is at fault
+    // takes every saved player's potentials, as from a .pot without a record;
+    // a Restore from another file starts from the potentials the file holds.
+    ImportedLeague LoadFromTheTruth() {
+        const bool restore = request_.operation == Operation::Restore;
+        const bool fromFile = restore && !request_.restoreFrom.empty();
+        fs::path own = files_.paths.potFile;
+        bool everySaved = false;
+        for (;;) {
+            try {
+                if (fromFile) from_.emplace(request_.restoreFrom, TruthFirst::Use::Restore, true);
+                start_.emplace(own, restore && !fromFile ? TruthFirst::Use::Restore : TruthFirst::Use::StartFrom,
+                               everySaved);
+                const RecordHook first = start_->Hook();
+                const RecordHook hook = !from_ ? first : [&, second = from_->Hook()](std::int64_t slot, std::span<std::uint8_t> plain) {
+                    second(slot, plain);  // what the file holds, before the truth comes back
+                    first(slot, plain);
+                };
+                ImportedLeague league = ImportLeague(state_, files_.paths.playerFile, RecordKind::L02, hook);
+                if (from_) from_->Finish(state_);
+                start_->Finish(state_);
+                return league;
+            } catch (const UnreadableSavedPotentials& e) {
+                const bool ofOwn = e.Pot() == own && !own.empty();
+                if (!ofOwn || (!restore))
+                    throw Refusal(ofOwn ? CannotTrustText(e.what())
+                                        : "Cannot restore the potentials from " + PathText(e.Pot()) + ": " + e.what() + ".");
+                if (fromFile) own.clear();  // the file holds what it holds
+                else if (e.InRecord() && !everySaved) everySaved = true;
+                else throw Refusal("Cannot restore the potentials from " + PathText(own) + ": " + e.what() + ".");
+            }
+        }
+    }
+
+    std::string CannotTrustText(const std::string& problem) const {
+        const std::string pot = FileName(files_.paths.potFile), pyr = FileName(files_.paths.playerFile);
+        std::string verb(facts_.word);
+        return "Cannot " + verb + " the potentials: " + pot + ", which keeps the true potentials, cannot be read " +
+               "completely: " + problem + ". Tavrin will not take what " + pyr + " holds for the true potentials. " +
+               "Undo the last run from the league's history to bring back a pair of files that belong together, or " +
+               "move " + pot + " out of the league's folder to start from the potentials " + pyr + " holds now.";
+    }
+
     fs::path WorkingPot() const { return state_.workingFolder / "Temp.pot"; }
 
     // The players as they are now, with their true potentials, become the new
@@ -226,7 +279,7 @@ private:
         switch (request_.operation) {
             case Operation::Hide: players = HidePots(state_, *request_.yearsLimit); break;
             case Operation::Randomize: players = RandomizePots(state_, random_); break;
-            case Operation::Restore: RestorePots(state_, SavedSource()); break;
+            case Operation::Restore: players = RestorePots(state_, (from_ ? *from_ : *start_).Targets()); break;
             case Operation::Undo: break;
         }
         inOperation_ = false;
@@ -237,21 +290,33 @@ private:
         std::string line = std::string(request_.dryRun ? facts_.wouldDo : facts_.did) + " the potentials of " +
                            std::to_string(o.changed) + " of " + std::to_string(o.players) + " players in " +
                            FileName(files_.paths.playerFile);
+        const TruthFirst& restored = from_ ? *from_ : start;
         if (request_.operation == Operation::Restore) {
             line += " from " + FileName(SavedSource());
-            if (start.ChangedSince() > 0 && request_.restoreFrom.empty())
-                line += "; " + std::to_string(start.ChangedSince()) +
-                        " of them had potentials the game or the owner changed since Tavrin wrote them (restored "
-                        "anyway)";
+            if (from_) line += StartedFrom(start);
+            if (!restored.HasRecord() && !from_)
+                line += " (it holds no record of what Tavrin wrote: every saved player's potentials were taken)";
+            if (restored.GameChanged() > 0 && !from_)
+                line += "; kept " + Counted(restored.GameChanged(), "potential") +
+                        " the game or the owner changed since Tavrin saved them";
+            if (restored.Unsaved() > 0)
+                line += "; " + Counted(restored.Unsaved(), "player") + " with no saved potentials" +
+                        (from_ ? " in " + FileName(SavedSource()) : std::string(" (new since)")) + " kept " +
+                        (restored.Unsaved() == 1 ? "his" : "theirs");
         } else {
-            if (start.BroughtBack() > 0 && start.Saved())
-                line += ", starting from the true potentials of " + std::to_string(start.BroughtBack()) +
-                        " players saved by " + start.Saved()->operation + " on " +
-                        LocalTimeText(start.Saved()->savedAt);
+            line += StartedFrom(start);
             if (!request_.dryRun) line += "; true potentials saved in " + FileName(files_.paths.potFile);
         }
         if (request_.dryRun) line += " (dry run: no file was changed)";
         return line;
+    }
+
+    // ", starting from the true potentials of 40 players saved by Hide on …",
+    // where the league's .pot gave any back.
+    static std::string StartedFrom(const TruthFirst& start) {
+        if (start.BroughtBack() == 0 || !start.Saved()) return {};
+        return ", starting from the true potentials of " + std::to_string(start.BroughtBack()) + " players saved by " +
+               start.Saved()->operation + " on " + LocalTimeText(start.Saved()->savedAt);
     }
 
     Outcome UnknownTag(const std::string& tag) const {
@@ -270,6 +335,9 @@ private:
     bool inOperation_ = false;
     bool noYearsChosen_ = false;
     bool potWritable_ = true;
+    // The truth of the league's .pot, and for a Restore from another file
+    // what that file puts back.
+    std::optional<TruthFirst> start_, from_;
 };
 
 }  // namespace

@@ -103,6 +103,9 @@ public:
     QStringList lives;               // the progress window's text as each showing ended
     bool livesWhole = true;  // each showing began at 0 with the first text and the hourglass, ended past 90
     bool blocked = true;     // while each dialog was up, OK was off and the window refused to close
+    // Called as the progress window shows, with how many times it has.
+    std::function<void(int)> onShow;
+    int showings = 0;
     test::TempDir leagueDir, appDir, settingsDir;
     ProgramState state;
     ClockRandomSource random;
@@ -113,6 +116,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show) {
+            if (onShow) onShow(++showings);
             const QCursor* cursor = QGuiApplication::overrideCursor();
             livesWhole = livesWhole && status->value() == 0.0f && cursor && cursor->shape() == Qt::WaitCursor &&
                          status->labelText() == "Updating: Quarterbacks";

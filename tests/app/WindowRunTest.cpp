@@ -107,7 +107,7 @@ private slots:
         QTest::newRow("unknown tag") << "tag" << QMessageBox::Information
                                      << "%1 is not a league Tavrin knows: its header begins with \"XYZ!\", not "
                                         "\"L02:\" or \"L03:\". No file was changed.";
-        QTest::newRow("another league's .pot") << "pot" << QMessageBox::Critical << "Error";
+        QTest::newRow("the operation fails") << "fail" << QMessageBox::Critical << "Error";
     }
     void refusalsAndFailuresAreTold() {
         QFETCH(QString, spoil);
@@ -120,14 +120,16 @@ private slots:
             std::copy_n("XYZ!", 4, bytes.begin());
             WriteFileBytes(lge, bytes);
         }
-        if (spoil == "pot") {
-            const fs::path other = gen::WriteLeague(h.leagueDir.path(), "other",
-                                                    {gen::Kind::L02, 1, 2, {}, gen::MakePlayers(40, 99), {}});
+        if (spoil == "fail") {
             h.Years("All Players");
-            h.PressOk(other);
-            fs::rename(Pot(other), Pot(lge));
+            h.PressOk(lge);
             h.dialogs.clear();
             h.lives.clear();
+            // The working database spoilt as Restoring Pots begins (the
+            // second showing of the run's progress window).
+            h.onShow = [&, first = h.showings + 1](int showing) {
+                if (showing == first + 1) WriteFileBytes(h.appDir.path() / "Temp.mdb", Bytes(4096, 'x'));
+            };
         }
         const auto before = Snapshot(h.leagueDir.path());
         h.Option(2);
@@ -138,7 +140,7 @@ private slots:
         QVERIFY2(h.dialogs.value(1).startsWith(told), qPrintable(h.dialogs.value(1)));
         QCOMPARE(h.icons, QList<QMessageBox::Icon>{icon});
         QCOMPARE(h.ends, icon == QMessageBox::Critical ? QList<int>{1} : QList<int>{});
-        QVERIFY(Snapshot(h.leagueDir.path()) == before && h.form.statusText().isEmpty() == (spoil != "pot"));
+        QVERIFY(Snapshot(h.leagueDir.path()) == before && h.form.statusText().isEmpty() == (spoil != "fail"));
     }
 };
 

@@ -391,7 +391,6 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
              {"show Bad.lge", 1, "Bad.lge is not a league Tavrin knows"},
              {"hide --years 2 Bad.lge", 1, "Bad.lge is not a league Tavrin knows"},
              {"restore --from Nowhere.pot Demo.lge", 1, "Cannot restore the potentials from Nowhere.pot"},
-             {"restore --from Other.pot Demo.lge", 3, "Restoring the potentials failed: "},
              {"undo --to 99 Demo.lge", 1, "The history Demo.history holds no run number 99. No file was changed.\n"},
          }) {
         SCOPED_TRACE(c.args);
@@ -400,6 +399,18 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
         EXPECT_EQ(r.out, "");
         ExpectOneMessage(r, c.message);
         EXPECT_EQ(cli.Files(), files);
+    }
+    // A failure part-way: the working database cannot be made.
+    {
+        const Bytes kept = test::ReadFileBytes(cli.working);
+        fs::remove(cli.working);
+        fs::create_directories(cli.working / "x");
+        const Result r = cli.Run("hide --years all Demo.lge");
+        EXPECT_EQ(r.exit, 3);
+        ExpectOneMessage(r, "Loading the league failed: ");
+        EXPECT_EQ(cli.Files(), files);
+        fs::remove_all(cli.working);
+        test::WriteFileBytes(cli.working, kept);
     }
     // Another run holds the working database: refused before anything is touched.
     {

@@ -128,55 +128,96 @@ gen::Player Player(int pidA, int pidB, int potBase) {
     return p;
 }
 
-// Saves the potentials of one set of players and loads another as the
-// working database; returns the working rows with the first players'
-// potentials set from the given bases, as a restore should leave them.
-std::vector<Row> Prepare(RunFolder& r, std::vector<gen::Player> saved, std::vector<gen::Player> working,
-                         std::vector<int> restored) {
-    r.Load({gen::Kind::L02, 173, 37, {}, std::move(saved), {}});
+// A .pot whose Players are `saved` (slot k the k-th) and whose record says
+// Tavrin wrote 0s in place of the potentials of the players at `hidden`
+// slots, as a Hide leaves it.
+void SavePot(RunFolder& r, const std::vector<gen::Player>& saved, const std::vector<int>& hidden) {
+    r.Load({gen::Kind::L02, 173, 37, {}, saved, {}});
     fs::copy_file(r.state.WorkingDatabasePath(), r.pot);
-    r.Load({gen::Kind::L02, 173, 37, {}, std::move(working), {}});
-    r.progress = {};
-    auto rows = r.Working();
-    for (std::size_t i = 0; i < restored.size(); ++i)
-        for (std::size_t a = 0; a < 8; ++a) rows[i][kPot[a]] = std::int64_t{restored[i] + static_cast<int>(a)};
-    return rows;
+    std::string sql = "CREATE TABLE WrittenPotentials (Slot INTEGER, PID_a, PID_b";
+    for (const char* kind : {"Written_", "Read_"})
+        for (const std::string_view code : kAttributeCodes) sql += ", " + std::string(kind) + std::string(code);
+    sql += "); CREATE TABLE SavedRun (Operation, SavedAt, ReadFingerprint, Fingerprint, Recorded); ";
+    for (const int slot : hidden) {
+        const gen::Player& p = saved[static_cast<std::size_t>(slot - 1)];
+        sql += "INSERT INTO WrittenPotentials VALUES (" + std::to_string(slot) + ", " + std::to_string(p.pidA) + ", " +
+               std::to_string(p.pidB);
+        for (std::size_t a = 0; a < 8; ++a) sql += ", 0";
+        for (std::size_t a = 0; a < 8; ++a) sql += ", " + std::to_string(p.pot[a]);
+        sql += "); ";
+    }
+    sql += "INSERT INTO SavedRun VALUES ('Hide', '2026-12-01T10:00:00Z', '', '', " + std::to_string(hidden.size()) + ")";
+    test::SqlExec(r.pot, sql);
 }
 
-TEST(RestorePots, EachPlayerGetsTheFirstRowSavedUnderHisIdentityUntilOneHasNone) {
-    struct Case { std::vector<gen::Player> saved, working; std::vector<int> restored; bool fails; };
-    for (const Case& c : {
-             // Saved in another order, with a player the league no longer has, an identity saved
-             // twice, and the first and the last identity a player file can hold.
-             Case{{Player(2, 1, 30), Player(9, 9, 90), Player(1, 2, 50), Player(1, 1, 70), Player(1, 2, 10),
-                   Player(255, 255, 20), Player(0, 0, 60)},
-                  {Player(1, 1, 0), Player(1, 2, 0), Player(2, 1, 0), Player(255, 255, 0), Player(0, 0, 0)},
-                  {70, 50, 30, 20, 60}, false},
-             // A player without a saved row ends it after the players before him,
-             Case{{Player(1, 1, 30), Player(1, 2, 40), Player(2, 1, 50)},
-                  {Player(1, 1, 0), Player(1, 2, 0), Player(7, 7, 0), Player(2, 1, 0)}, {30, 40}, true},
-             // and no player at all before the progress window shows.
-             Case{{Player(1, 1, 30)}, {}, {}, true}}) {
+TEST(TruthFirst, EachPlayerIsFoundByHisIdentityAndEachPotentialJudgedOnItsOwn) {
+    // The .pot of a season's start: six players, those of slots 1, 4 and 5
+    // hidden (their potentials 0 in the file); slots 1 and 2 share an
+    // identity, and only their slots tell them apart.
+    const std::vector<gen::Player> saved{Player(7, 7, 70), Player(7, 7, 20), Player(1, 1, 61),
+                                         Player(1, 2, 30), Player(2, 1, 50), Player(3, 3, 40)};
+    const auto hidden = [&](int slot) {
+        gen::Player p = saved[static_cast<std::size_t>(slot - 1)];
+        p.pot.fill(0);
+        return p;
+    };
+    const auto as = [&](int slot) { return saved[static_cast<std::size_t>(slot - 1)]; };
+    struct Case {
+        std::string name;
+        std::vector<gen::Player> file;  // the player file the game saved since
+        std::vector<int> restored;      // by the file's slot: the saved slot whose truth goes back, 0 none
+        std::int64_t gameChanged = 0, unsaved = 0;
+    };
+    gen::Player raised = as(3);
+    raised.pot[0] = 62;  // the game raised a veteran's potential
+    gen::Player touched = hidden(4);
+    touched.pot[3] = 5;  // and one of a hidden rookie's
+    const std::vector<Case> cases{
+        {"as Tavrin left it", {hidden(1), as(2), as(3), hidden(4), hidden(5), as(6)}, {1, 0, 0, 4, 5, 0}},
+        {"a veteran retired: the rest moved up", {hidden(1), as(2), hidden(4), hidden(5), as(6)}, {1, 0, 4, 5, 0}},
+        {"two hidden rookies swapped places", {hidden(1), as(2), as(3), hidden(5), hidden(4), as(6)}, {1, 0, 0, 5, 4, 0}},
+        {"a draftee added at the end",
+         {hidden(1), as(2), as(3), hidden(4), hidden(5), as(6), Player(9, 9, 0)}, {1, 0, 0, 4, 5, 0, 0}, 0, 1},
+        {"the game changed potentials", {hidden(1), as(2), raised, touched, hidden(5), as(6)}, {1, 0, 0, 4, 5, 0}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         RunFolder r;
-        const auto expected = Prepare(r, c.saved, c.working, c.restored);
-        // Rows without a whole identity match no player.
-        test::SqlExec(r.pot, "INSERT INTO Players (PID_a, PID_b) VALUES (NULL, 1), (1, NULL)");
-        const auto pot = test::ReadFileBytes(r.pot);
-        std::string error;
-        try {
-            RestorePots(r.state, r.pot);
-        } catch (const Error& e) {
-            error = e.what();
+        SavePot(r, saved, {1, 4, 5});
+        const gen::League league{gen::Kind::L02, 173, 37, {}, c.file, {}};
+        gen::WriteLeague(r.dir.path(), "lg", league);
+        TruthFirst truth(r.pot, TruthFirst::Use::Restore);
+        r.imported = ImportLeague(r.state, r.pyr, RecordKind::L02, truth.Hook());
+        truth.Finish(r.state);
+        ASSERT_EQ(truth.Targets().size(), c.file.size());
+        for (std::size_t i = 0; i < c.file.size(); ++i) {
+            const int from = c.restored[i];
+            std::optional<Potentials> expected;
+            if (from) {
+                expected = as(from).pot;
+                if (c.file[i].pot != hidden(from).pot)  // what the game changed stays
+                    for (std::size_t a = 0; a < 8; ++a)
+                        if (c.file[i].pot[a] != 0) (*expected)[a] = c.file[i].pot[a];
+            }
+            EXPECT_EQ(truth.Targets()[i], expected) << "slot " << i + 1;
         }
-        EXPECT_EQ(error.starts_with("No current record"), c.fails) << error;
-        EXPECT_EQ(r.Working(), expected);  // kept when the error ends it, and no journal left
-        EXPECT_EQ(test::Snapshot(r.dir.path()).size(), 4u);
-        EXPECT_EQ(test::ReadFileBytes(r.pot), pot);
-        const std::size_t steps = std::min(c.working.size(), c.restored.size() + 1);
-        EXPECT_EQ(r.progress.texts, std::vector<std::string>(steps, "Restoring Pots"));
-        EXPECT_EQ(r.progress.steps, std::vector<double>(steps, 100.0 / static_cast<double>(c.working.size())));
-        EXPECT_TRUE(r.progress.shows == (c.working.empty() ? 0 : 1) && r.progress.unloads == r.progress.shows);
+        EXPECT_EQ(truth.GameChanged(), c.gameChanged);
+        EXPECT_EQ(truth.Unsaved(), c.unsaved);
     }
+}
+
+TEST(RestorePots, EachPlayerWithATargetGetsItAndTheBarStepsOncePerPlayer) {
+    RunFolder r;
+    r.Load({gen::Kind::L02, 173, 37, {}, {Player(1, 1, 0), Player(1, 2, 10), Player(2, 1, 20)}, {}});
+    auto expected = r.Working();
+    for (std::size_t a = 0; a < 8; ++a) expected[1][kPot[a]] = std::int64_t{40 + static_cast<int>(a)};
+    r.progress = {};
+    const Potentials pots{40, 41, 42, 43, 44, 45, 46, 47};
+    EXPECT_EQ(RestorePots(r.state, {std::nullopt, pots, std::nullopt}), 1);
+    EXPECT_EQ(r.Working(), expected);
+    EXPECT_EQ(r.progress.texts, std::vector<std::string>(3, "Restoring Pots"));
+    EXPECT_EQ(r.progress.steps, std::vector<double>(3, 100.0 / 3));
+    EXPECT_TRUE(r.progress.shows == 1 && r.progress.unloads == 1);
 }
 
 }  // namespace
