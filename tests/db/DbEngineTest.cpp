@@ -202,4 +202,24 @@ TEST(DbEngine, AMissingPathIsNeitherOpenedNorCreated) {
 }
 
 }  // namespace
+// A file made by hand cannot keep a read busy for ever: past its budget a
+// statement stops, and says why.
+TEST(DbEngine, AStatementPastItsBudgetOfWorkStops) {
+    test::TempDir dir;
+    const fs::path file = dir / "endless.db";
+    test::SqlExec(file, "CREATE VIEW Endless AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
+                        "SELECT x FROM n");
+    auto database = db::Database::OpenDatabase(file, db::Database::Mode::ReadOnly);
+    database->LimitWork(1'000'000);
+    auto rows = database->OpenCursor("SELECT count(*) FROM Endless", {"count"});
+    try {
+        rows->Next();
+        ADD_FAILURE() << "the statement ran to an end";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot use the database " + PathText(file) +
+                                             ": reading it took far more work than the data of any league needs, so "
+                                             "Tavrin stopped");
+    }
+}
+
 }  // namespace tavrin

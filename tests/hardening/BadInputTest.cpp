@@ -5,6 +5,7 @@
 // the first change, or handled, with every file of the league as it was.
 
 #include "LeagueFolder.h"
+#include "run/LeagueReport.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -64,6 +65,88 @@ TEST(BadInput, SavedValuesThatAreNotBytesAreRefusedBeforeAnyPlayerChanges) {
     for (gen::Player& p : restored.players)
         for (auto& v : p.pot) --v;
     EXPECT_EQ(test::ReadFileBytes(f.pyr), gen::PlayerFileBytes(restored));
+}
+
+// A .pot Tavrin cannot read completely is never believed: taking what the
+// player file holds for the truth would lose every hidden potential. Hide is
+// refused, saying what to do; a Restore from one whose record is at fault
+// takes every saved player's potentials; `show` says it cannot tell.
+TEST(BadInput, APotTavrinCannotReadCompletelyIsRefusedNotBelieved) {
+    struct Case { std::string name, sql, says; };
+    // Players as a view over a query that never ends.
+    std::string view = "ALTER TABLE Players RENAME TO Saved; CREATE VIEW Players AS WITH RECURSIVE n(x) AS "
+                       "(SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT x % 256 AS PID_a, 0 AS PID_b";
+    for (const std::string& c : test::kPot) view += ", 50 AS " + c;
+    view += " FROM n";
+    for (const Case& c : std::vector<Case>{
+             {"record dropped", "DROP TABLE WrittenPotentials", "its record of what Tavrin wrote is missing"},
+             {"record emptied", "DELETE FROM WrittenPotentials", "holds 0 of its "},
+             {"its run dropped", "DROP TABLE SavedRun", "its record of what Tavrin wrote is missing"},
+             {"a value emptied", "UPDATE WrittenPotentials SET Written_SP = NULL WHERE rowid = 1", "Written_SP holds nothing"},
+             {"a text", "UPDATE WrittenPotentials SET Written_AC = 'x' WHERE rowid = 2", "Written_AC holds 'x'"},
+             {"a blob", "UPDATE WrittenPotentials SET Read_DI = x'00' WHERE rowid = 1", "Read_DI holds x'00'"},
+             {"out of range", "UPDATE WrittenPotentials SET Written_HA = 300 WHERE rowid = 1", "Written_HA holds 300"},
+             {"a fraction", "UPDATE WrittenPotentials SET Written_EN = 0.5 WHERE rowid = 1", "Written_EN holds 0.5"},
+             {"another player's slot", "UPDATE WrittenPotentials SET Slot = Slot + 1 WHERE rowid = 1", "another player"},
+             {"the record a view", "ALTER TABLE WrittenPotentials RENAME TO W; CREATE VIEW WrittenPotentials AS SELECT * FROM W",
+              "its record of what Tavrin wrote is missing"},
+             {"Players a view that never ends", view, "it has no Players table"},
+             {"an empty file", "", "it has no Players table"},
+         }) {
+        SCOPED_TRACE(c.name);
+        LeagueFolder f;
+        ASSERT_EQ(f.Run(Operation::Hide, 2).kind, Kind::Done);
+        if (c.sql.empty()) test::WriteFileBytes(f.pot, {});
+        else test::SqlExec(f.pot, c.sql);
+        const auto files = f.Files();
+        const run::Outcome o = f.Run(Operation::Hide, 3);
+        EXPECT_EQ(o.kind, Kind::Refused) << o.message;
+        EXPECT_TRUE(o.message.starts_with("Cannot hide the potentials: Demo.pot, which keeps the true potentials, "
+                                          "cannot be read completely: "))
+            << o.message;
+        EXPECT_NE(o.message.find(c.says), std::string::npos) << o.message;
+        EXPECT_NE(o.message.find("Undo the last run from the league's history"), std::string::npos) << o.message;
+        EXPECT_EQ(f.Files(), files);
+        // What `show` reads cannot be told either; it says so, and ends.
+        std::vector<run::Whose> whose;
+        const run::LeagueReport report = run::ReportLeague(f.lge, [&](const run::ReportedPlayer& p) { whose.push_back(p.potentials); });
+        EXPECT_TRUE(report.potProblem && std::count(whose.begin(), whose.end(), run::Whose::Unknown) == 40);
+    }
+    // A Restore from a .pot without its record takes every saved player's
+    // potentials, and says so.
+    LeagueFolder f;
+    ASSERT_EQ(f.Run(Operation::Hide, 2).kind, Kind::Done);
+    test::SqlExec(f.pot, "DROP TABLE WrittenPotentials");
+    const run::Outcome o = f.Run(Operation::Restore);
+    EXPECT_EQ(o.kind, Kind::Done) << o.message;
+    EXPECT_NE(o.message.find("every saved player's potentials were taken"), std::string::npos) << o.message;
+    EXPECT_EQ(test::ReadFileBytes(f.pyr), gen::PlayerFileBytes(f.league));
+}
+
+// A player file larger than any league is refused at once, before a byte of
+// it is loaded; one of the most records Tavrin reads is not.
+TEST(BadInput, APlayerFileLargerThanAnyLeagueIsRefusedAtOnce) {
+    LeagueFolder f;
+    constexpr std::uintmax_t kLargest = (std::uintmax_t{1} << 20) * 51 + 51;
+    for (const std::uintmax_t size : {std::uintmax_t{4} << 30, kLargest + 1}) {
+        fs::resize_file(f.pyr, size);  // sparse: no disk is filled
+        run::Request request;
+        request.operation = Operation::Hide;
+        request.yearsLimit = 50;
+        request.league = f.lge;
+        SeededRandomSource random(1);
+        const run::Outcome o = run::RunLeague(request, f.state, random);
+        EXPECT_EQ(o.kind, Kind::Refused) << o.message;
+        EXPECT_NE(o.message.find(PathText(f.pyr) + " holds " + std::to_string(size) +
+                                 " bytes, more than any league: Tavrin reads at most 1048576 player records"),
+                  std::string::npos)
+            << o.message;
+        EXPECT_FALSE(fs::exists(f.state.WorkingDatabasePath()));
+    }
+    fs::resize_file(f.pyr, kLargest);
+    std::int64_t players = 0;
+    EXPECT_NO_THROW(run::ReportLeague(f.lge, [&](const run::ReportedPlayer&) { ++players; }));
+    EXPECT_EQ(players, std::int64_t{1} << 20);
 }
 
 #if !defined(_WIN32)

@@ -188,5 +188,59 @@ TEST_F(KillTest, EveryKillLeavesTheOldOrTheCompleteNewFilesAndTheNextRunClearsUp
     EXPECT_GE(midWrite, 3);
 }
 
+// An undo puts the player file in place first, then the .pot: killed
+// between the two, the next run finishes it. Killed at any moment, it leaves
+// the pair before it, the pair it brings back, or the old player file with
+// the .pot of the run it undid (whose record still knows that file), and a
+// plain Hide then a Restore give every player his true potentials back. For
+// the undo of a league's first run (which removes the .pot), and of a later
+// one; killed at spread times, and (with the fault library) just before each
+// call of its commit.
+TEST_F(KillTest, AnUndoKilledAtAnyMomentLosesNoTruePotential) {
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "the undo of the league's first run" : "the undo of a later run");
+        const auto prepare = [&] {
+            Reset();
+            if (first) {
+                fs::remove(pot);
+            }
+            EXPECT_EQ(Run("hide").outcome, "Done");
+            return std::pair{test::ReadFileBytes(pyr), test::ReadFileBytes(pot)};
+        };
+        prepare();
+        const test::DriverRun timed = Run("undo");
+        ASSERT_EQ(timed.outcome, "Done") << timed.output;
+        const double end = timed.marks.at("end");
+
+        std::vector<test::DriverArgs> kills;
+        for (int i = 1; i <= 3; ++i)
+            kills.push_back({"undo", lge, work.path(), {}, std::pair("start", milliseconds(static_cast<long>(end * i / 4)))});
+#if defined(TAVRIN_FAULT_SHIM)
+        for (const char* fault : {"rename:KILL:*/Demo.pyr", "rename:KILL:*/Demo.pot", "unlink:KILL:*/Demo.pot",
+                                  "link:KILL:*before Undo.pot"})
+            kills.push_back({"undo", lge, work.path(), {{"LD_PRELOAD", TAVRIN_FAULT_SHIM}, {"TAVRIN_FAULT", fault}}, {}});
+#endif
+        for (const test::DriverArgs& kill : kills) {
+            SCOPED_TRACE(kill.environment.empty() ? "killed " + std::to_string(kill.killAfter->second.count()) + " ms in"
+                                                  : "killed at " + kill.environment.at("TAVRIN_FAULT"));
+            const auto [pyrHidden, potHidden] = prepare();
+            test::RunDriver(kill);
+            const Bytes nowPyr = test::ReadFileBytes(pyr);
+            const bool potThere = fs::exists(pot);
+            const Bytes nowPot = potThere ? test::ReadFileBytes(pot) : Bytes{};
+            const bool before = nowPyr == pyrHidden && nowPot == potHidden;
+            const bool after = nowPyr == pyrOld && (first ? !potThere : nowPot == potOld);
+            const bool between = nowPyr == pyrOld && nowPot == potHidden;
+            EXPECT_TRUE(before || after || between) << "the undo left a pair that does not belong together";
+            Leftovers(false);
+
+            const test::DriverRun next = Run("hide");
+            EXPECT_EQ(next.outcome, "Done") << next.output;
+            EXPECT_EQ(Run("restore").outcome, "Done");
+            EXPECT_EQ(test::ReadFileBytes(pyr), pyrOld);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tavrin

@@ -19,7 +19,11 @@
 //
 // <errno> EINTR fails every other such call with EINTR, as signals arriving
 // meanwhile would: made again, each goes through. NOTHING makes write() write
-// nothing and say so (0), as some full file systems do.
+// nothing and say so (0), as some full file systems do. KILL kills the
+// process outright just before the call, as a power cut would at that very
+// moment.
+//
+// <call> may also be unlink (unlink, unlinkat).
 //
 // TAVRIN_NO_EXCHANGE=1 plays a file system that cannot swap two names
 // (renameat2 with RENAME_EXCHANGE fails with EINVAL); TAVRIN_NO_COPY_RANGE=1
@@ -28,6 +32,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <csignal>
 #include <sys/sendfile.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -53,7 +58,8 @@ const Fault& TheFault() {
             std::sscanf(asked, "%15[^:]:%15[^:]:%4095s", f.call, error, f.glob);
         f.error = !std::strcmp(error, "ENOSPC") ? ENOSPC : !std::strcmp(error, "EIO") ? EIO
                 : !std::strcmp(error, "EPERM")  ? EPERM : !std::strcmp(error, "EINTR") ? EINTR
-                : !std::strcmp(error, "GAME")   ? -1 : !std::strcmp(error, "NOTHING") ? -2 : 0;
+                : !std::strcmp(error, "GAME")   ? -1 : !std::strcmp(error, "NOTHING") ? -2
+                : !std::strcmp(error, "KILL")   ? -3 : 0;
         return f;
     }();
     return fault;
@@ -90,6 +96,7 @@ bool Failing(const char* call) { return TheFault().error != 0 && std::strcmp(The
 
 // Fails the call (-1), or plays the game's write and lets it go on (0).
 int Fail() {
+    if (TheFault().error == -3) raise(SIGKILL);
     static bool cut = false;
     if (TheFault().error == EINTR && !(cut = !cut)) return 0;
     if (TheFault().error > 0) {
@@ -194,6 +201,16 @@ int link(const char* from, const char* to) {
 int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
     if (Failing("link") && (AtMatches(fromFolder, from) || AtMatches(toFolder, to)) && Fail()) return -1;
     return Real<int (*)(int, const char*, int, const char*, int)>("linkat")(fromFolder, from, toFolder, to, flags);
+}
+
+int unlink(const char* path) {
+    if (Failing("unlink") && Matches(path) && Fail()) return -1;
+    return Real<int (*)(const char*)>("unlink")(path);
+}
+
+int unlinkat(int folder, const char* name, int flags) {
+    if (Failing("unlink") && AtMatches(folder, name) && Fail()) return -1;
+    return Real<int (*)(int, const char*, int)>("unlinkat")(folder, name, flags);
 }
 
 }  // extern "C"

@@ -1,7 +1,7 @@
 // tavrin-run-driver: one run of the run core in a process of its own, for the
 // tests that kill a run part-way or make its system calls fail.
 //
-//   tavrin-run-driver hide|randomize|restore <league.lge> <working folder>
+//   tavrin-run-driver hide|randomize|restore|undo <league.lge> <working folder>
 //
 // It prints the moments the progress window shows, changes its text and
 // unloads, in milliseconds since it started ("@412 Saving"), then the
@@ -43,9 +43,10 @@ int main(int argc, char** argv) {
     Mark("start");
     using tavrin::run::Operation;
     const std::map<std::string_view, Operation> operations{
-        {"hide", Operation::Hide}, {"randomize", Operation::Randomize}, {"restore", Operation::Restore}};
+        {"hide", Operation::Hide}, {"randomize", Operation::Randomize}, {"restore", Operation::Restore},
+        {"undo", Operation::Undo}};
     if (argc != 4 || !operations.contains(argv[1])) {
-        std::cerr << "usage: tavrin-run-driver hide|randomize|restore <league.lge> <working folder>\n";
+        std::cerr << "usage: tavrin-run-driver hide|randomize|restore|undo <league.lge> <working folder>\n";
         return 2;
     }
     tavrin::run::Request request;

@@ -295,6 +295,103 @@ TEST(Run, TheHistoryKeepsTheLastTwentyRunsAndAnUndoIsARunOfItsOwn) {
     EXPECT_EQ(changes.front().slot, 11);
 }
 
+// The record of a run in the league's history, its text changed by `edit`.
+void EditRecord(const fs::path& history, int number, const std::function<void(std::string&)>& edit) {
+    for (const auto& entry : fs::directory_iterator(history)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(std::string(4 - std::to_string(number).size(), '0') + std::to_string(number) + " ") ||
+            !name.ends_with(".run"))
+            continue;
+        const Bytes bytes = test::ReadFileBytes(entry.path());
+        std::string text(bytes.begin(), bytes.end());
+        edit(text);
+        test::WriteFileBytes(entry.path(), Bytes(text.begin(), text.end()));
+    }
+}
+
+// A kept file of a run, by its kind ("pyr", "pot").
+fs::path Kept(const fs::path& history, int number, const std::string& extension) {
+    const std::string prefix = std::string(4 - std::to_string(number).size(), '0') + std::to_string(number) + " ";
+    for (const auto& entry : fs::directory_iterator(history))
+        if (const std::string name = entry.path().filename().string();
+            name.starts_with(prefix) && name.ends_with("." + extension))
+            return entry.path();
+    return {};
+}
+
+TEST(Run, AnUndoBringsBackOnlyWhatTheHistoryKeptAndNeverHalfOfIt) {
+    // What the history holds, spoilt: the undo of the last run is refused,
+    // naming what is wrong, with every file as it was.
+    const auto replace = [](std::string key, std::string value) {
+        return [key, value](std::string& text) {
+            const std::size_t at = text.find("\"" + key + "\"");
+            ASSERT_NE(at, std::string::npos) << text;
+            const std::size_t from = text.find('"', text.find(':', at)) + 1, to = text.find('"', from);
+            text.replace(from, to - from, value);
+        };
+    };
+    struct Case {
+        std::string name;
+        std::function<void(const fs::path& history)> spoil;
+        std::string says;
+    };
+    const std::vector<Case> cases{
+        {"the kept .pot's name not one of the run's",
+         [&](const fs::path& h) { EditRecord(h, 2, replace("keptPot", "0001 2026-01-01T00-00-00Z before Hide.pot")); },
+         "names 0001 2026-01-01T00-00-00Z before Hide.pot, which is no .pot file it kept"},
+        {"the .pot named as the player file",
+         [&](const fs::path& h) { EditRecord(h, 2, replace("keptPyr", Kept(h, 2, "pot").filename().string())); },
+         "which is no .pyr file it kept"},
+        {"the kept player file cut short", [](const fs::path& h) { fs::resize_file(Kept(h, 2, "pyr"), 100); },
+         "is not the file the run kept"},
+        {"the kept .pot spoilt",
+         [](const fs::path& h) { test::WriteFileBytes(Kept(h, 2, "pot"), Bytes(fs::file_size(Kept(h, 2, "pot")), 'x')); },
+         "is not the file the run kept"},
+        {"the kept player file gone", [](const fs::path& h) { fs::remove(Kept(h, 2, "pyr")); }, "no longer holds"},
+        {"a record without fingerprints",
+         [](const fs::path& h) {
+             EditRecord(h, 2, [](std::string& text) {
+                 for (std::size_t at; (at = text.find("\"keptPyrFingerprint\"")) != std::string::npos;)
+                     text.replace(at, 2, "\"x");
+             });
+         },
+         "keeps no fingerprint"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Runner r;
+        r.Expect(Kind::Done, Operation::Hide, 2);
+        r.Expect(Kind::Done, Operation::Randomize);
+        c.spoil(run::History(r.lge).Folder());
+        const auto files = r.Files();
+        run::Request undo;
+        undo.operation = Operation::Undo;
+        const Outcome o = r.Run(undo);
+        EXPECT_EQ(o.kind, Kind::Refused) << o.message;
+        EXPECT_NE(o.message.find(c.says), std::string::npos) << o.message;
+        EXPECT_EQ(r.Files(), files);
+    }
+
+    // An undo cut short between its two files (the player file in place,
+    // the .pot still the one it replaced) is finished by the next run, which
+    // then starts from the truth.
+    Runner r;
+    r.Expect(Kind::Done, Operation::Hide, 2);
+    r.Expect(Kind::Done, Operation::Hide, 3);
+    r.Expect(Kind::Done, Operation::Randomize);
+    const Bytes randomizedPot = test::ReadFileBytes(r.pot);
+    run::Request undo;
+    undo.operation = Operation::Undo;
+    undo.undoTo = 2;
+    ASSERT_EQ(r.Run(undo).kind, Kind::Done);
+    const Bytes broughtBack = test::ReadFileBytes(r.pot);
+    test::WriteFileBytes(r.pot, randomizedPot);
+    r.Expect(Kind::Done, Operation::Hide, 50);
+    EXPECT_EQ(test::ReadFileBytes(Kept(run::History(r.lge).Folder(), 5, "pot")), broughtBack);
+    r.Expect(Kind::Done, Operation::Restore);
+    EXPECT_EQ(test::ReadFileBytes(r.pyr), gen::PlayerFileBytes(r.league));
+}
+
 TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
     struct Case {
         std::string name;
