@@ -8,11 +8,12 @@
 
 #include <filesystem>
 
-#include "app/CommandLine.h"
-#include "app/FormLayout.h"
-#include "app/WorkingFolder.h"
-#include "app/MainWindow.h"
-#include "app/ProgressWindow.h"
+#include "base/Version.h"
+#include "cli/CommandLine.h"
+#include "window/FormLayout.h"
+#include "run/WorkingFolder.h"
+#include "window/MainWindow.h"
+#include "window/ProgressWindow.h"
 #include "league/ProgramState.h"
 #include "pots/RandomSource.h"
 
@@ -20,23 +21,23 @@ namespace {
 
 int Main() {
     tavrin::ProgramState state;
-    state.workingFolder = tavrin::app::WorkingFolder();
+    state.workingFolder = tavrin::run::WorkingFolder();
 
     tavrin::ClockRandomSource random;
-    tavrin::app::MainWindow window(state, random);
-    QObject::connect(&window, &tavrin::app::MainWindow::endProgram, [](int code) { QCoreApplication::exit(code); });
+    tavrin::window::MainWindow window(state, random);
+    QObject::connect(&window, &tavrin::window::MainWindow::endProgram, [](int code) { QCoreApplication::exit(code); });
     // Owned by the main window, so it stays above it during a run.
-    state.progress = new tavrin::app::ProgressWindow(&window);
+    state.progress = new tavrin::window::ProgressWindow(&window);
 
     window.setWindowTitle(QStringLiteral("Tavrin v. %1.%2.%3")
-                            .arg(TAVRIN_VERSION_MAJOR)
-                            .arg(TAVRIN_VERSION_MINOR)
-                            .arg(TAVRIN_VERSION_PATCH));
+                            .arg(tavrin::kVersionMajor)
+                            .arg(tavrin::kVersionMinor)
+                            .arg(tavrin::kVersionPatch));
     // The desktop entry's name, so a desktop shows the window under the
     // entry's icon; and the window's icon for every window of the program.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tavrin.Tavrin"));
     QApplication::setWindowIcon(window.windowIcon());
-    tavrin::app::CentreOnScreen(window);
+    tavrin::window::CentreOnScreen(window);
     window.show();
     window.UseGivenLeagues(QCoreApplication::arguments().mid(1));
 
@@ -48,9 +49,9 @@ int Main() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    tavrin::app::NameApplication();
+    tavrin::run::NameApplication();
     // A command runs headless: no window, no display needed.
-    if (tavrin::app::IsCommandLine(argc, argv)) return tavrin::app::RunCommandLine(argc, argv);
+    if (tavrin::cli::IsCommandLine(argc, argv)) return tavrin::cli::RunCommandLine(argc, argv);
     QApplication app(argc, argv);
     return Main();
 }

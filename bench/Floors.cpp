@@ -6,9 +6,9 @@
 
 #include "bench/BenchSupport.h"
 #include "db/Database.h"
-#include "db/PlayersTable.h"
+#include "league/PlayersTable.h"
 #include "db/Sqlite.h"
-#include "db/WorkingDatabase.h"
+#include "league/WorkingDatabase.h"
 #include "league/Cp1252.h"
 #include "league/RecordLayout.h"
 #include "league/Substitution.h"

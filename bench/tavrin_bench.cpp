@@ -52,13 +52,13 @@
 #if defined(TAVRIN_BENCH_WINDOW)
 #include <QApplication>
 
-#include "app/ProgressWindow.h"
+#include "window/ProgressWindow.h"
 #endif
 
 #include "bench/BenchSupport.h"
 #include "bench/Floors.h"
-#include "db/PlayersTable.h"
-#include "league/Platform.h"
+#include "league/PlayersTable.h"
+#include "platform/Platform.h"
 #include "league/PlayerFile.h"
 #include "league/ProgramState.h"
 #include "pots/Hide.h"
@@ -336,7 +336,7 @@ Progress* Window() {
             if (!text.startsWith("This plugin does not support") && previous) previous(type, context, text);
         });
     static QApplication application(argc, argv);
-    static app::ProgressWindow status;
+    static window::ProgressWindow status;
     return &status;
 #else
     return nullptr;

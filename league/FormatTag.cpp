@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "league/Platform.h"
+#include "platform/Platform.h"
 #include "league/RecordLayout.h"
 
 namespace tavrin {

@@ -5,11 +5,11 @@
 #include <optional>
 
 #include "base/Error.h"
-#include "db/PlayersTable.h"
-#include "db/WorkingDatabase.h"
+#include "league/PlayersTable.h"
+#include "league/WorkingDatabase.h"
 #include "db/Database.h"
 #include "league/Cp1252.h"
-#include "league/Fingerprint.h"
+#include "platform/Fingerprint.h"
 
 namespace tavrin {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "league/Platform.h"
+#include "platform/Platform.h"
 #include "league/Substitution.h"
 #include "league/ProgramState.h"
 #include "league/RecordLayout.h"

@@ -17,7 +17,7 @@
 #include <span>
 #include <string>
 
-#include "db/PlayersTable.h"
+#include "league/PlayersTable.h"
 #include "league/Substitution.h"
 
 namespace tavrin {

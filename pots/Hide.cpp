@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "db/Database.h"
-#include "db/PlayersTable.h"
+#include "league/PlayersTable.h"
 
 namespace tavrin {
 

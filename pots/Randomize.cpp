@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "db/Database.h"
-#include "db/PlayersTable.h"
+#include "league/PlayersTable.h"
 
 namespace tavrin {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "db/Database.h"
-#include "db/PlayersTable.h"
+#include "league/PlayersTable.h"
 
 namespace tavrin {
 

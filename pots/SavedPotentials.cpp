@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "db/Database.h"
-#include "db/PlayersTable.h"
+#include "league/PlayersTable.h"
 #include "league/Cp1252.h"
 #include "league/RecordLayout.h"
 

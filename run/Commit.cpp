@@ -1,7 +1,7 @@
 #include "run/Commit.h"
 
 #include "base/Error.h"
-#include "league/Fingerprint.h"
+#include "platform/Fingerprint.h"
 #include "league/PlayerFile.h"
 
 namespace tavrin::run {

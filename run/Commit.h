@@ -24,7 +24,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "league/Platform.h"
+#include "platform/Platform.h"
 #include "run/History.h"
 
 namespace tavrin::run {

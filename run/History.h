@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "league/Fingerprint.h"
-#include "league/Platform.h"
+#include "platform/Fingerprint.h"
+#include "platform/Platform.h"
 #include "run/PlayerChange.h"
 
 namespace tavrin::run {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/Error.h"
-#include "league/Platform.h"
+#include "platform/Platform.h"
 #include "league/ProgramState.h"
 #include "run/Commit.h"
 #include "run/History.h"

@@ -1,7 +1,7 @@
 #include "run/LeagueReport.h"
 
 #include "base/Error.h"
-#include "db/PlayersTable.h"
+#include "league/PlayersTable.h"
 #include "league/Clock.h"
 #include "league/FormatTag.h"
 #include "league/RecordLayout.h"

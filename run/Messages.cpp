@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "base/Error.h"
-#include "league/Platform.h"
+#include "platform/Platform.h"
 #include "league/ProgramState.h"
 
 namespace tavrin::run {

@@ -8,8 +8,8 @@
 
 #include "base/Error.h"
 #include "league/Clock.h"
-#include "league/Fingerprint.h"
-#include "league/Platform.h"
+#include "platform/Fingerprint.h"
+#include "platform/Platform.h"
 #include "league/PlayerFile.h"
 #include "league/FormatTag.h"
 #include "pots/SavedPotentials.h"

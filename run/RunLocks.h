@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "league/Platform.h"
+#include "platform/Platform.h"
 
 namespace tavrin::run {
 

@@ -16,7 +16,7 @@
 
 #include "base/Error.h"
 #include "league/Clock.h"
-#include "league/Fingerprint.h"
+#include "platform/Fingerprint.h"
 #include "league/RecordLayout.h"
 #include "run/LeagueFiles.h"
 

@@ -13,10 +13,11 @@
 #include <sstream>
 
 #include "Fixture.h"
-#include "app/ChangeLine.h"
-#include "app/CommandLine.h"
-#include "app/TerminalProgress.h"
-#include "league/Platform.h"
+#include "base/Version.h"
+#include "run/ChangeLine.h"
+#include "cli/CommandLine.h"
+#include "cli/TerminalProgress.h"
+#include "platform/Platform.h"
 #include "run/History.h"
 #include "run/RunLocks.h"
 
@@ -118,7 +119,7 @@ TEST(CommandLine, OnlyACommandOrHelpOrVersionLeavesTheWindowAside) {
     };
     for (auto [args, expected] : cases) {
         args.insert(args.begin(), "tavrin");
-        EXPECT_EQ(app::IsCommandLine(static_cast<int>(args.size()), const_cast<char**>(args.data())), expected)
+        EXPECT_EQ(cli::IsCommandLine(static_cast<int>(args.size()), const_cast<char**>(args.data())), expected)
             << args.size() << " " << args.back();
     }
 }
@@ -264,7 +265,7 @@ TEST(CommandLine, HistoryListsTheRunsAndUndoGoesBackAndForth) {
     EXPECT_EQ(verbose.exit, 0) << verbose.err;
     const std::string run1 = verbose.out.substr(0, verbose.out.find("\n2  "));
     EXPECT_EQ(std::count(run1.begin(), run1.end(), '\n'), 2 + 40) << run1;
-    EXPECT_NE(run1.find("\n" + std::string(app::kChangesHeading) + "\n#1 "), std::string::npos) << run1;
+    EXPECT_NE(run1.find("\n" + std::string(run::kChangesHeading) + "\n#1 "), std::string::npos) << run1;
 }
 
 // show --csv gives every record of the player file, bench players and names
@@ -334,7 +335,7 @@ TEST(CommandLine, ShowCsvParsesBackToThePlayers) {
 TEST(CommandLine, TheTerminalBarRedrawsItsLineAndClearsIt) {
     std::FILE* file = std::tmpfile();
     ASSERT_TRUE(file);
-    app::TerminalProgress bar(file);
+    cli::TerminalProgress bar(file);
     bar.Show();
     for (const double step : {33.0, 0.2, 32.8, 34.0}) bar.UpdateBar("Loading League", step);  // 33.2: still 33%
     bar.UpdateBar("Loading League", 0.5);  // past 100: nothing
@@ -426,7 +427,7 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
     }
     // Help and version, with a command or without.
     for (const char* args : {"--version", "-v", "show -v"})
-        EXPECT_EQ(cli.Run(args).out, "tavrin " TAVRIN_VERSION_TEXT "\n");
+        EXPECT_EQ(cli.Run(args).out, "tavrin " + std::string(kVersion) + "\n");
     for (const char* args : {"--help", "hide -h --years 12"}) {
         const Result help = cli.Run(args);
         EXPECT_EQ(help.exit, 0);

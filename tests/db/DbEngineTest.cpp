@@ -10,7 +10,7 @@
 
 #include "Fixture.h"
 #include "db/DatabaseDetail.h"
-#include "db/WorkingDatabase.h"
+#include "league/WorkingDatabase.h"
 
 namespace tavrin {
 namespace {

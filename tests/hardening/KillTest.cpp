@@ -14,7 +14,7 @@
 
 #include "Driver.h"
 #include "LeagueFolder.h"
-#include "league/Fingerprint.h"
+#include "platform/Fingerprint.h"
 
 namespace tavrin {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "LeagueFolder.h"
 #include "league/Clock.h"
-#include "league/Fingerprint.h"
+#include "platform/Fingerprint.h"
 #include "run/Commit.h"
 #include "run/RunLocks.h"
 

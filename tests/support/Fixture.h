@@ -18,7 +18,7 @@
 
 #include "base/Error.h"
 #include "db/Database.h"
-#include "db/PlayersTable.h"
+#include "league/PlayersTable.h"
 #include "league/Cp1252.h"
 #include "league/PlayerFile.h"
 #include "league/ProgramState.h"

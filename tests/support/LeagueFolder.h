@@ -10,7 +10,7 @@
 #include <string>
 
 #include "Fixture.h"
-#include "league/Platform.h"
+#include "platform/Platform.h"
 #include "run/History.h"
 #include "run/Run.h"
 

@@ -1,0 +1,118 @@
+#pragma once
+
+// The main window: choose an operation (and for Hide Pots the experience
+// limit), press OK, pick a league. One press of OK is one run, done by the
+// run core (run/Run.h): the window asks, calls and shows what came of it.
+//
+// A league can also be given before OK: as the program's argument (a file
+// manager opening a .lge) or dropped on the window. OK then runs on it
+// without the file dialog; the status line under the frame names it until
+// that run is done, and offers a way back to the dialog.
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+#include "league/ProgramState.h"
+#include "pots/RandomSource.h"
+#include "run/Run.h"
+
+class QButtonGroup;
+class QCloseEvent;
+class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace tavrin::window {
+
+class StatusLine;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    MainWindow(ProgramState& state, RandomSource& random, QWidget* parent = nullptr);
+
+    bool isRunning() const { return running_; }
+
+    // Leagues given from outside the window (arguments, a drop): exactly one
+    // league file becomes the league the next OK runs on; anything else is
+    // refused with a message and changes nothing. Whether it was taken.
+    bool UseGivenLeagues(const QStringList& paths);
+    // The league the next OK runs on without asking; empty when OK asks.
+    QString givenLeague() const { return givenLeague_; }
+    // The status line's whole text (it may show less, ending in "…").
+    QString statusText() const;
+
+signals:
+    // A run stopped part-way with an error: the program must end, with this
+    // exit status. Start-up ends the event loop; a test may watch instead.
+    void endProgram(int code);
+
+public slots:
+    // `id` is the chosen operation's row in run::kOperations.
+    void OperationChosen(int id);
+    void RunChosenOperation();
+    void ChooseAnotherLeague();
+    void ShowHistory();
+    void ShowAbout();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    class RunGuard;
+
+    // The window's parts, built in tab order.
+    void BuildButtons();
+    void BuildOperationBox();
+    void BuildStatusLine();
+    void SetUpKeys();
+    void NameForScreenReaders();
+
+    // Text typed over the years list's entry: no entry is selected any more.
+    void YearsTyped(const QString& text);
+    // The chosen operation, and for Hide the selected entry's limit (none
+    // when no entry is chosen).
+    run::Operation SelectedOperation() const;
+    std::optional<std::int16_t> SelectedYearsLimit() const;
+    // Runs the request on the window's state and shows what came of it;
+    // the caller blocks the window (RunGuard) for the length of the run.
+    run::Outcome RunAndShow(const run::Request& request);
+    void ShowOutcome(const run::Outcome& outcome);
+    void SetGivenLeague(const QString& path);
+    // The league whose history History… and the About box show: the one
+    // given, else the one chosen last; empty when there is none yet.
+    QString HistoryLeague() const;
+    // While a run is in progress the choices and buttons are blocked.
+    void SetRunning(bool running);
+
+    QPushButton* okButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QGroupBox* operationBox_ = nullptr;
+    // The options in the window's order; the group's id of each is its row
+    // in run::kOperations.
+    std::vector<QRadioButton*> operationButtons_;
+    QButtonGroup* operationGroup_ = nullptr;
+    QComboBox* yearsList_ = nullptr;
+    QLabel* yearsLabel_ = nullptr;
+    StatusLine* statusLine_ = nullptr;
+
+    ProgramState& state_;
+    RandomSource& random_;
+    QString givenLeague_;
+    bool running_ = false;
+};
+
+}  // namespace tavrin::window
