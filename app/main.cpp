@@ -12,6 +12,7 @@
 #include "cli/CommandLine.h"
 #include "window/FormLayout.h"
 #include "run/WorkingFolder.h"
+#include "window/ApplicationNames.h"
 #include "window/MainWindow.h"
 #include "window/ProgressWindow.h"
 #include "league/ProgramState.h"
@@ -49,7 +50,7 @@ int Main() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    tavrin::run::NameApplication();
+    tavrin::window::NameApplication();
     // A command runs headless: no window, no display needed.
     if (tavrin::cli::IsCommandLine(argc, argv)) return tavrin::cli::RunCommandLine(argc, argv);
     QApplication app(argc, argv);

@@ -1,19 +1,18 @@
 #include "league/ProgramState.h"
 
-#include <QString>
+#include "base/Text.h"
 
 namespace tavrin {
 
 std::filesystem::path SpelledOnDisk(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return path;
-    const QString wanted = QString::fromStdU16String(path.filename().u16string());
+    const std::u16string wanted = path.filename().u16string();
     std::filesystem::path found;
     int matches = 0;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        const QString name = QString::fromStdU16String(entry.path().filename().u16string());
-        if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
+        if (NamesEqualNoCase(entry.path().filename().u16string(), wanted)) {
             found = path.parent_path() / entry.path().filename();
             ++matches;
         }

@@ -189,6 +189,22 @@ bool RunningAsAdministrator();
 // The user the program runs as, as FileInfo::owner names users.
 std::int64_t CurrentUser();
 
+// The folder of the running program's own file.
+std::filesystem::path ProgramFolder();
+// The user's folder for Tavrin's caches, made where missing, where desktop
+// programs keep theirs (and Qt's QStandardPaths::CacheLocation finds it):
+// $XDG_CACHE_HOME/Tavrin/Tavrin, by default ~/.cache/Tavrin/Tavrin; on Windows
+// %LOCALAPPDATA%\Tavrin\Tavrin\cache. An Error where there is none.
+std::filesystem::path CacheFolder();
+// Whether the folder belongs to the user the program runs as (on Windows,
+// where folders have access lists rather than one owner to compare, any
+// folder outside the system's does).
+bool BelongsToCurrentUser(const std::filesystem::path& folder);
+// Whether this process can make files in the folder: tried with a file made
+// and removed at once, not guessed from permission bits (a read-only mount,
+// an access list).
+bool CanCreateFilesIn(const std::filesystem::path& folder);
+
 // The longest name (one path component, in bytes of its UTF-8 or units of its
 // UTF-16 form as the platform stores names) a file system commonly accepts.
 inline constexpr std::size_t kMaxNameLength = 255;

@@ -16,6 +16,8 @@
 #include "platform/PlatformDetail.h"
 
 #include <dirent.h>
+#include <pwd.h>
+#include <stdlib.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/file.h>
@@ -364,6 +366,46 @@ Lock::~Lock() {
 bool RunningAsAdministrator() { return ::geteuid() == 0; }
 
 std::int64_t CurrentUser() { return ::geteuid(); }
+
+fs::path ProgramFolder() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::current_path() : self.parent_path();
+}
+
+fs::path CacheFolder() {
+    fs::path base;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            const passwd* user = ::getpwuid(::geteuid());
+            home = user ? user->pw_dir : nullptr;
+        }
+        if (!home || !*home) throw Error("Cannot find the user's cache folder: the user has no home folder");
+        base = fs::path(home) / ".cache";
+    }
+    const fs::path folder = base / "Tavrin" / "Tavrin";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw Error("Cannot make the folder " + PathText(folder) + ": " + ec.message());
+    return folder;
+}
+
+bool BelongsToCurrentUser(const fs::path& folder) {
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && info.st_uid == ::geteuid();
+}
+
+bool CanCreateFilesIn(const fs::path& folder) {
+    std::string probe = (folder / ".tavrin-probe-XXXXXX").string();
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
 
 
 }  // namespace tavrin::platform

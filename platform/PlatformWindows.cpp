@@ -17,6 +17,8 @@
 #include "platform/PlatformDetail.h"
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 namespace tavrin::platform {
 
@@ -324,6 +326,50 @@ bool RunningAsAdministrator() {
 }
 
 std::int64_t CurrentUser() { return -1; }
+
+fs::path ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return fs::current_path();
+        if (n < path.size()) {
+            path.resize(n);
+            return fs::path(path).parent_path();
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+fs::path CacheFolder() {
+    PWSTR local = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &local))) {
+        CoTaskMemFree(local);
+        throw Error("Cannot find the user's local application data folder");
+    }
+    const fs::path folder = fs::path(local) / L"Tavrin" / L"Tavrin" / L"cache";
+    CoTaskMemFree(local);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw Error("Cannot make the folder " + PathText(folder) + ": " + ec.message());
+    return folder;
+}
+
+bool BelongsToCurrentUser(const fs::path&) { return true; }
+
+bool CanCreateFilesIn(const fs::path& folder) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const fs::path probe =
+            folder / (L".tavrin-probe-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt));
+        const HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
+}
 
 
 }  // namespace tavrin::platform

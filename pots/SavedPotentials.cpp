@@ -351,22 +351,25 @@ bool SavedTruth::LeftWith(std::size_t identity) {
 void SavedTruth::MatchMoved(const std::vector<FilePlayer>& waiting_,
                             const std::function<void(const FilePlayer&, const SavedRow&)>& each) {
     if (waiting_.empty() || setAside_.empty()) return;
-    // Players and rows by key, in slot order within each key; a key held by
-    // one player and one row matches them. First identity and names, then
-    // identity alone among those left.
+    // Players and rows by key; a key held by one player and one row matches
+    // them. First identity and names (the game moved him), then identity
+    // and slot (the game renamed him where he was). A player both renamed
+    // and moved is told from a new one who took a retired player's identity
+    // by nothing, and is given no row: no player ever gets another's.
     using Found = std::pair<std::size_t, std::size_t>;  // waiting_, setAside_
     std::vector<Found> found;
     std::vector<bool> playerTaken(waiting_.size()), rowTaken(setAside_.size());
     for (const bool withNames : {true, false}) {
-        const auto key = [&](std::uint8_t a, std::uint8_t b, std::uint64_t names) {
-            return std::pair{std::size_t{a} * 256 + b, withNames ? names : 0};
+        const auto key = [&](std::uint8_t a, std::uint8_t b, std::uint64_t names, std::int64_t slot) {
+            return std::pair{std::size_t{a} * 256 + b, withNames ? names : static_cast<std::uint64_t>(slot)};
         };
         std::vector<std::pair<std::pair<std::size_t, std::uint64_t>, std::size_t>> players, rows;
         for (std::size_t i = 0; i < waiting_.size(); ++i)
-            if (!playerTaken[i]) players.push_back({key(waiting_[i].pidA, waiting_[i].pidB, waiting_[i].names), i});
+            if (!playerTaken[i])
+                players.push_back({key(waiting_[i].pidA, waiting_[i].pidB, waiting_[i].names, waiting_[i].slot), i});
         for (std::size_t i = 0; i < setAside_.size(); ++i)
             if (!rowTaken[i] && (!withNames || setAside_[i].names != 0))
-                rows.push_back({key(setAside_[i].pidA, setAside_[i].pidB, setAside_[i].names), i});
+                rows.push_back({key(setAside_[i].pidA, setAside_[i].pidB, setAside_[i].names, setAside_[i].slot), i});
         std::ranges::sort(players);
         std::ranges::sort(rows);
         const auto count = [](const auto& list, std::size_t at) {

@@ -112,10 +112,14 @@ Judgement Judge(const SavedRow& row, const Potentials& now, bool everySaved);
 //
 // A player is matched at once to the saved row of his slot where it has his
 // identity and his names. The others are matched once the pass is over:
-// first by identity and names, then by identity alone (the game renamed
-// him), each where among those left he alone and one saved row alone have
-// it. Two players whose identity and names are the same and who both moved
-// are told apart by nothing, and matched to neither row.
+// first by identity and names (the game moved him), each where among those
+// left he alone and one saved row alone have them; then by identity and slot
+// (the game renamed him where he was). Players whose identity and names are
+// the same and who all moved, or a player both moved and renamed, are told
+// apart by nothing (from each other, from a new player who took a retired
+// one's identity), and are matched to no row: no player is ever given
+// another's potentials, at the cost of the saved ones of such a player,
+// which only the league's history then keeps.
 class SavedTruth {
 public:
     enum class Rows {

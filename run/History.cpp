@@ -1,10 +1,6 @@
 #include "run/History.h"
 
-#include <QByteArray>
-#include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QString>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <map>
@@ -12,6 +8,7 @@
 #include <set>
 
 #include "base/Error.h"
+#include "base/Text.h"
 #include "league/Clock.h"
 #include "league/ProgramState.h"
 #include "league/PlayerFile.h"
@@ -26,12 +23,10 @@ namespace {
 
 constexpr std::string_view kNewSuffix = ".tavrin-new";
 
-std::string Utf8(const fs::path& p) {
-    const std::u8string u8 = p.u8string();
-    return {reinterpret_cast<const char*>(u8.data()), u8.size()};
-}
+using Json = nlohmann::json;
 
-fs::path FromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+std::string Utf8(const fs::path& p) { return Utf8Of(p); }
+fs::path FromUtf8(const std::string& text) { return PathOfUtf8(text); }
 
 // A name of Tavrin's in the history folder, taken apart.
 struct EntryName {
@@ -55,83 +50,98 @@ std::optional<EntryName> Parse(const fs::path& name) {
 
 std::string Stamp(int number, const std::string& isoUtc) {
     // The number has at least four digits, zeros in front: "0007".
-    const std::string number4 = QString::number(number).rightJustified(4, u'0').toStdString();
+    std::string number4 = std::to_string(number);
+    if (number4.size() < 4) number4.insert(0, 4 - number4.size(), '0');
     // "2026-12-06T05:00:00Z" as a name may hold it on every system.
     std::string time = isoUtc;
     std::replace(time.begin(), time.end(), ':', '-');
     return number4 + " " + time;
 }
 
-void PutFile(QJsonObject& o, const char* key, const fs::path& name, const FileFingerprint& held) {
+void PutFile(Json& o, const std::string& key, const fs::path& name, const FileFingerprint& held) {
     if (name.empty()) return;
-    o[key] = QString::fromStdString(Utf8(name));
-    o[QString(key) + "Size"] = static_cast<qint64>(held.size);
-    o[QString(key) + "Fingerprint"] = QString::fromStdString(held.text);
+    o[key] = Utf8(name);
+    o[key + "Size"] = held.size;
+    o[key + "Fingerprint"] = held.text;
 }
 
-QJsonObject RecordOf(const HistoryRun& run) {
-    QJsonObject o;
+// The record as the history keeps it: JSON, its keys in alphabetical order,
+// indented by four spaces.
+std::string RecordOf(const HistoryRun& run) {
+    Json o = Json::object();
     o["number"] = run.number;
-    o["operation"] = QString::fromStdString(run.operation);
-    o["time"] = QString::fromStdString(run.time);
-    o["players"] = static_cast<qint64>(run.players);
-    o["changed"] = static_cast<qint64>(run.changed);
-    o["summary"] = QString::fromStdString(run.summary);
+    o["operation"] = run.operation;
+    o["time"] = run.time;
+    o["players"] = run.players;
+    o["changed"] = run.changed;
+    o["summary"] = run.summary;
     if (run.undid) o["undid"] = run.undid;
     PutFile(o, "keptPyr", run.keptPyr, run.keptPyrHeld);
     PutFile(o, "keptPot", run.keptPot, run.keptPotHeld);
     if (run.potWasMissing) o["potWasMissing"] = true;
-    if (!run.leftPot.empty()) o["leftPotFingerprint"] = QString::fromStdString(run.leftPot);
-    o["savedFingerprint"] = QString::fromStdString(run.savedFingerprint);
+    if (!run.leftPot.empty()) o["leftPotFingerprint"] = run.leftPot;
+    o["savedFingerprint"] = run.savedFingerprint;
     PutFile(o, "restoredPot", run.restoredPot, run.restoredPotHeld);
     if (run.removedPot) o["removedPot"] = true;
-    return o;
+    // A text that is not UTF-8 (it never is) is written with its bad bytes
+    // replaced, not refused.
+    return o.dump(4, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+// A value of the record, or its type's empty value where it holds another.
+template <typename T>
+T Get(const Json& o, const char* key) {
+    const auto it = o.find(key);
+    if (it == o.end()) return T{};
+    if constexpr (std::is_same_v<T, std::string>) return it->is_string() ? it->get<std::string>() : T{};
+    else if constexpr (std::is_same_v<T, bool>) return it->is_boolean() && it->get<bool>();
+    else return it->is_number_integer() ? it->get<T>() : T{};
 }
 
 // A kept file the record names: a kept file of the history, of the run
 // `number` (or, where that is 0, of an earlier run), with the extension
 // `extension`, and what it held. A record that names one otherwise, or
 // without what it held, is not to be trusted to bring it back.
-void GetFile(const QJsonObject& o, const char* key, std::string_view extension, int number, fs::path& name,
+void GetFile(const Json& o, const std::string& key, std::string_view extension, int number, fs::path& name,
              FileFingerprint& held, std::string& problem) {
     if (!o.contains(key)) return;
-    const fs::path kept = FromUtf8(o[key].toString().toStdString());
+    const fs::path kept = FromUtf8(Get<std::string>(o, key.c_str()));
     const auto entry = Parse(kept);
     const bool valid = entry && entry->kept && !entry->partial && entry->extension == extension &&
-                       (number ? entry->number == number : entry->number < o["number"].toInt());
-    const QJsonValue size = o[QString(key) + "Size"], fingerprint = o[QString(key) + "Fingerprint"];
+                       (number ? entry->number == number : entry->number < Get<int>(o, "number"));
     if (!valid) {
         problem = "names " + Utf8(kept) + ", which is no ." + std::string(extension) + " file it kept";
         return;
     }
-    if (!size.isDouble() || size.toInteger(-1) < 0 || !fingerprint.isString()) {
+    const auto size = o.find(key + "Size");
+    const auto fingerprint = o.find(key + "Fingerprint");
+    if (size == o.end() || !size->is_number_unsigned() || fingerprint == o.end() || !fingerprint->is_string()) {
         problem = "keeps no fingerprint of " + Utf8(kept) + " (an earlier Tavrin wrote it)";
         return;
     }
     name = kept;
-    held = {static_cast<std::uint64_t>(size.toInteger()), fingerprint.toString().toStdString()};
+    held = {size->get<std::uint64_t>(), fingerprint->get<std::string>()};
 }
 
-std::optional<HistoryRun> RunOf(const QByteArray& json, int number) {
-    const QJsonDocument document = QJsonDocument::fromJson(json);
-    if (!document.isObject()) return std::nullopt;
-    const QJsonObject o = document.object();
+std::optional<HistoryRun> RunOf(std::string_view json, int number) {
+    const Json o = Json::parse(json, nullptr, /*allow_exceptions=*/false);
+    if (!o.is_object()) return std::nullopt;
     HistoryRun run;
-    run.number = o["number"].toInt();
+    run.number = Get<int>(o, "number");
     if (run.number != number) return std::nullopt;
-    run.operation = o["operation"].toString().toStdString();
-    run.time = o["time"].toString().toStdString();
-    run.players = o["players"].toInteger();
-    run.changed = o["changed"].toInteger();
-    run.summary = o["summary"].toString().toStdString();
-    run.undid = o["undid"].toInt();
+    run.operation = Get<std::string>(o, "operation");
+    run.time = Get<std::string>(o, "time");
+    run.players = Get<std::int64_t>(o, "players");
+    run.changed = Get<std::int64_t>(o, "changed");
+    run.summary = Get<std::string>(o, "summary");
+    run.undid = Get<int>(o, "undid");
     GetFile(o, "keptPyr", "pyr", number, run.keptPyr, run.keptPyrHeld, run.problem);
     GetFile(o, "keptPot", "pot", number, run.keptPot, run.keptPotHeld, run.problem);
     GetFile(o, "restoredPot", "pot", 0, run.restoredPot, run.restoredPotHeld, run.problem);
-    run.potWasMissing = o["potWasMissing"].toBool();
-    run.leftPot = o["leftPotFingerprint"].toString().toStdString();
-    run.removedPot = o["removedPot"].toBool();
-    run.savedFingerprint = o["savedFingerprint"].toString().toStdString();
+    run.potWasMissing = Get<bool>(o, "potWasMissing");
+    run.leftPot = Get<std::string>(o, "leftPotFingerprint");
+    run.removedPot = Get<bool>(o, "removedPot");
+    run.savedFingerprint = Get<std::string>(o, "savedFingerprint");
     if (run.potWasMissing + !run.keptPot.empty() + !run.leftPot.empty() != 1 && run.problem.empty())
         run.problem = "does not say what became of the .pot";
     return run;
@@ -157,9 +167,8 @@ std::vector<HistoryRun> History::Runs() const {
         if (!entry || entry->kept || entry->partial) continue;
         try {
             platform::File file = folder.OpenToRead(name);
-            QByteArray json(static_cast<qsizetype>(std::min<std::uint64_t>(file.Info().size, 1 << 20)), '\0');
-            json.resize(static_cast<qsizetype>(file.Read(std::span(reinterpret_cast<std::uint8_t*>(json.data()),
-                                                                    static_cast<std::size_t>(json.size())))));
+            std::string json(std::min<std::uint64_t>(file.Info().size, 1 << 20), '\0');
+            json.resize(file.Read(std::span(reinterpret_cast<std::uint8_t*>(json.data()), json.size())));
             if (auto run = RunOf(json, entry->number)) runs.push_back(std::move(*run));
         } catch (const Error&) {
             // A record that cannot be read is no run of the history.
@@ -253,8 +262,8 @@ bool HistoryWriter::Write(const HistoryRun& run) {
     const fs::path name = FromUtf8(Stamp(run.number, run.time) + " " + run.operation + ".run");
     auto file = folder_.CreateNew(name);
     if (!file) return false;
-    const QByteArray json = QJsonDocument(RecordOf(run)).toJson();
-    file->Write(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), static_cast<std::size_t>(json.size())));
+    const std::string json = RecordOf(run);
+    file->Write(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
     file->Sync();
     file->Close();
     return true;

@@ -33,7 +33,7 @@ struct HistoryRun {
     std::string operation;         // "Hide", "Randomize", "Restore", "Undo"
     std::string time;              // when it ran, ISO 8601 in UTC
     std::int64_t players = 0;      // in the league
-    std::int64_t changed = 0;      // those its summary counts (hidden, randomized, restored)
+    std::int64_t changed = 0;      // those whose records it changed
     std::string summary;           // what the run said it did
     int undid = 0;                 // an Undo: the run whose files it brought back
     // The files it replaced, by their names in the history folder, and what

@@ -191,7 +191,10 @@ private:
         HistoryRun run;
         run.operation = facts_.name;
         run.players = league.players;
-        run.changed = outcome.changed;
+        // The history tells how many players' records the run changed, which
+        // its list of changes shows one by one (a Hide of players hidden
+        // already changes none of theirs).
+        run.changed = saved.changed;
         run.summary = outcome.message;
         run.savedFingerprint = saved.fingerprint;
         if (record) {

@@ -6,17 +6,16 @@
 // (/usr/bin, /opt, Program Files) must leave its folder alone: the package
 // manager owns it, and a file made there, by an administrator say, would be
 // left behind when the package is removed. It keeps the working database in
-// the user's cache folder instead (QStandardPaths::CacheLocation:
-// ~/.cache/Tavrin/Tavrin, %LOCALAPPDATA%\Tavrin\Tavrin\cache): every run
-// rebuilds it, so it is a cache in all but name.
+// the user's cache folder instead (platform::CacheFolder: ~/.cache/Tavrin/Tavrin,
+// %LOCALAPPDATA%\Tavrin\Tavrin\cache): every run rebuilds it, so it is a
+// cache in all but name.
 
 #include <filesystem>
 
 namespace tavrin::run {
 
-// The program's folder when KeepsWorkingDatabaseBeside says so, otherwise the
-// user's cache folder for Tavrin (made if missing). Needs the application
-// object, with its organisation and application names set.
+// The running program's folder when KeepsWorkingDatabaseBeside says so,
+// otherwise the user's cache folder for Tavrin (made if missing).
 std::filesystem::path WorkingFolder();
 // The same for a program in `programFolder`.
 std::filesystem::path WorkingFolder(const std::filesystem::path& programFolder);
@@ -26,9 +25,5 @@ std::filesystem::path WorkingFolder(const std::filesystem::path& programFolder);
 // program, can be written to, and is short enough for the database engine's
 // path limit. Makes no file that outlives the call.
 bool KeepsWorkingDatabaseBeside(const std::filesystem::path& programFolder);
-
-// Names the application for its settings and cache folders: called first
-// thing in main(), before any application object exists.
-void NameApplication();
 
 }  // namespace tavrin::run

@@ -5,6 +5,7 @@
 #include "AppTest.h"
 #include "window/AboutBox.h"
 #include "run/WorkingFolder.h"
+#include "window/ApplicationNames.h"
 
 using namespace tavrin::apptest;
 using namespace tavrin::test;
@@ -157,7 +158,7 @@ private slots:
     // where the files are, read-only; the history that of the league given,
     // else of the one chosen last.
     void theAboutBoxTellsWhereTheFilesAre() {
-        tavrin::run::NameApplication();
+        tavrin::window::NameApplication();
         Harness h;
         const auto f1 = [&] {  // a shortcut of the active window
             h.form.activateWindow();
