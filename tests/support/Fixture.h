@@ -21,6 +21,7 @@
 #include "league/PlayersTable.h"
 #include "league/Cp1252.h"
 #include "league/PlayerFile.h"
+#include "tools/SaveInPlace.h"
 #include "league/ProgramState.h"
 #include "pots/Hide.h"
 #include "pots/Randomize.h"
@@ -180,7 +181,7 @@ struct RunFolder {
         Import(league.kind, pyr);
     }
     void Import(gen::Kind kind, const fs::path& file) {
-        imported = kind == gen::Kind::L02 ? ImportLeagueL02(state, file) : ImportLeagueL03(state, file);
+        imported = kind == gen::Kind::L02 ? ImportLeague(state, file, RecordKind::L02) : ImportLeague(state, file, RecordKind::L03);
     }
     SaveResult Save() { return SaveLeagueInPlace(state, imported); }
     // Every row of Players, in table order.
