@@ -67,6 +67,7 @@
 #include "pots/RandomSource.h"
 #include "pots/Randomize.h"
 #include "pots/Restore.h"
+#include "pots/TruthFirst.h"
 #include "run/Run.h"
 
 namespace fs = std::filesystem;

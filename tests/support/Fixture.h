@@ -26,6 +26,7 @@
 #include "pots/Hide.h"
 #include "pots/Randomize.h"
 #include "pots/Restore.h"
+#include "pots/TruthFirst.h"
 #include "tools/LeagueGenerator.h"
 
 namespace tavrin::test {
