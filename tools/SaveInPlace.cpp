@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 SaveResult SaveLeagueInPlace(const ProgramState& state, const ImportedLeague& league, const SaveOptions& options) {
     const platform::Folder folder = platform::Folder::Open(league.file.parent_path());
     fs::path name = league.file.filename(), newName = name;
-    newName += ".tavrin-new";
+    newName += platform::kNewSuffix;
     folder.Remove(newName);
     std::optional<platform::File> out = folder.CreateNew(newName);
     if (!out) throw Error("Cannot write " + PathText(folder.PathOf(newName)) + ": the name is taken");
