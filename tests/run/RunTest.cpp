@@ -17,7 +17,7 @@ using run::Outcome;
 // Players of 49 and 50 years either side of the limit of "All Players", and
 // rookies, each with an identity of his own, in a league of our generator.
 gen::League DemoLeague(gen::Kind kind = gen::Kind::L02) {
-    gen::League league{kind, 173, 37, {0x40, 0x45}, gen::MakePlayers(40, 7), {}};
+    gen::League league = test::DemoLeague(kind);
     league.players[0].years = 50;
     league.players[1].years = 49;
     league.players[2].years = 0;
