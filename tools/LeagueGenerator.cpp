@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "base/SplitMix64.h"
 #include "league/Substitution.h"
 #include "league/RecordLayout.h"
 
@@ -39,27 +40,22 @@ void PutName(std::array<std::uint8_t, 60>& rec, std::size_t offset, const std::s
         rec[offset + i] = i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0;
 }
 
-std::size_t RecordLength(Kind kind) { return kind == Kind::L02 ? kRecordLenL02 : kRecordLenL03; }
+std::size_t RecordLength(Kind kind) { return tavrin::RecordLength(kind == Kind::L02 ? RecordKind::L02 : RecordKind::L03); }
 
 // splitmix64: small, fast and good enough to make believable test leagues.
-class SplitMix64 {
+// The draws of one player from the maker's source, which goes on from there.
+class Draws {
 public:
-    explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+    explicit Draws(SplitMix64& source) : source_(source) {}
+    std::uint64_t Next() { return source_.Next(); }
     // A whole number from lo to hi, both included.
     int Between(int lo, int hi) {
         return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1));
     }
     bool Chance(int percent) { return Between(0, 99) < percent; }
-    std::uint64_t State() const { return state_; }
 
 private:
-    std::uint64_t state_;
+    SplitMix64& source_;
 };
 
 // Code page 1252 bytes; a few names carry accented letters so the name
@@ -201,18 +197,15 @@ std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::s
     return lge;
 }
 
-PlayerMaker::PlayerMaker(std::uint64_t seed, bool withBench) : withBench_(withBench) {
-    SplitMix64 rng(seed);
-    offset_ = static_cast<std::uint16_t>(rng.Next());
-    state_ = rng.State();
-}
+PlayerMaker::PlayerMaker(std::uint64_t seed, bool withBench)
+    : source_(seed), offset_(static_cast<std::uint16_t>(source_.Next())), withBench_(withBench) {}
 
 Player PlayerMaker::Next() {
     // Identities: index i maps to (i * odd + offset) mod 65536, a bijection on
     // 16-bit values, so the pairs of 65,536 players are unique yet not simply
     // 0, 1, 2, ...; the next 65,536 repeat them in the same order.
     constexpr std::uint32_t kOdd = 40503;
-    SplitMix64 rng(state_);
+    Draws rng(source_);
     Player p;
     const auto id = static_cast<std::uint16_t>(index_++ * kOdd + offset_);
     p.pidA = static_cast<std::uint8_t>(id >> 8);
@@ -253,7 +246,6 @@ Player PlayerMaker::Next() {
         static_cast<std::uint8_t>(rng.Between(0, 1)),
         static_cast<std::uint8_t>(rng.Between(0, 1)),
     };
-    state_ = rng.State();
     return p;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/SplitMix64.h"
+
 namespace tavrin::gen {
 
 // One player's plain values. Ratings are in Tavrin's attribute order
@@ -55,7 +57,7 @@ public:
     Player Next();
 
 private:
-    std::uint64_t state_ = 0;
+    SplitMix64 source_;
     std::uint16_t offset_ = 0;
     std::uint32_t index_ = 0;
     bool withBench_ = false;
