@@ -368,11 +368,10 @@ std::optional<std::string> NearestWord(const std::string& word, const std::vecto
         }
     }
     if (nearest) return nearest;
-    // The start of one word only: "rand" for randomize.
-    const std::string_view bare = std::string_view(word).substr(word.find_first_not_of('-') == std::string::npos
-                                                                    ? word.size()
-                                                                    : word.find_first_not_of('-'));
-    if (bare.size() < 2) return std::nullopt;
+    // The start of one word only, two letters at least: "rand" for
+    // randomize, "--dry" for --dry-run.
+    const std::size_t letters = word.size() - std::min(word.find_first_not_of('-'), word.size());
+    if (letters < 2) return std::nullopt;
     for (const std::string& candidate : candidates)
         if (candidate.size() > word.size() && candidate.starts_with(word)) {
             if (nearest) return std::nullopt;

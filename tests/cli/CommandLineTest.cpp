@@ -290,7 +290,8 @@ TEST(CommandLine, HistoryListsTheRunsAndUndoGoesBackAndForth) {
     std::vector<std::string> rows;
     for (std::string row; std::getline(listing, row);) rows.push_back(row);
     ASSERT_EQ(rows.size(), 1 + 5u);
-    for (const std::size_t undone : {3, 4, 5}) EXPECT_NE(rows[undone].find("  Undo  "), std::string::npos) << rows[undone];
+    for (const std::size_t undone : {3, 4, 5})
+        EXPECT_NE(rows[undone].find("  Undo  "), std::string::npos) << rows[undone];
 
     // --verbose (-v): under each run, its players; run 1 hid all 40.
     const Result verbose = cli.Run("history --verbose Demo.lge");
@@ -402,8 +403,8 @@ TEST(CommandLine, EachExitStatusAndItsMessage) {
     const auto see = [](const std::string& command) { return " See tavrin " + command + " --help.\n"; };
     test::WriteFileBytes(cli.leagues / "ReadOnly.lge", test::ReadFileBytes(cli.leagues / "Demo.lge"));
     test::WriteFileBytes(cli.leagues / "ReadOnly.pyr", test::ReadFileBytes(cli.leagues / "Demo.pyr"));
-    fs::permissions(cli.leagues / "ReadOnly.pyr", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
+    fs::permissions(cli.leagues / "ReadOnly.pyr",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove);
     const auto files = cli.Files();
     struct Case {
         const char* args;
@@ -501,7 +502,8 @@ TEST(CommandLine, AMistypedLineIsAUsageErrorWithTheNearestWord) {
              {"Nowhere.lge", "tavrin: 'Nowhere.lge' is neither a command nor a file." + commands},
              {"help hid", "tavrin: 'hid' is not a command. Did you mean 'hide'?" + commands},
              {"--yeras 3", "tavrin: Unknown option '--yeras'. Did you mean '--years'? See tavrin --help.\n"},
-             {"hide --yeras=3 Demo.lge", "Unknown option '--yeras=3'. Did you mean '--years'? See tavrin hide --help.\n"},
+             {"hide --yeras=3 Demo.lge",
+              "Unknown option '--yeras=3'. Did you mean '--years'? See tavrin hide --help.\n"},
              {"show --dryrun Demo.lge", "Did you mean '--dry-run'?"},
              // Lines that begin as the window's: the word it cannot take.
              {"Demo.lge hide", "tavrin: 'hide' is a command, and a command comes first"},
@@ -557,11 +559,13 @@ TEST(CommandLine, EachCommandsHelpShowsItsOwnOptionsAndExamples) {
     for (const cli::CommandFacts& c : cli::kCommands) {
         const std::string word(c.word);
         SCOPED_TRACE(word);
-        EXPECT_NE(whole.find("  or:  tavrin [options] " + word + " " + std::string(c.arguments) + "\n"), std::string::npos);
+        EXPECT_NE(whole.find("  or:  tavrin [options] " + word + " " + std::string(c.arguments) + "\n"),
+                  std::string::npos);
         EXPECT_NE(whole.find("Example: tavrin " + word), std::string::npos);
 
         const std::string own = help(word + " --help");
-        for (const std::string& args : {"help " + word, word + " -h", "--help " + word, word + " --years 12 -h Demo.lge"})
+        for (const std::string& args :
+             {"help " + word, word + " -h", "--help " + word, word + " --years 12 -h Demo.lge"})
             EXPECT_EQ(help(args), own) << args;
         EXPECT_TRUE(own.starts_with("Usage: tavrin " + word + " ")) << own;
         for (const cli::OptionFacts& o : cli::kOptions) {
