@@ -415,7 +415,7 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
     const std::vector<Case> cases{
         {"no .pot to restore", Operation::Restore, [](Runner&) {}, "does not exist"},
         {".pot not a database", Operation::Restore, [](Runner& r) { test::WriteFileBytes(r.pot, Bytes(3000, 'x')); },
-         "cannot be read"},
+         "it is not a saved-potentials file."},
         {".pot without a potential", Operation::Restore,
          [](Runner& r) { test::SqlExec(r.pot, "CREATE TABLE Players (PID_a, PID_b, Pot_SP)"); }, "Pot_AC"},
         {"read-only .pot", Operation::Hide, [&](Runner& r) { test::WriteFileBytes(r.pot, {}); writeProtect(r.pot); },
