@@ -10,11 +10,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// "X is a symbolic link to Y": a link is never followed, and the user can
-// open the league where it really is.
 std::string LinkText(const platform::Folder& folder, const fs::path& name) {
-    return PathText(folder.PathOf(name)) + " is a symbolic link to " + PathText(folder.LinkTarget(name)) +
-           "; Tavrin never writes through a link: open the league where it really is";
+    return run::LinkText(folder.PathOf(name), folder.LinkTarget(name));
 }
 
 // What a user can do about a file or folder Tavrin may not write.
