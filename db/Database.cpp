@@ -42,13 +42,15 @@ namespace {
     const char* type = f.type == FieldType::Byte      ? "byte"
                        : f.type == FieldType::Integer ? "integer"
                        : f.type == FieldType::Long    ? "long integer"
+                       : f.type == FieldType::Blob    ? "blob"
                                                       : "text";
     throw Error("The " + what + " does not fit the " + type + " column " + f.name);
 }
 }  // namespace
 
 void CheckFits(const FieldDef& field, std::int64_t value) {
-    if (field.type == FieldType::Text || (field.type == FieldType::Byte && (value < 0 || value > 255)) ||
+    if (field.type == FieldType::Text || field.type == FieldType::Blob ||
+        (field.type == FieldType::Byte && (value < 0 || value > 255)) ||
         (field.type == FieldType::Integer && (value < -32768 || value > 32767)) ||
         (field.type == FieldType::Long && (value < INT32_MIN || value > INT32_MAX)))
         DoesNotFit(field, "value " + std::to_string(value));
@@ -109,11 +111,13 @@ constexpr std::string_view kTextType = "TEXT";
 constexpr std::string_view kByteType = "TINYINT";
 constexpr std::string_view kIntegerType = "SMALLINT";
 constexpr std::string_view kLongType = "INTEGER";
+constexpr std::string_view kBlobType = "BLOB";
 
 FieldType FieldTypeOfDeclared(std::string_view declared) {
     if (EqualsNoCase(declared, kByteType)) return FieldType::Byte;
     if (EqualsNoCase(declared, kIntegerType)) return FieldType::Integer;
     if (EqualsNoCase(declared, kLongType)) return FieldType::Long;
+    if (EqualsNoCase(declared, kBlobType)) return FieldType::Blob;
     return FieldType::Text;
 }
 
@@ -173,6 +177,12 @@ bool Cursor::IntsIf(std::span<const int> columns, std::span<std::int64_t> out) c
 std::optional<std::string_view> Cursor::TextIf(int column) const {
     if (statement_.Type(column) != Storage::Text) return std::nullopt;
     return statement_.Text(column);
+}
+
+std::optional<std::span<const std::uint8_t>> Cursor::BlobIf(int column) const {
+    if (statement_.Type(column) != Storage::Blob) return std::nullopt;
+    const std::string_view bytes = statement_.Blob(column);
+    return std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
 std::string Cursor::ValueText(int column) const {
@@ -293,6 +303,7 @@ void Database::CreateTable(std::string_view table, const std::vector<FieldDef>& 
             case FieldType::Byte: sql += kByteType; break;
             case FieldType::Integer: sql += kIntegerType; break;
             case FieldType::Long: sql += kLongType; break;
+            case FieldType::Blob: sql += kBlobType; break;
         }
     }
     impl_->Open().Exec(sql + ")");

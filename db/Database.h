@@ -30,6 +30,7 @@ enum class FieldType {
     Byte,     // unsigned 8-bit integer, 0 to 255
     Integer,  // signed 16-bit integer, -32768 to 32767
     Long,     // signed 32-bit integer
+    Blob,     // any bytes
 };
 
 struct FieldDef {
@@ -75,6 +76,9 @@ public:
     std::optional<std::int64_t> IntIf(int column) const;
     // The column's text, or nothing where it holds none.
     std::optional<std::string_view> TextIf(int column) const;
+    // The column's bytes where it holds a blob, else nothing; valid until
+    // the cursor moves.
+    std::optional<std::span<const std::uint8_t>> BlobIf(int column) const;
     // The column's value in words for a message: "nothing" for an empty
     // one, a text quoted, a number as it is stored.
     std::string ValueText(int column) const;
@@ -113,6 +117,8 @@ public:
     // Numbers are checked against the column's type.
     void SetField(int column, std::int64_t value);
     void SetField(int column, std::string_view text);
+    // Bytes, into a blob column.
+    void SetField(int column, std::span<const std::uint8_t> bytes);
     void Update();
     void Flush();
 

@@ -66,6 +66,8 @@ struct RowAppender::Impl {
             const int param = static_cast<int>(i) + 1;
             if (cell.storage == Storage::Integer) insert.Bind(param, cell.number);
             else if (cell.storage == Storage::Text) insert.Bind(param, std::string_view(cell.text));
+            else if (cell.storage == Storage::Blob)
+                insert.BindBlob(param, {reinterpret_cast<const std::uint8_t*>(cell.text.data()), cell.text.size()});
             else insert.BindNull(param);
         }
         insert.Step();
@@ -96,6 +98,14 @@ void RowAppender::SetField(int column, std::string_view text) {
     detail::CheckFits(impl_->columns[static_cast<std::size_t>(column)], text);
     cell.storage = Storage::Text;
     cell.text.assign(text);  // keeps its buffer from batch to batch
+}
+
+void RowAppender::SetField(int column, std::span<const std::uint8_t> bytes) {
+    detail::Cell& cell = impl_->Slot(column);
+    if (impl_->columns[static_cast<std::size_t>(column)].type != FieldType::Blob)
+        throw Error("Bytes do not fit the column " + impl_->columns[static_cast<std::size_t>(column)].name);
+    cell.storage = Storage::Blob;
+    cell.text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 void RowAppender::Update() {

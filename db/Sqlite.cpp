@@ -102,6 +102,10 @@ void Statement::Bind(int param, std::string_view text) {
         connection_.Fail();
 }
 
+void Statement::BindBlob(int param, std::span<const std::uint8_t> bytes) {
+    if (sqlite3_bind_blob64(stmt_, param, bytes.data(), bytes.size(), SQLITE_STATIC) != SQLITE_OK) connection_.Fail();
+}
+
 void Statement::BindNull(int param) {
     if (sqlite3_bind_null(stmt_, param) != SQLITE_OK) connection_.Fail();
 }

@@ -77,6 +77,8 @@ public:
     void Bind(int param, std::int64_t value);
     void Bind(int param, std::string_view text);
     void BindNull(int param);
+    // A blob: the bytes must stay valid as a bound text must.
+    void BindBlob(int param, std::span<const std::uint8_t> bytes);
 
     // Columns of the current row count from 0. Text and blob views are valid
     // until the statement steps or resets.

@@ -29,6 +29,36 @@ const std::vector<std::string>& RecordColumns() {
     return columns;
 }
 
+void Pack(const Entry& e, std::span<std::uint8_t, kEntryBytes> out) {
+    std::size_t at = 0;
+    const auto put = [&](std::uint64_t value, std::size_t bytes) {
+        for (std::size_t i = 0; i < bytes; ++i) out[at++] = static_cast<std::uint8_t>(value >> (8 * i));
+    };
+    put(e.slot, 4);
+    put(e.pidA, 1);
+    put(e.pidB, 1);
+    put(e.names, 8);
+    for (const Potentials* pots : {&e.written, &e.read, &e.truth})
+        for (const std::uint8_t p : *pots) out[at++] = p;
+}
+
+Entry Unpack(std::span<const std::uint8_t, kEntryBytes> in) {
+    std::size_t at = 0;
+    const auto get = [&](std::size_t bytes) {
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < bytes; ++i) value |= std::uint64_t{in[at++]} << (8 * i);
+        return value;
+    };
+    Entry e;
+    e.slot = static_cast<std::uint32_t>(get(4));
+    e.pidA = static_cast<std::uint8_t>(get(1));
+    e.pidB = static_cast<std::uint8_t>(get(1));
+    e.names = get(8);
+    for (Potentials* pots : {&e.written, &e.read, &e.truth})
+        for (std::uint8_t& p : *pots) p = in[at++];
+    return e;
+}
+
 }  // namespace saved
 
 Potentials PotentialsOf(std::span<const std::uint8_t> plain) {

@@ -4,18 +4,23 @@
 // every player, and what Tavrin last put in the player file.
 //
 // It is an SQLite database of three tables:
-//   Players            every player as the last run saw him, with his true
-//                      potentials: the working database's own table (rowid k
-//                      is the player of record slot k then), which Restore
-//                      reads.
-//   WrittenPotentials  the record: one row for each player whose potentials
-//                      in the player file were Tavrin's when the last run read
-//                      it, or are now: his record slot and identity, the
-//                      eight potentials the run wrote (Written_SP..Written_DI)
-//                      and the eight it read (Read_SP..Read_DI), in slot order.
-//   SavedRun           one row: the run's operation, its time (UTC), the
-//                      fingerprints of the player file it read and the one
-//                      it saved, and how many rows the record holds.
+//   Players        every player as the last run saw him, with his true
+//                  potentials: the working database's own table (rowid k is
+//                  the player of record slot k then), which Restore reads.
+//   WrittenRecord  the record: an entry for each player whose potentials in
+//                  the player file were Tavrin's when the last run read it,
+//                  or are now, in slot order, packed into blobs of up to 4096
+//                  entries (column Players), numbered from 1 (column Chunk).
+//                  An entry is 38 bytes: his record slot (4 bytes, little
+//                  endian), his identity (PID_a, PID_b), a key of his two
+//                  names (8 bytes, NamesKey), the eight potentials the run
+//                  wrote, the eight it read and his eight true ones, in
+//                  Tavrin's attribute order. (An earlier Tavrin kept a row a
+//                  player instead, in WrittenPotentials: Slot, PID_a, PID_b,
+//                  Written_SP..Written_DI, Read_SP..Read_DI; it is still read.)
+//   SavedRun       one row: the run's operation, its time (UTC), the
+//                  fingerprints of the player file it read and the one it
+//                  saved, and how many entries the record holds.
 //
 // A player of the file is found in the record by his identity (PID_a,
 // PID_b), wherever the game moved his record; only between players who share
@@ -77,6 +82,18 @@ private:
 // the slot and identity, then the eight potentials written (Written_SP ..)
 // and the eight read (Read_SP ..), in Tavrin's attribute order.
 namespace saved {
+inline constexpr std::string_view kPackedTable = "WrittenRecord";
+inline constexpr std::size_t kEntryBytes = 38, kEntriesPerChunk = 4096;
+// One entry of the packed record.
+struct Entry {
+    std::uint32_t slot{};
+    std::uint8_t pidA{}, pidB{};
+    std::uint64_t names{};
+    Potentials written{}, read{}, truth{};
+};
+void Pack(const Entry& entry, std::span<std::uint8_t, kEntryBytes> out);
+Entry Unpack(std::span<const std::uint8_t, kEntryBytes> in);
+// The record as an earlier Tavrin kept it, a row a player.
 inline constexpr std::string_view kRecordTable = "WrittenPotentials";
 inline constexpr std::string_view kRunTable = "SavedRun";
 const std::vector<std::string>& RunColumns();     // Operation, SavedAt, ReadFingerprint, Fingerprint, Recorded

@@ -27,12 +27,13 @@ constexpr std::uint64_t kStepsPerByte = 16, kStepsAtLeast = 50'000'000;
     throw UnreadableSavedPotentials("its record of what Tavrin wrote " + problem, true);
 }
 
-// A value of a .pot's row that must be a byte (an identity, a potential).
-std::uint8_t ByteIn(const db::Cursor& row, int column, const std::string& name, const std::string& where,
-                    bool inRecord) {
+// A value of a .pot's row that must be a byte (an identity, a potential);
+// `where` says which row, and is asked only when the value is not one.
+template <typename Where>
+std::uint8_t ByteIn(const db::Cursor& row, int column, std::string_view name, const Where& where, bool inRecord) {
     const auto n = row.IntIf(column);
     if (!n || *n < 0 || *n > 255)
-        throw UnreadableSavedPotentials(where + ": " + name + " holds " + row.ValueText(column) +
+        throw UnreadableSavedPotentials(where() + ": " + std::string(name) + " holds " + row.ValueText(column) +
                                             ", which is not a value of the player file",
                                         inRecord);
     return static_cast<std::uint8_t>(*n);
@@ -104,11 +105,10 @@ SavedTruth::SavedTruth(const fs::path& pot, Rows rows, bool ignoreRecord) : path
         names_ = players.Has(Col::FirstName) && players.Has(Col::LastName);
 
         if (!(rows == Rows::Every && ignoreRecord)) {
-            if (!database_->HasTable(saved::kRecordTable) || !database_->HasTable(saved::kRunTable)) {
-                if (rows == Rows::Recorded) RecordProblem("is missing");
-            } else {
-                hasRecord_ = true;
-            }
+            packed_ = database_->HasTable(saved::kPackedTable);
+            const bool rowTable = !packed_ && database_->HasTable(saved::kRecordTable);
+            if ((packed_ || rowTable) && database_->HasTable(saved::kRunTable)) hasRecord_ = true;
+            else if (rows == Rows::Recorded) RecordProblem("is missing");
         }
         if (hasRecord_) {
             const std::vector<db::FieldDef> runFields = database_->TableFields(saved::kRunTable);
@@ -129,6 +129,15 @@ SavedTruth::SavedTruth(const fs::path& pot, Rows rows, bool ignoreRecord) : path
             }
             if (run->Next()) RecordProblem("names more than one run");
 
+            if (packed_) {
+                const std::vector<db::FieldDef> fields = database_->TableFields(saved::kPackedTable);
+                for (const char* c : {"Chunk", "Players"})
+                    if (db::FindField(fields, c) < 0) RecordProblem("has no column " + std::string(c));
+                record_ = database_->OpenCursor("SELECT Chunk, Players FROM WrittenRecord ORDER BY Chunk, rowid",
+                                                {"Chunk", "Players"});
+            }
+        }
+        if (hasRecord_ && !packed_) {
             const std::vector<db::FieldDef> fields = database_->TableFields(saved::kRecordTable);
             for (const std::string& c : saved::RecordColumns())
                 if (db::FindField(fields, c) < 0) RecordProblem("has no column " + c);
@@ -170,9 +179,60 @@ SavedTruth::SavedTruth(const fs::path& pot, Rows rows, bool ignoreRecord) : path
 
 SavedTruth::~SavedTruth() = default;
 
-// The next row of the record, checked: slots that grow, bytes where bytes
-// belong, and (Rows::Recorded) the Players row of his slot the same player.
-std::optional<SavedRow> SavedTruth::NextRecorded() {
+std::optional<SavedRow> SavedTruth::NextRecorded() { return packed_ ? NextEntry() : NextRow(); }
+
+// The next entry of the packed record, checked: whole entries in parts
+// numbered from 1, slots that grow, as many entries as the run said.
+std::optional<SavedRow> SavedTruth::NextEntry() {
+    try {
+        while (entryAt_ >= entries_.size()) {
+            if (!record_ || !record_->Next()) {
+                if (record_ && recordRows_ && *recordRows_ != recordRead_)
+                    RecordProblem("holds " + std::to_string(recordRead_) + " of its " + std::to_string(*recordRows_) +
+                                  " entries");
+                record_.reset();
+                return std::nullopt;
+            }
+            const auto chunk = record_->IntIf(0);
+            if (!chunk || *chunk != ++chunksRead_)
+                RecordProblem("holds its part " + record_->ValueText(0) + " out of order");
+            const auto blob = record_->BlobIf(1);
+            if (!blob || blob->empty() || blob->size() % saved::kEntryBytes != 0 ||
+                blob->size() > saved::kEntriesPerChunk * saved::kEntryBytes)
+                RecordProblem("holds " + (blob ? std::to_string(blob->size()) + " bytes" : record_->ValueText(1)) +
+                              " in its part " + std::to_string(chunksRead_) + ", which is no whole number of entries");
+            entries_ = *blob;
+            entryAt_ = 0;
+        }
+        const saved::Entry e =
+            saved::Unpack(std::span<const std::uint8_t, saved::kEntryBytes>(entries_.subspan(entryAt_, saved::kEntryBytes)));
+        entryAt_ += saved::kEntryBytes;
+        ++recordRead_;
+        if (e.slot <= lastRecordSlot_)
+            RecordProblem("holds the slot " + std::to_string(e.slot) + " in its entry " + std::to_string(recordRead_) +
+                          ", out of order");
+        lastRecordSlot_ = e.slot;
+        SavedRow row;
+        row.slot = e.slot;
+        row.pidA = e.pidA;
+        row.pidB = e.pidB;
+        row.names = e.names;
+        row.truth = e.truth;
+        row.recorded = true;
+        row.written = e.written;
+        row.read = e.read;
+        return row;
+    } catch (const UnreadableSavedPotentials&) {
+        throw;
+    } catch (const Error& e) {
+        RecordProblem(std::string("cannot be read (") + e.what() + ")");
+    }
+}
+
+// The next row of an earlier Tavrin's record, checked: slots that grow,
+// bytes where bytes belong, and (Rows::Recorded) the Players row of his slot
+// the same player.
+std::optional<SavedRow> SavedTruth::NextRow() {
     try {
         if (!record_ || !record_->Next()) {
             if (record_ && recordRows_ && *recordRows_ != recordRead_)
@@ -182,7 +242,7 @@ std::optional<SavedRow> SavedTruth::NextRecorded() {
             return std::nullopt;
         }
         ++recordRead_;
-        const std::string where = "row " + std::to_string(recordRead_) + " of its record of what Tavrin wrote";
+        const auto where = [&] { return "row " + std::to_string(recordRead_) + " of its record of what Tavrin wrote"; };
         SavedRow row;
         row.recorded = true;
         const auto slot = record_->IntIf(0);
@@ -190,7 +250,7 @@ std::optional<SavedRow> SavedTruth::NextRecorded() {
             RecordProblem("holds the slot " + record_->ValueText(0) + " in its row " + std::to_string(recordRead_) +
                           ", out of order");
         row.slot = lastRecordSlot_ = *slot;
-        const std::vector<std::string> names = saved::RecordColumns();
+        const std::vector<std::string>& names = saved::RecordColumns();
         row.pidA = ByteIn(*record_, 1, names[1], where, true);
         row.pidB = ByteIn(*record_, 2, names[2], where, true);
         for (std::size_t a = 0; a < 8; ++a) {
@@ -202,13 +262,12 @@ std::optional<SavedRow> SavedTruth::NextRecorded() {
             if (record_->IsNull(kRecordColumnCount + 8))
                 RecordProblem("names slot " + std::to_string(row.slot) + " in its row " +
                               std::to_string(recordRead_) + ", where Players has no player");
-            const std::string player = "its Players row of slot " + std::to_string(row.slot);
+            const auto player = [&] { return "its Players row of slot " + std::to_string(row.slot); };
             if (ByteIn(*record_, kRecordColumnCount + 8, "PID_a", player, true) != row.pidA ||
                 ByteIn(*record_, kRecordColumnCount + 9, "PID_b", player, true) != row.pidB)
-                RecordProblem("names another player in its row " + std::to_string(recordRead_) + " than " + player);
+                RecordProblem("names another player in its row " + std::to_string(recordRead_) + " than " + player());
             for (std::size_t a = 0; a < 8; ++a)
-                row.truth[a] = ByteIn(*record_, kRecordColumnCount + static_cast<int>(a),
-                                      std::string(Name(kPotColumns[a])), player, true);
+                row.truth[a] = ByteIn(*record_, kRecordColumnCount + static_cast<int>(a), Name(kPotColumns[a]), player, true);
             if (names_) row.names = NamesKeyOf(record_->TextIf(kRecordColumnCount + 10), record_->TextIf(kRecordColumnCount + 11));
         }
         return row;
@@ -233,18 +292,18 @@ std::optional<SavedRow> SavedTruth::NextSaved() {
         }
         SavedRow row;
         row.slot = lastPlayerSlot_ = players_->RowId();
-        const std::string where = "its Players row of slot " + std::to_string(row.slot);
+        const auto where = [&] { return "its Players row of slot " + std::to_string(row.slot); };
         row.pidA = ByteIn(*players_, 0, "PID_a", where, false);
         row.pidB = ByteIn(*players_, 1, "PID_b", where, false);
         for (std::size_t a = 0; a < 8; ++a)
-            row.truth[a] = ByteIn(*players_, 2 + static_cast<int>(a), std::string(Name(kPotColumns[a])), where, false);
+            row.truth[a] = ByteIn(*players_, 2 + static_cast<int>(a), Name(kPotColumns[a]), where, false);
         if (names_) row.names = NamesKeyOf(players_->TextIf(10), players_->TextIf(11));
         if (!aheadRecorded_) aheadRecorded_ = NextRecorded();
         if (aheadRecorded_ && aheadRecorded_->slot < row.slot)
             RecordProblem("names slot " + std::to_string(aheadRecorded_->slot) + ", where Players has no player");
         if (aheadRecorded_ && aheadRecorded_->slot == row.slot) {
             if (aheadRecorded_->pidA != row.pidA || aheadRecorded_->pidB != row.pidB)
-                RecordProblem("names another player than " + where);
+                RecordProblem("names another player than " + where());
             row.recorded = true;
             row.written = aheadRecorded_->written;
             row.read = aheadRecorded_->read;

@@ -109,6 +109,8 @@ public:
 private:
     std::optional<SavedRow> NextSaved();
     std::optional<SavedRow> NextRecorded();
+    std::optional<SavedRow> NextEntry();
+    std::optional<SavedRow> NextRow();
     void SetAside(const SavedRow& row);
 
     std::filesystem::path path_;
@@ -117,6 +119,10 @@ private:
     std::unique_ptr<db::Cursor> record_, players_;
     std::optional<SavedRun> run_;
     bool hasRecord_ = false;
+    bool packed_ = false;                       // the record as this Tavrin writes it
+    std::span<const std::uint8_t> entries_;     // of the packed record's part being read
+    std::size_t entryAt_ = 0;
+    std::int64_t chunksRead_ = 0;
     std::optional<std::int64_t> recordRows_;  // as SavedRun says, where it does
     std::int64_t recordRead_ = 0, lastRecordSlot_ = 0, lastPlayerSlot_ = 0;
     std::optional<SavedRow> ahead_, aheadRecorded_, matched_;

@@ -41,6 +41,7 @@ Potentials TruthFirst::Judged(std::int64_t slot, const SavedRow& row, const Pote
     // holds it already: in a Restore from another file, the league's own
     // .pot may have given the player other true potentials meanwhile.
     if (use_ == Use::Restore && (everySaved_ || j.truth != now)) targets_[static_cast<std::size_t>(slot - 1)] = j.truth;
+    truth_[static_cast<std::size_t>(slot - 1)] = j.truth;
     if (j.truth == now) return now;
     ++broughtBack_;
     return j.truth;
@@ -53,6 +54,7 @@ RecordHook TruthFirst::Hook() {
         if (use_ == Use::Restore) targets_.emplace_back();
         const SavedTruth::FilePlayer player{slot, plain[OffsetOf(Col::PID_a)], plain[OffsetOf(Col::PID_b)],
                                             NamesKey(plain), PotentialsOf(plain)};
+        truth_.push_back(player.now);
         if (const SavedRow* row = Naming([&] { return saved_.Match(player); })) {
             matched_.back() = true;
             const Potentials truth = Judged(slot, *row, player.now);
@@ -103,6 +105,8 @@ void TruthFirst::Finish(const ProgramState& state) {
     }
     working->Close();
 }
+
+Potentials TruthFirst::TruthOf(std::int64_t slot) const { return truth_.at(static_cast<std::size_t>(slot - 1)); }
 
 bool TruthFirst::Tavrins(std::int64_t slot) const {
     const auto i = static_cast<std::size_t>(slot - 1);

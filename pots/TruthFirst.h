@@ -36,6 +36,8 @@ public:
 
     // Whether the player of this slot had potentials of Tavrin's in the file.
     bool Tavrins(std::int64_t slot) const;
+    // The true potentials of the player of this slot, as the league loaded.
+    Potentials TruthOf(std::int64_t slot) const;
     // The run that saved the truth, where the .pot says.
     const std::optional<SavedRun>& Saved() const { return saved_.Run(); }
     bool HasRecord() const { return saved_.HasRecord(); }
@@ -64,6 +66,7 @@ private:
     Use use_;
     bool everySaved_;
     std::vector<bool> tavrins_, matched_;            // by slot
+    std::vector<Potentials> truth_;                  // by slot
     std::vector<std::optional<Potentials>> targets_;  // Restore
     std::int64_t broughtBack_ = 0, gameChanged_ = 0, unsaved_ = 0;
 };

@@ -8,29 +8,31 @@ namespace fs = std::filesystem;
 
 WrittenRecord::WrittenRecord(const fs::path& newPot)
     : database_(db::Database::OpenDatabase(newPot, db::Database::Mode::Scratch)) {
-    std::vector<db::FieldDef> fields;
-    for (const std::string& name : saved::RecordColumns())
-        fields.push_back({name, name == "Slot" ? db::FieldType::Long : db::FieldType::Byte});
-    database_->CreateTable(saved::kRecordTable, fields);
-    rows_ = &database_->OpenAppender(saved::kRecordTable, saved::RecordColumns());
+    database_->CreateTable(saved::kPackedTable, {{"Chunk", db::FieldType::Long}, {"Players", db::FieldType::Blob}});
+    chunks_ = &database_->OpenAppender(saved::kPackedTable, {"Chunk", "Players"});
+    held_.reserve(saved::kEntriesPerChunk * saved::kEntryBytes);
 }
 
 WrittenRecord::~WrittenRecord() = default;
 
-void WrittenRecord::Add(const WrittenPlayer& player) {
-    rows_->AddNew();
-    rows_->SetField(0, player.slot);
-    rows_->SetField(1, std::int64_t{player.pidA});
-    rows_->SetField(2, std::int64_t{player.pidB});
-    for (int a = 0; a < 8; ++a) {
-        rows_->SetField(saved::kWrittenAt + a, std::int64_t{player.written[static_cast<std::size_t>(a)]});
-        rows_->SetField(saved::kReadAt + a, std::int64_t{player.read[static_cast<std::size_t>(a)]});
-    }
-    rows_->Update();
-    ++added_;
+void WrittenRecord::Add(const WrittenPlayer& p) {
+    const saved::Entry entry{static_cast<std::uint32_t>(p.slot), p.pidA, p.pidB, p.names, p.written, p.read, p.truth};
+    held_.resize(held_.size() + saved::kEntryBytes);
+    saved::Pack(entry, std::span<std::uint8_t, saved::kEntryBytes>(held_.end() - saved::kEntryBytes, held_.end()));
+    if (++added_ % static_cast<std::int64_t>(saved::kEntriesPerChunk) == 0) Store();
+}
+
+void WrittenRecord::Store() {
+    if (held_.empty()) return;
+    chunks_->AddNew();
+    chunks_->SetField(0, ++stored_);
+    chunks_->SetField(1, std::span<const std::uint8_t>(held_));
+    chunks_->Update();
+    held_.clear();
 }
 
 void WrittenRecord::Finish(const SavedRun& run) {
+    Store();
     std::vector<db::FieldDef> fields;
     for (const std::string& c : saved::RunColumns())
         fields.push_back({c, c == saved::RunColumns().back() ? db::FieldType::Long : db::FieldType::Text});

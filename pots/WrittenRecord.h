@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "pots/SavedPotentials.h"
 
@@ -16,15 +17,17 @@ class Database;
 class RowAppender;
 }  // namespace db
 
-// One player of WrittenPotentials.
+// One player of the record.
 struct WrittenPlayer {
     std::int64_t slot{};
-    int pidA{}, pidB{};
-    Potentials written{}, read{};
+    std::uint8_t pidA{}, pidB{};
+    std::uint64_t names{};  // NamesKey of his names as written
+    Potentials written{}, read{}, truth{};
 };
 
 // The record of a run, written into the copy of the working database that
-// becomes the league's new .pot (a file of the working folder).
+// becomes the league's new .pot (a file of the working folder), a blob of
+// entries at a time.
 class WrittenRecord {
 public:
     explicit WrittenRecord(const std::filesystem::path& newPot);
@@ -32,14 +35,18 @@ public:
     WrittenRecord(const WrittenRecord&) = delete;
     WrittenRecord& operator=(const WrittenRecord&) = delete;
 
+    // Players are added in slot order.
     void Add(const WrittenPlayer& player);
-    // Writes the run's row and closes the file.
+    // Writes what is held and the run's row, and closes the file.
     void Finish(const SavedRun& run);
 
 private:
+    void Store();
+
     std::unique_ptr<db::Database> database_;
-    db::RowAppender* rows_ = nullptr;
-    std::int64_t added_ = 0;
+    db::RowAppender* chunks_ = nullptr;
+    std::vector<std::uint8_t> held_;  // entries not yet stored
+    std::int64_t added_ = 0, stored_ = 0;
 };
 
 }  // namespace tavrin

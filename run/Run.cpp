@@ -36,12 +36,13 @@ std::string Counted(std::int64_t n, std::string_view noun) {
     return std::to_string(n) + " " + std::string(noun) + (n == 1 ? "" : "s");
 }
 
-// What the save of the new player file hands the new .pot: a row for each
+// What the save of the new player file hands the new .pot: an entry for each
 // player whose potentials in the file are, or were when the run read it,
-// Tavrin's.
-WrittenPlayer WrittenOf(const SavedPlayer& p) {
-    return {p.slot, p.after[OffsetOf(Col::PID_a)], p.after[OffsetOf(Col::PID_b)], PotentialsOf(p.after),
-            PotentialsOf(p.before)};
+// Tavrin's, with his true ones (those the run started from, or those it
+// wrote where they are the truth: Restore).
+WrittenPlayer WrittenOf(const SavedPlayer& p, const Potentials& truth) {
+    return {p.slot, p.after[OffsetOf(Col::PID_a)], p.after[OffsetOf(Col::PID_b)], NamesKey(p.after),
+            PotentialsOf(p.after), PotentialsOf(p.before), truth};
 }
 
 PlayerChange ChangeOf(const SavedPlayer& p) {
@@ -181,7 +182,8 @@ private:
         SaveOptions save;
         save.report = [&](std::int64_t slot) { return start.Tavrins(slot); };
         save.onPlayer = [&](const SavedPlayer& p) {
-            if (record) record->Add(WrittenOf(p));
+            if (record)
+                record->Add(WrittenOf(p, facts_.resultIsTheTruth ? PotentialsOf(p.after) : start.TruthOf(p.slot)));
             if (p.changed && request_.listChanges) outcome.changes.push_back(ChangeOf(p));
         };
         const SaveResult saved = SaveLeague(state_, league, commit ? &commit->NewPlayerFile() : nullptr, save);

@@ -78,18 +78,32 @@ TEST(BadInput, APotTavrinCannotReadCompletelyIsRefusedNotBelieved) {
                        "(SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT x % 256 AS PID_a, 0 AS PID_b";
     for (const std::string& c : test::kPot) view += ", 50 AS " + c;
     view += " FROM n";
+    // The record as an earlier Tavrin kept it, a row a player: the same
+    // entries for the players the Hide below hid.
+    std::string rows = "CREATE TABLE WrittenPotentials (Slot, PID_a, PID_b";
+    for (const char* kind : {"Written_", "Read_"})
+        for (const std::string_view code : kAttributeCodes) rows += ", " + std::string(kind) + std::string(code);
+    rows += "); INSERT INTO WrittenPotentials SELECT rowid, PID_a, PID_b, 0, 0, 0, 0, 0, 0, 0, 0";
+    for (const std::string& c : test::kPot) rows += ", " + c;
+    rows += " FROM Players WHERE Years < 2; DROP TABLE WrittenRecord; ";
     for (const Case& c : std::vector<Case>{
-             {"record dropped", "DROP TABLE WrittenPotentials", "its record of what Tavrin wrote is missing"},
-             {"record emptied", "DELETE FROM WrittenPotentials", "holds 0 of its "},
+             {"record dropped", "DROP TABLE WrittenRecord", "its record of what Tavrin wrote is missing"},
+             {"record emptied", "DELETE FROM WrittenRecord", "holds 0 of its "},
              {"its run dropped", "DROP TABLE SavedRun", "its record of what Tavrin wrote is missing"},
-             {"a value emptied", "UPDATE WrittenPotentials SET Written_SP = NULL WHERE rowid = 1", "Written_SP holds nothing"},
-             {"a text", "UPDATE WrittenPotentials SET Written_AC = 'x' WHERE rowid = 2", "Written_AC holds 'x'"},
-             {"a blob", "UPDATE WrittenPotentials SET Read_DI = x'00' WHERE rowid = 1", "Read_DI holds x'00'"},
-             {"out of range", "UPDATE WrittenPotentials SET Written_HA = 300 WHERE rowid = 1", "Written_HA holds 300"},
-             {"a fraction", "UPDATE WrittenPotentials SET Written_EN = 0.5 WHERE rowid = 1", "Written_EN holds 0.5"},
-             {"another player's slot", "UPDATE WrittenPotentials SET Slot = Slot + 1 WHERE rowid = 1", "another player"},
-             {"the record a view", "ALTER TABLE WrittenPotentials RENAME TO W; CREATE VIEW WrittenPotentials AS SELECT * FROM W",
+             {"an entry cut short", "UPDATE WrittenRecord SET Players = substr(Players, 1, length(Players) - 1)",
+              "which is no whole number of entries"},
+             {"a part that is no blob", "UPDATE WrittenRecord SET Players = 'x'", "holds 'x' in its part 1"},
+             {"a part out of order", "UPDATE WrittenRecord SET Chunk = 5", "holds its part 5 out of order"},
+             {"the record a view", "ALTER TABLE WrittenRecord RENAME TO W; CREATE VIEW WrittenRecord AS SELECT * FROM W",
               "its record of what Tavrin wrote is missing"},
+             {"an earlier record's value emptied", rows + "UPDATE WrittenPotentials SET Written_SP = NULL WHERE rowid = 1",
+              "Written_SP holds nothing"},
+             {"a text", rows + "UPDATE WrittenPotentials SET Written_AC = 'x' WHERE rowid = 2", "Written_AC holds 'x'"},
+             {"a blob", rows + "UPDATE WrittenPotentials SET Read_DI = x'00' WHERE rowid = 1", "Read_DI holds x'00'"},
+             {"out of range", rows + "UPDATE WrittenPotentials SET Written_HA = 300 WHERE rowid = 1", "Written_HA holds 300"},
+             {"a fraction", rows + "UPDATE WrittenPotentials SET Written_EN = 0.5 WHERE rowid = 1", "Written_EN holds 0.5"},
+             {"another player's slot", rows + "UPDATE WrittenPotentials SET Slot = Slot + 1 WHERE rowid = 1",
+              "another player"},
              {"Players a view that never ends", view, "it has no Players table"},
              {"an empty file", "", "it has no Players table"},
          }) {
@@ -112,11 +126,20 @@ TEST(BadInput, APotTavrinCannotReadCompletelyIsRefusedNotBelieved) {
         const run::LeagueReport report = run::ReportLeague(f.lge, [&](const run::ReportedPlayer& p) { whose.push_back(p.potentials); });
         EXPECT_TRUE(report.potProblem && std::count(whose.begin(), whose.end(), run::Whose::Unknown) == 40);
     }
+    // The record as an earlier Tavrin kept it is read all the same.
+    {
+        LeagueFolder f;
+        ASSERT_EQ(f.Run(Operation::Hide, 2).kind, Kind::Done);
+        test::SqlExec(f.pot, rows);
+        EXPECT_EQ(f.Run(Operation::Hide, 3).kind, Kind::Done);
+        EXPECT_EQ(f.Run(Operation::Restore).kind, Kind::Done);
+        EXPECT_EQ(test::ReadFileBytes(f.pyr), gen::PlayerFileBytes(f.league));
+    }
     // A Restore from a .pot without its record takes every saved player's
     // potentials, and says so.
     LeagueFolder f;
     ASSERT_EQ(f.Run(Operation::Hide, 2).kind, Kind::Done);
-    test::SqlExec(f.pot, "DROP TABLE WrittenPotentials");
+    test::SqlExec(f.pot, "DROP TABLE WrittenRecord");
     const run::Outcome o = f.Run(Operation::Restore);
     EXPECT_EQ(o.kind, Kind::Done) << o.message;
     EXPECT_NE(o.message.find("every saved player's potentials were taken"), std::string::npos) << o.message;
