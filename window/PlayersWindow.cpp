@@ -255,15 +255,18 @@ void PlayersWindow::Preview() {
     // files as they are now.
     Reload();
     model_->SetPreview(outcome.changes);
-    QString text = outcome.loadedOnly
-                       ? tr("%1 is a league of the L03 format: Tavrin only reads it, and OK would change no player.")
-                             .arg(QFileInfo(league_).fileName())
-                       : tr("%1 would change the potentials of %2 of %3 players. Nothing was written.")
-                             .arg(choice)
-                             .arg(outcome.changed)
-                             .arg(outcome.players);
-    if (request.operation == run::Operation::Randomize && outcome.changed > 0)
-        text += " " + tr("Randomize draws anew at every run: OK will give these players other values.");
+    // The core's own words for the dry run (what the run would say it did),
+    // then what the table marks: the players whose potentials would differ.
+    const int changed = model_->changed();
+    QString text = FromCore(outcome.message) + "\n" +
+                   (changed == 0   ? tr("%1 would change no player's potentials.").arg(choice)
+                    : changed == 1 ? tr("%1 would change 1 player's potentials: the table marks him, each potential "
+                                        "before \u2192 after.")
+                                         .arg(choice)
+                                   : tr("%1 would change the potentials of %2 players: the table marks them, each "
+                                        "potential before \u2192 after.")
+                                         .arg(choice)
+                                         .arg(changed));
     previewResult_->setText(text);
     onlyChanged_->setEnabled(model_->changed() > 0);
     onlyChanged_->setChecked(model_->changed() > 0);
