@@ -27,4 +27,7 @@ inline std::string PathText(const std::filesystem::path& p) {
     return {reinterpret_cast<const char*>(u8.data()), u8.size()};
 }
 
+// A file's name alone, as a message names a league's own files ("Demo.pot").
+inline std::string FileName(const std::filesystem::path& p) { return PathText(p.filename()); }
+
 }  // namespace tavrin

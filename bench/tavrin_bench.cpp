@@ -65,11 +65,14 @@
 #include "league/PlayersTable.h"
 #include "platform/Platform.h"
 #include "league/PlayerFile.h"
+#include "league/WorkingDatabase.h"
+#include "tools/SaveInPlace.h"
 #include "league/ProgramState.h"
 #include "pots/Hide.h"
 #include "pots/RandomSource.h"
 #include "pots/Randomize.h"
 #include "pots/Restore.h"
+#include "pots/TruthFirst.h"
 #include "run/Run.h"
 
 namespace fs = std::filesystem;
@@ -173,7 +176,7 @@ std::pair<std::array<double, 6>, ImportedLeague> HideRunOnce(ProgramState& state
     state.progress = &progress;
     std::array<double, kSteps> s{};
     ImportedLeague league;
-    s[kImport] = TimeMs([&] { league = ImportLeagueL02(state, paths.playerFile); });
+    s[kImport] = TimeMs([&] { league = ImportLeague(state, paths.playerFile, RecordKind::L02); });
     s[kCopy] = TimeMs([&] {
         const platform::Folder folder = platform::Folder::Open(paths.potFile.parent_path());
         folder.Remove(paths.potFile.filename());

@@ -7,6 +7,7 @@
 
 #include "db/DatabaseDetail.h"
 #include "base/Error.h"
+#include "base/Text.h"
 
 namespace tavrin::db {
 
@@ -100,15 +101,6 @@ using detail::QuoteIdent;
 
 namespace {
 
-// Column names are ASCII; matching ignores case (and the C locale).
-constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
-}
 
 // Declared SQL types of our three field types. The two integer kinds need
 // distinct names so that a reopened table still knows its ranges; SQLite

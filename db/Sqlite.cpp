@@ -6,15 +6,13 @@
 #include <cstdlib>
 
 #include "base/Error.h"
+#include "base/Text.h"
 
 namespace tavrin::db {
 
 namespace {
 
-std::string Utf8Path(const std::filesystem::path& p) {
-    const std::u8string u8 = p.u8string();
-    return {reinterpret_cast<const char*>(u8.data()), u8.size()};
-}
+std::string Utf8Path(const std::filesystem::path& p) { return Utf8Of(p); }
 
 }  // namespace
 
@@ -149,13 +147,10 @@ std::string_view Statement::Blob(int column) const {
 
 std::string StoredText(const Statement& row, int column) {
     if (row.Type(column) == Storage::Blob) {
-        static constexpr char kHex[] = "0123456789abcdef";
-        std::string out = "x'";
-        for (const char c : row.Blob(column).substr(0, 20)) {
-            out += kHex[static_cast<unsigned char>(c) >> 4];
-            out += kHex[static_cast<unsigned char>(c) & 15];
-        }
-        return out + (row.Blob(column).size() > 20 ? "…'" : "'");
+        const std::string_view blob = row.Blob(column);
+        const std::string_view shown = blob.substr(0, 20);
+        return "x'" + HexOf({reinterpret_cast<const unsigned char*>(shown.data()), shown.size()}) +
+               (blob.size() > 20 ? "…'" : "'");
     }
     // The shortest of 15 or 17 digits that reads back as the same value.
     const double v = row.Real(column);

@@ -19,6 +19,9 @@ namespace tavrin::db {
 
 class Statement;
 
+// The longest path SQLite opens: bytes of UTF-8, the terminator aside.
+inline constexpr std::size_t kPathLimit = 511;
+
 class Connection {
 public:
     enum class Open {

@@ -19,6 +19,7 @@
 
 #include "base/Error.h"
 #include "league/PlayerFile.h"
+#include "tools/SaveInPlace.h"
 #include "league/ProgramState.h"
 
 namespace {
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto records = [&](std::size_t length) { return size < length ? 0 : static_cast<std::int64_t>(size / length) - 1; };
 
     try {
-        const tavrin::ImportedLeague l03 = tavrin::ImportLeagueL03(folder.state, pyr);
+        const tavrin::ImportedLeague l03 = tavrin::ImportLeague(folder.state, pyr, tavrin::RecordKind::L03);
         Require(l03.players == records(tavrin::kRecordLenL03));
     } catch (const tavrin::Refusal&) {
         Require(size < tavrin::kRecordLenL03);
@@ -82,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(read == records(tavrin::kRecordLenL02));
 
     try {
-        const tavrin::ImportedLeague league = tavrin::ImportLeagueL02(folder.state, pyr);
+        const tavrin::ImportedLeague league = tavrin::ImportLeague(folder.state, pyr, tavrin::RecordKind::L02);
         Require(league.players == read);
         const tavrin::SaveResult saved = tavrin::SaveLeagueInPlace(folder.state, league);
         Require(saved.changed == 0 && saved.written == league.saveable);

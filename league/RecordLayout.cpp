@@ -30,4 +30,12 @@ std::string NameText(std::span<const std::uint8_t> plain, Col column) {
     return cp1252::BytesToUtf8(bytes.substr(0, bytes.find('\0')));
 }
 
+std::vector<std::string> LayoutColumns(RecordKind kind) {
+    std::vector<std::string> names;
+    for (const FieldLayout& f : kPlayerFieldsL02) names.emplace_back(Name(f.column));
+    if (kind == RecordKind::L03)
+        for (const FieldLayout& f : kPlayerFieldsL03Extra) names.emplace_back(Name(f.column));
+    return names;
+}
+
 }  // namespace tavrin

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "league/PlayersTable.h"
 #include "league/Substitution.h"
@@ -33,9 +34,11 @@ struct LeagueFileRec {
 };
 
 using HeaderRecL02 = std::array<std::uint8_t, kRecordLenL02>;
-using HeaderRecL03 = std::array<std::uint8_t, kRecordLenL03>;
 using PlayerRecL02 = std::array<std::uint8_t, kRecordLenL02>;
-using PlayerRecL03 = std::array<std::uint8_t, kRecordLenL03>;
+
+// The two kinds of player file: their records' lengths.
+enum class RecordKind { L02, L03 };
+constexpr std::size_t RecordLength(RecordKind kind) { return kind == RecordKind::L02 ? kRecordLenL02 : kRecordLenL03; }
 
 // Header bytes 0 and 1: the substitution's start value and step (plain).
 inline constexpr std::size_t kHeaderStartOffset = 0;
@@ -138,5 +141,9 @@ void EncodeRecord(std::span<const std::uint8_t> plain, std::span<std::uint8_t> s
                   const CodeTables& tables);
 void DecodeRecord(std::span<const std::uint8_t> stored, std::span<std::uint8_t> plain,
                   const CodeTables& tables);
+
+// The Players columns of a record kind's layout, in layout order: what the
+// import adds and the save reads.
+std::vector<std::string> LayoutColumns(RecordKind kind);
 
 }  // namespace tavrin

@@ -3,6 +3,8 @@
 #include "base/Error.h"
 #include "league/PlayersTable.h"
 #include "db/Database.h"
+#include "league/ProgramState.h"
+#include "platform/Platform.h"
 
 namespace tavrin {
 
@@ -38,6 +40,12 @@ void CreatePlayersTable(const std::filesystem::path& path, std::string_view tabl
     auto database = db::Database::OpenDatabase(path);
     database->CreateTable(table, PlayersFieldDefs());
     database->Close();
+}
+
+void CopyWorkingDatabase(const ProgramState& state, platform::File& to) {
+    const std::filesystem::path working = state.WorkingDatabasePath();
+    platform::File from = platform::Folder::Open(working.parent_path()).OpenToRead(working.filename());
+    to.AppendCopyOf(from);
 }
 
 }  // namespace tavrin

@@ -5,14 +5,18 @@
 #include <filesystem>
 #include <string_view>
 
+#include "league/ProgramState.h"
+#include "platform/Platform.h"
+
 namespace tavrin {
 
 // Deletes any file at path and creates an empty database in its place.
-// (The original store offered an "encrypted" option for this file; SQLite
-// has none and the working database needs none, so there is nothing to set.)
 void CreateDatabaseFile(const std::filesystem::path& path);
 
 // Adds the table table with the 39 Players columns to the database at path.
 void CreatePlayersTable(const std::filesystem::path& path, std::string_view table);
+
+// Appends a byte copy of the working database to `to`.
+void CopyWorkingDatabase(const ProgramState& state, platform::File& to);
 
 }  // namespace tavrin

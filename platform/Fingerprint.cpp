@@ -1,5 +1,7 @@
 #include "platform/Fingerprint.h"
 
+#include "base/Text.h"
+
 #include <vector>
 
 #define XXH_INLINE_ALL
@@ -23,14 +25,7 @@ void Fingerprint::Add(std::span<const std::uint8_t> bytes) {
 std::string Fingerprint::Text() const {
     XXH128_canonical_t canonical;
     XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(&state_->xxh));
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text(kAlgorithm);
-    text += ':';
-    for (const unsigned char byte : canonical.digest) {
-        text += kHex[byte >> 4];
-        text += kHex[byte & 15];
-    }
-    return text;
+    return std::string(kAlgorithm) + ":" + HexOf({canonical.digest, sizeof canonical.digest});
 }
 
 FileFingerprint FingerprintOf(const platform::Folder& folder, const std::filesystem::path& name) {

@@ -20,6 +20,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavrin::platform {
@@ -204,6 +205,11 @@ bool BelongsToCurrentUser(const std::filesystem::path& folder);
 // and removed at once, not guessed from permission bits (a read-only mount,
 // an access list).
 bool CanCreateFilesIn(const std::filesystem::path& folder);
+
+// What Tavrin adds to the name of a file it is still writing, beside the
+// file it will replace ("Demo.pyr.tavrin-new"): a name the next run knows
+// and clears, should this one be killed.
+inline constexpr std::string_view kNewSuffix = ".tavrin-new";
 
 // The longest name (one path component, in bytes of its UTF-8 or units of its
 // UTF-16 form as the platform stores names) a file system commonly accepts.

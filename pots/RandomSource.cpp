@@ -2,16 +2,11 @@
 
 #include <chrono>
 
+#include "base/SplitMix64.h"
+
 namespace tavrin {
 
 namespace {
-
-// The splitmix64 finaliser: every input bit affects every output bit.
-std::uint64_t Mix64(std::uint64_t z) {
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-}
 
 // The top 24 bits, as a multiple of 2^-24: exactly representable, below 1.
 float UnitFloat(std::uint64_t bits) { return static_cast<float>(bits >> 40) * 0x1.0p-24f; }
@@ -23,12 +18,12 @@ float ClockRandomSource::Next() {
     // one clock tick apart; mixing it separately keeps (tick, counter) pairs
     // from colliding by simple addition.
     const auto tick = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::uint64_t seed = Mix64(tick ^ Mix64(++counter_ + 0x9E3779B97F4A7C15ULL));
+    const std::uint64_t seed = Mix64(tick ^ Mix64(++counter_ + kGoldenGamma));
     return UnitFloat(seed);
 }
 
 float SeededRandomSource::Next() {
-    state_ += 0x9E3779B97F4A7C15ULL;
+    state_ += kGoldenGamma;
     return UnitFloat(Mix64(state_));
 }
 

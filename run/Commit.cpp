@@ -41,7 +41,7 @@ Commit::~Commit() {
 
 fs::path Commit::NewName(const fs::path& name) {
     fs::path p = name;
-    p += ".tavrin-new";
+    p += platform::kNewSuffix;
     return p;
 }
 

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kNewSuffix = ".tavrin-new";
+using platform::kNewSuffix;
 
 using Json = nlohmann::json;
 

@@ -1,6 +1,7 @@
 #include "run/LeagueFiles.h"
 
 #include "base/Error.h"
+#include "db/Sqlite.h"
 #include "run/Messages.h"
 
 namespace tavrin::run {
@@ -38,7 +39,7 @@ void RefuseLinks(const LeagueFiles& files) {
 }
 
 void CheckNamesAndFolder(const LeagueFiles& files) {
-    constexpr std::size_t kSqlitePathLimit = 511;  // bytes of UTF-8, the terminator aside
+    constexpr std::size_t kSqlitePathLimit = db::kPathLimit;
     const auto cannot = [&](const std::string& why) {
         throw Refusal("Cannot work on " + PathText(files.paths.league) + ": " + why + ".");
     };
@@ -104,12 +105,12 @@ void RemoveLeftOvers(const LeagueFiles& files) {
     if (const auto history = files.folder.OpenFolder(files.history)) HistoryWriter::RemoveLeftOvers(*history);
 }
 
-void FinishRun(const LeagueFiles& files, Commit& commit, HistoryRun& run, const platform::FileInfo& pyrAsRead,
-               int historyRuns, Outcome& outcome) {
+int FinishRun(const LeagueFiles& files, Commit& commit, HistoryRun& run, const platform::FileInfo& pyrAsRead,
+              int historyRuns) {
     HistoryWriter history(files.folder, files.history);
     commit.Apply(history, run, pyrAsRead);
-    outcome.historyRun = run.number;
     history.Prune(historyRuns);
+    return run.number;
 }
 
 }  // namespace tavrin::run

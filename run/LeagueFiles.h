@@ -12,7 +12,7 @@
 #include "league/ProgramState.h"
 #include "run/Commit.h"
 #include "run/History.h"
-#include "run/Run.h"
+#include "run/Operations.h"
 
 namespace tavrin::run {
 
@@ -48,21 +48,8 @@ void RemoveLeftOvers(const LeagueFiles& files);
 
 // The end of a run that writes: its new files put in place together, what
 // they replace kept in the history with the run written down, and the
-// history pruned to its last `historyRuns` runs.
-void FinishRun(const LeagueFiles& files, Commit& commit, HistoryRun& run, const platform::FileInfo& pyrAsRead,
-               int historyRuns, Outcome& outcome);
-
-// "the league's folder" and the like in messages: the name of a league's file.
-inline std::string FileName(const std::filesystem::path& p) { return PathText(p.filename()); }
-
-// Undo: the player file and the .pot brought back as they were before a run
-// of the history (Request::undoTo; the last when 0), itself a run kept like
-// any other. `step` follows what it is doing.
-Outcome Undo(const Request& request, const LeagueFiles& files, std::string& step);
-
-// An undo cut short between its two files (its player file in place, the
-// .pot still the one it replaced) is finished: the .pot it brings back put
-// in place, or the league's removed. Every run that writes does this first.
-void FinishInterruptedUndo(const LeagueFiles& files);
+// history pruned to its last `historyRuns` runs. The run's number there.
+int FinishRun(const LeagueFiles& files, Commit& commit, HistoryRun& run, const platform::FileInfo& pyrAsRead,
+              int historyRuns);
 
 }  // namespace tavrin::run

@@ -17,7 +17,7 @@
 
 #include "league/PlayerFile.h"
 #include "league/ProgramState.h"
-#include "pots/SavedPotentials.h"
+#include "pots/SavedTruth.h"
 #include "run/History.h"
 
 namespace tavrin::run {

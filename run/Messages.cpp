@@ -4,22 +4,13 @@
 #include <cctype>
 
 #include "base/Error.h"
+#include "base/Text.h"
 #include "platform/Platform.h"
 #include "league/ProgramState.h"
 
 namespace tavrin::run {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-}  // namespace
 
 void CheckLeagueFile(const fs::path& league) {
     try {

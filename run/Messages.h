@@ -15,6 +15,9 @@ inline constexpr std::string_view kSelectYears = "Select Years";
 // What every refusal adds: a refusal is made before the first change.
 inline constexpr std::string_view kNothingChanged = "No file was changed.";
 
+// What the summary of a dry run ends with.
+inline constexpr std::string_view kDryRunNote = " (dry run: no file was changed)";
+
 // The league file itself, as the run and every front end check it before
 // anything else: a Refusal naming it where it does not exist, is a symbolic
 // link, or is not a regular file.

@@ -10,15 +10,18 @@
 #include "league/Clock.h"
 #include "platform/Fingerprint.h"
 #include "platform/Platform.h"
-#include "league/PlayerFile.h"
+#include "league/LeagueSave.h"
+#include "league/WorkingDatabase.h"
 #include "league/FormatTag.h"
-#include "pots/SavedPotentials.h"
+#include "pots/TruthFirst.h"
+#include "pots/WrittenRecord.h"
 #include "pots/Hide.h"
 #include "pots/Randomize.h"
 #include "pots/Restore.h"
 #include "run/Commit.h"
 #include "run/History.h"
 #include "run/LeagueFiles.h"
+#include "run/Undo.h"
 #include "run/Messages.h"
 #include "run/RunLocks.h"
 
@@ -57,7 +60,7 @@ PlayerChange ChangeOf(const SavedPlayer& p) {
 
 class LeagueRun {
 public:
-    LeagueRun(const Request& request, ProgramState& state, RandomSource& random)
+    LeagueRun(const Request& request, const ProgramState& state, RandomSource& random)
         : request_(request), facts_(FactsOf(request.operation)), state_(state), random_(random) {}
 
     Outcome Run() {
@@ -203,7 +206,7 @@ private:
             platform::File pot = platform::Folder::Open(state_.workingFolder).OpenToRead(WorkingPot().filename());
             commit->NewPot().AppendCopyOf(pot);
         }
-        FinishRun(files_, *commit, run, league.read, request_.historyRuns, outcome);
+        outcome.historyRun = FinishRun(files_, *commit, run, league.read, request_.historyRuns);
         return outcome;
     }
 
@@ -254,7 +257,7 @@ private:
                "move " + pot + " out of the league's folder to start from the potentials " + pyr + " holds now.";
     }
 
-    fs::path WorkingPot() const { return state_.workingFolder / "Temp.pot"; }
+    fs::path WorkingPot() const { return state_.WorkingPotPath(); }
 
     // The players as they are now, with their true potentials, become the new
     // .pot: a copy of the working database, in the working folder, opened as
@@ -310,7 +313,7 @@ private:
             line += StartedFrom(start);
             if (!request_.dryRun) line += "; true potentials saved in " + FileName(files_.paths.potFile);
         }
-        if (request_.dryRun) line += " (dry run: no file was changed)";
+        if (request_.dryRun) line += kDryRunNote;
         return line;
     }
 
@@ -331,7 +334,7 @@ private:
 
     const Request& request_;
     const OperationFacts& facts_;
-    ProgramState& state_;
+    const ProgramState& state_;
     RandomSource& random_;
     LeagueFiles files_;
     std::string step_;
@@ -345,7 +348,7 @@ private:
 
 }  // namespace
 
-Outcome RunLeague(const Request& request, ProgramState& state, RandomSource& random) {
+Outcome RunLeague(const Request& request, const ProgramState& state, RandomSource& random) {
     return LeagueRun(request, state, random).Run();
 }
 

@@ -1,7 +1,5 @@
-// Undo: the league's player file and .pot brought back as they were before a
-// run of its history. It is itself a run, kept like any other, so an undo can
-// be undone.
-//
+#include "run/Undo.h"
+
 // The player file goes in place first and the .pot after it: the player
 // file an undo brings back is the one the .pot it replaces was saved with
 // (for the undo of the last run) or older, and the .pot it brings back
@@ -17,8 +15,8 @@
 #include "base/Error.h"
 #include "league/Clock.h"
 #include "platform/Fingerprint.h"
-#include "league/RecordLayout.h"
-#include "run/LeagueFiles.h"
+#include "league/RecordReader.h"
+#include "run/Messages.h"
 
 namespace tavrin::run {
 
@@ -34,7 +32,7 @@ struct Counts {
 // on the way, and counts the player records in which it differs from `now`.
 FileFingerprint CopyCounting(platform::File& from, platform::File& now, platform::File* to, Counts& counts) {
     constexpr std::size_t R = kRecordLenL02;
-    std::vector<std::uint8_t> chunk(4096 * R), old(4096 * R);
+    std::vector<std::uint8_t> chunk(kChunkRecords * R), old(kChunkRecords * R);
     Fingerprint fingerprint;
     FileFingerprint held;
     bool header = true;
@@ -169,7 +167,7 @@ Outcome Undo(const Request& request, const LeagueFiles& files, std::string& step
                       ": " + std::to_string(counts.changed) + " of " + std::to_string(counts.players) +
                       " players changed";
     if (request.dryRun) {
-        outcome.message += " (dry run: no file was changed)";
+        outcome.message += std::string(kDryRunNote);
         return outcome;
     }
     run.operation = facts.name;
@@ -178,7 +176,7 @@ Outcome Undo(const Request& request, const LeagueFiles& files, std::string& step
     run.changed = counts.changed;
     run.summary = outcome.message;
     step = "Saving the league";
-    FinishRun(files, *commit, run, pyrAsRead, request.historyRuns, outcome);
+    outcome.historyRun = FinishRun(files, *commit, run, pyrAsRead, request.historyRuns);
     return outcome;
 }
 

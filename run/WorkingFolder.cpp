@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "db/Sqlite.h"
 #include "league/ProgramState.h"
 #include "platform/Platform.h"
 
@@ -15,9 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// SQLite refuses a database whose full path is longer than this (bytes of
-// UTF-8, the terminator aside): every run would fail at its import.
-constexpr std::size_t kSqlitePathLimit = 511;
+// SQLite refuses a database whose full path is longer than this: every run
+// would fail at its import.
+constexpr std::size_t kSqlitePathLimit = db::kPathLimit;
 
 // A folder's path as compared here: '/' between names, and on Windows its
 // letters folded, as the system compares names.

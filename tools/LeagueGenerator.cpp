@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "base/SplitMix64.h"
 #include "league/Substitution.h"
 #include "league/RecordLayout.h"
 
@@ -39,18 +40,13 @@ void PutName(std::array<std::uint8_t, 60>& rec, std::size_t offset, const std::s
         rec[offset + i] = i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0;
 }
 
-std::size_t RecordLength(Kind kind) { return kind == Kind::L02 ? kRecordLenL02 : kRecordLenL03; }
+std::size_t RecordLength(Kind kind) { return tavrin::RecordLength(kind == Kind::L02 ? RecordKind::L02 : RecordKind::L03); }
 
 // splitmix64: small, fast and good enough to make believable test leagues.
-class SplitMix64 {
+class Draws {
 public:
-    explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+    explicit Draws(std::uint64_t seed) : source_(seed) {}
+    std::uint64_t Next() { return source_.Next(); }
     // A whole number from lo to hi, both included.
     int Between(int lo, int hi) {
         return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1));
@@ -58,7 +54,7 @@ public:
     bool Chance(int percent) { return Between(0, 99) < percent; }
 
 private:
-    std::uint64_t state_;
+    SplitMix64 source_;
 };
 
 // Code page 1252 bytes; a few names carry accented letters so the name
@@ -155,7 +151,7 @@ std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::s
 std::vector<Player> MakePlayers(std::size_t count, std::uint64_t seed, bool withBench) {
     if (count > 65536)
         throw std::invalid_argument("a league holds at most 65,536 distinct player identities");
-    SplitMix64 rng(seed);
+    Draws rng(seed);
 
     // Identities: index i maps to (i * odd + offset) mod 65536, a bijection on
     // 16-bit values, so the pairs are unique yet not simply 0, 1, 2, ...

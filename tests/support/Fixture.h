@@ -21,10 +21,12 @@
 #include "league/PlayersTable.h"
 #include "league/Cp1252.h"
 #include "league/PlayerFile.h"
+#include "tools/SaveInPlace.h"
 #include "league/ProgramState.h"
 #include "pots/Hide.h"
 #include "pots/Randomize.h"
 #include "pots/Restore.h"
+#include "pots/TruthFirst.h"
 #include "tools/LeagueGenerator.h"
 
 namespace tavrin::test {
@@ -180,7 +182,7 @@ struct RunFolder {
         Import(league.kind, pyr);
     }
     void Import(gen::Kind kind, const fs::path& file) {
-        imported = kind == gen::Kind::L02 ? ImportLeagueL02(state, file) : ImportLeagueL03(state, file);
+        imported = kind == gen::Kind::L02 ? ImportLeague(state, file, RecordKind::L02) : ImportLeague(state, file, RecordKind::L03);
     }
     SaveResult Save() { return SaveLeagueInPlace(state, imported); }
     // Every row of Players, in table order.
