@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "window/FormLayout.h"
@@ -43,8 +44,9 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(browser_, 1);
     layout->addWidget(buttons);
-    // About seventy characters to a line, as tall as the screen allows.
-    FitOnScreen(*this, QSize(browser_->fontMetrics().averageCharWidth() * 84, 720));
+    // About eighty characters to a line, as tall as the screen allows.
+    browser_->document()->setDocumentMargin(browser_->fontMetrics().averageCharWidth() * 2);
+    FitOnScreen(*this, QSize(browser_->fontMetrics().averageCharWidth() * 100, 760));
 }
 
 }  // namespace tavrin::window

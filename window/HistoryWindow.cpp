@@ -91,10 +91,12 @@ public:
         if (role == Qt::ToolTipRole && section >= kFirstPotential)
             return QCoreApplication::translate("HistoryWindow", "%1 potential, before the run \u2192 after it")
                 .arg(AttributeName(attribute));
+        if (role == Qt::ToolTipRole && section == kIdentity)
+            return QCoreApplication::translate("HistoryWindow", "The player's identity in the game (PID_a/PID_b)");
         if (role != Qt::DisplayRole) return {};
         switch (section) {
             case kSlot: return QCoreApplication::translate("HistoryWindow", "Slot");
-            case kIdentity: return QCoreApplication::translate("HistoryWindow", "Identity");
+            case kIdentity: return QCoreApplication::translate("HistoryWindow", "PID", "header: the player's identity");
             case kName: return QCoreApplication::translate("HistoryWindow", "Name");
             case kYears: return QCoreApplication::translate("HistoryWindow", "Years");
             default: return AttributeCode(attribute);

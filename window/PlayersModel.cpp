@@ -1,7 +1,6 @@
 #include "window/PlayersModel.h"
 
 #include <QCollator>
-#include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QSet>
@@ -235,13 +234,6 @@ QVariant PlayersModel::data(const QModelIndex& index, int role) const {
             if (column == kFirstName || column == kLastName || column == kWhose)
                 return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        case Qt::FontRole:
-            if (changes) {
-                QFont bold;
-                bold.setBold(true);
-                return bold;
-            }
-            return {};
         case Qt::BackgroundRole:
             if (changes) {
                 // The highlight, faint enough to read any text colour on it.
@@ -271,7 +263,7 @@ QVariant PlayersModel::headerData(int section, Qt::Orientation orientation, int 
         if (potential) return tr("%1\npot", "header: the code of a potential").arg(AttributeCode(attribute));
         switch (section) {
             case kSlot: return tr("Slot");
-            case kIdentity: return tr("Identity");
+            case kIdentity: return tr("PID", "header: the player's identity");
             case kFirstName: return tr("First name");
             case kLastName: return tr("Last name");
             case kPosition: return tr("Pos");

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -66,6 +67,7 @@ PlayersWindow::PlayersWindow(ChosenRequest chosen, DryRun dryRun, QWidget* paren
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table_->horizontalHeader()->setHighlightSections(false);
+    connect(table_->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &PlayersWindow::FitColumns);
 
     auto* legend = new QLabel(tr("Ratings: %1. \u201cnow\u201d is the current rating, \u201cpot\u201d the potential.")
                                   .arg(AttributeLegend()),
@@ -160,14 +162,20 @@ void PlayersWindow::Reload() {
 
 void PlayersWindow::FitColumns() {
     // Each column as wide as its header and its widest value, names whole.
+    // Sixteen rating columns and more must fit a screen 1280 pixels wide:
+    // each as wide as it needs and no wider, with the margins the style
+    // keeps around a cell's and a header's text.
     const QFontMetrics metrics = table_->fontMetrics();
-    const int pad = metrics.averageCharWidth() * 2;
+    QStyle* style = table_->style();
+    const int pad = 2 * style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table_) + 6;
+    const int headerPad = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, table_) + 4;
     QHeaderView* header = table_->horizontalHeader();
     const auto wide = [&](const QString& text) { return metrics.horizontalAdvance(text) + pad; };
-    const QString potential = model_->hasPreview() ? tr("%1 \u2192 %2", "a potential before and after the previewed run")
-                                                         .arg(99)
-                                                         .arg(99)
-                                                   : QStringLiteral("99");
+    // Room for a preview's "99 → 99" from the start: a preview never widens the table.
+    const QString potential = PlayersModel::tr("%1 \u2192 %2", "a potential before and after the previewed run").arg(99).arg(99);
+    // The sorted column's header holds the sort arrow too.
+    const int sorted = header->sortIndicatorSection();
+    const int arrow = style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header) + headerPad / 2;
     for (int column = 0; column < PlayersModel::kColumns; ++column) {
         int content = wide(QStringLiteral("99"));
         switch (column) {
@@ -190,8 +198,8 @@ void PlayersWindow::FitColumns() {
         // columns that room alone would push the table past the screen.
         int title = 0;
         for (const QString& line : model_->headerData(column, Qt::Horizontal).toString().split(QLatin1Char('\n')))
-            title = std::max(title, wide(line));
-        header->resizeSection(column, std::max(title + pad, content));
+            title = std::max(title, header->fontMetrics().horizontalAdvance(line) + headerPad);
+        header->resizeSection(column, std::max(title + (column == sorted ? arrow : 0), content));
     }
 }
 
@@ -226,7 +234,6 @@ void PlayersWindow::ChoiceChanged() {
     onlyChanged_->setEnabled(false);
     previewResult_->clear();
     UpdatePreviewButton();
-    FitColumns();
     UpdateCount();
 }
 
@@ -270,7 +277,6 @@ void PlayersWindow::Preview() {
     previewResult_->setText(text);
     onlyChanged_->setEnabled(model_->changed() > 0);
     onlyChanged_->setChecked(model_->changed() > 0);
-    FitColumns();
     UpdateCount();
 }
 
