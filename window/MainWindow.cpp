@@ -441,6 +441,7 @@ void MainWindow::FitStatusText() {
     const int frame = height() - central->height();
     const int needed = central->layout()->totalHeightForWidth(central->width()) + frame;
     ++fitting_;
+    setMinimumWidth(std::max(kFormSize.width(), minimumSizeHint().width()));
     setMinimumHeight(std::max(kFormSize.height(), needed));
     if (height() < needed) resize(width(), needed);
     --fitting_;

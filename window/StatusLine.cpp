@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace tavrin::window {
 
 namespace {
@@ -52,6 +54,7 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
     connect(helpButton_, &QPushButton::clicked, this, &StatusLine::helpClicked);
     connect(historyButton_, &QPushButton::clicked, this, &StatusLine::historyClicked);
     connect(otherLeagueButton_, &QPushButton::clicked, this, &StatusLine::otherLeagueClicked);
+    ShowText(QString());
     UpdateHistoryButton();
 }
 
@@ -59,6 +62,11 @@ QString StatusLine::text() const { return text_->text(); }
 
 void StatusLine::ShowText(const QString& text) {
     text_->setText(text);
+    // The label takes what room there is (its policy ignores its size), but
+    // never less than its longest word, within reason: a word cut in two
+    // is no longer shown whole.
+    const int chars = text_->fontMetrics().averageCharWidth();
+    text_->setMinimumWidth(std::clamp(text_->minimumSizeHint().width(), chars * 12, chars * 40));
     text_->setToolTip(QString());
     text_->setAccessibleDescription(text);
 }

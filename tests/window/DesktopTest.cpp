@@ -228,6 +228,36 @@ private slots:
         QCOMPARE(later.form.statusText(), QString("OK will run on l7.lge"));
     }
 
+    // With fonts twice as large and a league given (the line under the
+    // frame then holds four parts), the window at its smallest still shows
+    // every control whole, inside it, overlapping none.
+    void largeFontsLayOutWhole() {
+        const QFont normal = QApplication::font();
+        QFont large = normal;
+        large.setPointSizeF(normal.pointSizeF() * 2);
+        QApplication::setFont(large);
+        {
+            Harness h;
+            QVERIFY(h.form.UseGivenLeagues({Q(League(h))}));
+            h.form.resize(0, 0);
+            QCoreApplication::processEvents();
+            QList<QRect> places;
+            for (const char* name : {"okButton", "cancelButton", "operationButton0", "operationButton1", "operationButton2",
+                                     "yearsList", "yearsLabel", "statusLine", "otherLeagueButton", "historyButton", "helpButton"}) {
+                auto* w = h.Find<QWidget>(name);
+                const QRect place(w->mapTo(&h.form, QPoint()), w->size());
+                const bool whole = w->width() >= w->minimumSizeHint().width() || w->minimumSize() == w->maximumSize();
+                QVERIFY2(w->isVisible() && h.form.rect().contains(place) && whole, name);
+                for (const QRect& other : places) QVERIFY2(!other.intersects(place), name);
+                places << place;
+            }
+            auto* line = h.Find<QLabel>("statusLine");
+            QVERIFY(line->height() >= line->heightForWidth(line->width()));
+            if (qEnvironmentVariableIsSet("TAVRIN_TEST_SHOTS")) h.form.grab().save(qEnvironmentVariable("TAVRIN_TEST_SHOTS") + "/large.png");
+        }
+        QApplication::setFont(normal);
+    }
+
     // The summary of a run is shown whole however narrow the window: the
     // line wraps, the window makes room for it, and it can be selected.
     void theSummaryIsShownWhole() {
