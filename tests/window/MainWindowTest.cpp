@@ -72,30 +72,25 @@ private slots:
     // The menu bar: each menu's entries in order, with the platform's own
     // keys where it has them, reachable from anywhere in the window.
     void theMenusAndTheirKeys() {
-        const auto keys = [](QKeySequence::StandardKey key) { return QKeySequence::keyBindings(key).value(0); };
-        const std::vector<std::tuple<const char*, QString, QKeySequence>> table{
-            {"openAction", "&Open\u2026", keys(QKeySequence::Open)},
-            {"quitAction", "&Quit", keys(QKeySequence::Quit)},
-            {"undoAction", "&Undo Last Run\u2026", keys(QKeySequence::Undo)},
-            {"playersAction", "&Players\u2026", QKeySequence(Qt::CTRL | Qt::Key_L)},
-            {"historyAction", "&History\u2026", QKeySequence(Qt::CTRL | Qt::Key_H)},
-            {"helpAction", "Tavrin &Help", QKeySequence(Qt::Key_F1)},
-            {"aboutAction", "&About Tavrin", QKeySequence()},
+        // The system's own keys, where it has them (Quit has none on Windows).
+        const auto keys = [](QKeySequence::StandardKey key) {
+            const QString bound = QKeySequence::keyBindings(key).value(0).toString();
+            return bound.isEmpty() ? bound : " " + bound;
         };
-        for (const auto& [name, text, shortcut] : table) {
-            auto* action = form->findChild<QAction*>(name);
-            QVERIFY2(action && action->text() == text && action->shortcut() == shortcut, name);
-            QVERIFY2(form->actions().contains(action), name);
-        }
         QStringList menus;
         for (QAction* menu : form->menuBar()->actions()) {
             QStringList entries;
-            for (QAction* entry : menu->menu()->actions())
-                if (!entry->isSeparator()) entries << entry->text();
+            for (QAction* entry : menu->menu()->actions()) {
+                if (entry->isSeparator()) continue;
+                entries << entry->text() + (entry->shortcut().isEmpty() ? "" : " " + entry->shortcut().toString());
+                QVERIFY(entry->menu() || form->actions().contains(entry));
+            }
             menus << menu->text() + ": " + entries.join(", ");
         }
-        QCOMPARE(menus, (QStringList{"&League: &Open\u2026, Open &Recent, &Quit", "&Edit: &Undo Last Run\u2026",
-                                     "&View: &Players\u2026, &History\u2026", "&Help: Tavrin &Help, &About Tavrin"}));
+        QCOMPARE(menus, (QStringList{"&League: &Open\u2026" + keys(QKeySequence::Open) + ", Open &Recent, &Quit" + keys(QKeySequence::Quit),
+                                     "&Edit: &Undo Last Run\u2026" + keys(QKeySequence::Undo),
+                                     "&View: &Players\u2026 Ctrl+L, &History\u2026 Ctrl+H",
+                                     "&Help: Tavrin &Help" + keys(QKeySequence::HelpContents) + ", &About Tavrin"}));
     }
 
     // Enter's default button, the list's label, a name for every control for
