@@ -10,9 +10,11 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QStringList>
 #include <QRect>
 #include <QScreen>
+#include <QTableView>
 #include <QWidget>
 
 namespace tavrin::window {
@@ -47,6 +49,19 @@ inline void CentreOnScreen(QWidget& window) {
     const QRect area = screen->availableGeometry();
     const QRect frame = window.frameGeometry();
     window.move(area.center() - frame.center() + window.pos());
+}
+
+// A table of one row per player: rows selected whole, sorted by a click on a
+// header (first by `column`), each row one line of one height, set once, so
+// the view never measures 65,536 of them; no row numbers.
+inline void SetUpPlayerTable(QTableView& table, int column) {
+    table.setSortingEnabled(true);
+    table.sortByColumn(column, Qt::AscendingOrder);
+    table.setSelectionBehavior(QAbstractItemView::SelectRows);
+    table.setWordWrap(false);
+    table.verticalHeader()->hide();
+    table.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table.verticalHeader()->setDefaultSectionSize(table.fontMetrics().height() + 6);
 }
 
 // Gives a top-level window its preferred size, or as much of it as the

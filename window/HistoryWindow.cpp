@@ -161,13 +161,7 @@ HistoryWindow::HistoryWindow(const QString& league, RunLeague runLeague, QWidget
     changesView_->setObjectName("changes");
     changesView_->setAccessibleName(tr("Players changed"));
     changesView_->setModel(sorted);
-    changesView_->setSortingEnabled(true);
-    changesView_->sortByColumn(ChangesModel::kSlot, Qt::AscendingOrder);
-    changesView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    changesView_->setWordWrap(false);
-    changesView_->verticalHeader()->hide();
-    changesView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    changesView_->verticalHeader()->setDefaultSectionSize(changesView_->fontMetrics().height() + 6);
+    SetUpPlayerTable(*changesView_, ChangesModel::kSlot);
 
     auto* legend = new QLabel(tr("Each potential before the run \u2192 after it. %1.").arg(AttributeLegend()), this);
     legend->setObjectName("legend");

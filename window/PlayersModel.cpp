@@ -56,12 +56,9 @@ void PlayersModel::SetPlayers(std::vector<run::ReportedPlayer> players) {
         row.fullName = row.first + QLatin1Char(' ') + row.last;
         row.player = std::move(p);
     }
-    afters_.clear();
+    ForgetPreview();
     firstKeys_.clear();
     lastKeys_.clear();
-    preview_ = false;
-    changed_ = 0;
-    onlyChanged_ = false;
     SortOrder();
     Refilter();
     endResetModel();
@@ -69,10 +66,8 @@ void PlayersModel::SetPlayers(std::vector<run::ReportedPlayer> players) {
 
 void PlayersModel::SetPreview(const std::vector<run::PlayerChange>& changes) {
     beginResetModel();
-    for (Row& row : rows_) row.after = -1;
-    afters_.clear();
+    ForgetPreview();
     afters_.reserve(changes.size());
-    changed_ = 0;
     // The report lists the players in slot order: each change finds his row
     // by its slot.
     for (const run::PlayerChange& change : changes) {
@@ -91,13 +86,17 @@ void PlayersModel::SetPreview(const std::vector<run::PlayerChange>& changes) {
 void PlayersModel::ClearPreview() {
     if (!preview_) return;
     beginResetModel();
+    ForgetPreview();
+    Refilter();
+    endResetModel();
+}
+
+void PlayersModel::ForgetPreview() {
     for (Row& row : rows_) row.after = -1;
     afters_.clear();
     preview_ = false;
     changed_ = 0;
     onlyChanged_ = false;
-    Refilter();
-    endResetModel();
 }
 
 void PlayersModel::SetNameFilter(const QString& text) {

@@ -87,6 +87,8 @@ private:
         int after = -1;  // index into afters_ where the preview changes him
     };
 
+    // Unmarks every player; "only the players it would change" goes with it.
+    void ForgetPreview();
     // Rebuilds the rows shown from the sorted order and the filters.
     void Refilter();
     bool Passes(const Row& row) const;

@@ -56,15 +56,8 @@ PlayersWindow::PlayersWindow(ChosenRequest chosen, DryRun dryRun, QWidget* paren
     table_->setObjectName("table");
     table_->setAccessibleName(tr("Players"));
     table_->setModel(model_);
-    table_->setSortingEnabled(true);
-    table_->sortByColumn(PlayersModel::kSlot, Qt::AscendingOrder);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    SetUpPlayerTable(*table_, PlayersModel::kSlot);
     table_->setAlternatingRowColors(true);
-    table_->setWordWrap(false);
-    table_->verticalHeader()->hide();
-    // Rows of one height, set once: the view never measures 65,536 of them.
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table_->horizontalHeader()->setHighlightSections(false);
     connect(table_->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &PlayersWindow::FitColumns);
