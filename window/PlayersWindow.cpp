@@ -149,6 +149,10 @@ void PlayersWindow::Reload() {
     }
     onlyChanged_->setEnabled(false);
     previewResult_->clear();
+    // The names change only here: measured once, not at every sort.
+    const QFontMetrics metrics = table_->fontMetrics();
+    firstNameWidth_ = model_->WidestName(PlayersModel::kFirstName, metrics);
+    lastNameWidth_ = model_->WidestName(PlayersModel::kLastName, metrics);
     FitColumns();
     UpdateCount();
 }
@@ -174,8 +178,8 @@ void PlayersWindow::FitColumns() {
         switch (column) {
             case PlayersModel::kSlot: content = wide(QString::number(model_->lastSlot())); break;
             case PlayersModel::kIdentity: content = wide(QStringLiteral("255/255")); break;
-            case PlayersModel::kFirstName:
-            case PlayersModel::kLastName: content = model_->WidestName(column, metrics) + pad; break;
+            case PlayersModel::kFirstName: content = firstNameWidth_ + pad; break;
+            case PlayersModel::kLastName: content = lastNameWidth_ + pad; break;
             case PlayersModel::kYears: content = wide(YearsText(15)); break;
             case PlayersModel::kWhose:
                 content = 0;

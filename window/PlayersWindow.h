@@ -65,6 +65,7 @@ private:
     DryRun dryRun_;
     QString league_;
     bool running_ = false;
+    int firstNameWidth_ = 0, lastNameWidth_ = 0;  // the widest of the league's names
 
     PlayersModel* model_ = nullptr;
     QLabel* note_ = nullptr;
