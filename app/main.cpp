@@ -1,22 +1,31 @@
-// Start-up: one program state, one progress window, the main window with the
-// program's version in its caption. The program lives as long as the main
-// window is open. `tavrin LEAGUE.lge` (a file manager opening a league, or
-// the desktop entry) starts with that league given to the window.
+// Start-up. A command (`tavrin hide ...`), help, the version or a mistyped
+// line runs the command line, which never touches Qt and needs no display.
+// Otherwise: one program state, one progress window, the main window with
+// the program's version in its caption, living as long as the main window
+// is open. `tavrin LEAGUE.lge` (a file manager opening a league, or the
+// desktop entry) starts with that league given to the window.
+//
+// A build without the window (TAVRIN_BUILD_APP=OFF) makes the command line
+// alone.
 
+#include <string>
+#include <vector>
+
+#include "cli/CommandLine.h"
+
+#if !defined(TAVRIN_COMMAND_LINE_ONLY)
 #include <QApplication>
 #include <QString>
 
-#include <filesystem>
-
 #include "base/Version.h"
-#include "cli/CommandLine.h"
-#include "window/FormLayout.h"
-#include "run/WorkingFolder.h"
-#include "window/ApplicationNames.h"
-#include "window/MainWindow.h"
-#include "window/ProgressWindow.h"
+#include "cli/ConsoleOutput.h"
 #include "league/ProgramState.h"
 #include "pots/RandomSource.h"
+#include "run/WorkingFolder.h"
+#include "window/ApplicationNames.h"
+#include "window/FormLayout.h"
+#include "window/MainWindow.h"
+#include "window/ProgressWindow.h"
 
 namespace {
 
@@ -48,11 +57,23 @@ int Main() {
 }
 
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
-    tavrin::window::NameApplication();
-    // A command runs headless: no window, no display needed.
-    if (tavrin::cli::IsCommandLine(argc, argv)) return tavrin::cli::RunCommandLine(argc, argv);
-    QApplication app(argc, argv);
-    return Main();
+    const std::vector<std::string> arguments = tavrin::cli::ArgumentsOf(argc, argv);
+#if !defined(TAVRIN_COMMAND_LINE_ONLY)
+    if (tavrin::cli::AsksForTheWindow(arguments)) {
+        // Without a display Qt would abort; a line says why instead.
+        if (const auto why = tavrin::cli::WhyTheWindowCannotOpen(arguments)) {
+            tavrin::cli::Message(*why);
+            return tavrin::cli::kExitUsage;
+        }
+        tavrin::window::NameApplication();
+        QApplication app(argc, argv);
+        return Main();
+    }
+    return tavrin::cli::RunCommandLine(arguments, true);
+#else
+    return tavrin::cli::RunCommandLine(arguments, false);
+#endif
 }

@@ -6,19 +6,27 @@
 
 namespace tavrin {
 
-// A failure that ends the running step. Its message names what failed, and the
-// file where there is one: "Cannot open C:\lg\x.pyr: Permission denied".
-class Error : public std::runtime_error {
+// What ends a step early, told in words a league's owner reads: what went
+// wrong, naming the file where there is one. One of the two below.
+class Failure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A failure that ends the running step: "Cannot open C:\lg\x.pyr:
+// Permission denied". A run that meets one after its first change says what
+// it was doing; the league's files are as they were.
+class Error : public Failure {
+public:
+    using Failure::Failure;
 };
 
 // Input Tavrin refuses before it changes any file (a missing or too short
 // player file, a league with nothing to save). The user is told why and the
 // program stays open.
-class Refusal : public std::runtime_error {
+class Refusal : public Failure {
 public:
-    using std::runtime_error::runtime_error;
+    using Failure::Failure;
 };
 
 // A path as the user reads it in a message: UTF-8, the platform's separators.

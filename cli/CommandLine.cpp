@@ -1,31 +1,33 @@
 #include "cli/CommandLine.h"
 
 // lib
-#include "run/ChangeLine.h"
+#include "base/Error.h"
+#include "base/Text.h"
+#include "base/Version.h"
+#include "cli/Arguments.h"
 #include "cli/CommandLineHelp.h"
-#include "cli/CommandLineOptions.h"
 #include "cli/ConsoleOutput.h"
 #include "cli/HistoryListing.h"
 #include "cli/PlayersListing.h"
 #include "cli/TerminalProgress.h"
-#include "run/WorkingFolder.h"
-#include "base/Error.h"
 #include "league/ProgramState.h"
 #include "pots/RandomSource.h"
+#include "run/ChangeLine.h"
 #include "run/Run.h"
-
-// Qt
-#include <QCoreApplication>
+#include "run/WorkingFolder.h"
 
 // Std
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
-#include <optional>
-#include <string>
 #include <string_view>
 
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 #endif
 
 namespace tavrin::cli {
@@ -98,52 +100,81 @@ int Show(const Invocation& in) {
     }
 }
 
-// On Windows the program is built for its window and has no console of its
-// own: a command attaches to the console it was started from, so that its
-// results and messages reach it (where they are not redirected already).
-void AttachToConsole() {
+// On Windows the program with the window is built for it and has no console
+// of its own: a command attaches to the console it was started from, so that
+// its results and messages reach it (where they are not redirected already).
+// Lines end in \n there too, as a script on any system reads them, rather
+// than in the \r\n of the C library's text mode.
+void PrepareConsole() {
 #if defined(_WIN32)
-    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-    FILE* reopened = nullptr;
-    if (_fileno(stdout) < 0) freopen_s(&reopened, "CONOUT$", "w", stdout);
-    if (_fileno(stderr) < 0) freopen_s(&reopened, "CONOUT$", "w", stderr);
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        FILE* reopened = nullptr;
+        if (_fileno(stdout) < 0) freopen_s(&reopened, "CONOUT$", "w", stdout);
+        if (_fileno(stderr) < 0) freopen_s(&reopened, "CONOUT$", "w", stderr);
+    }
+    for (FILE* stream : {stdout, stderr})
+        if (_fileno(stream) >= 0) _setmode(_fileno(stream), _O_BINARY);
 #endif
+}
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
 }
 
 }  // namespace
 
-bool IsCommandLine(int argc, char** argv) {
-    if (argc < 2) return false;
-    const std::string_view first = argv[1];
-    // Anything else is the window's: a league, or Qt's own options
-    // (-style fusion, -platform offscreen, -reverse), which QApplication reads.
-    return CommandOf(first) || first == "--help" || first == "-h" || first == "--version" || first == "-v";
+std::vector<std::string> ArgumentsOf(int argc, char** argv) {
+#if defined(_WIN32)
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; wide && i < count; ++i) arguments.push_back(Utf8Of(std::filesystem::path(wide[i])));
+    LocalFree(wide);
+    return arguments;
+#else
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+#endif
 }
 
-int RunCommandLine(int argc, char** argv) {
-    AttachToConsole();
-    QCoreApplication application(argc, argv);
-    CommandLineOptions options;
-    const bool parsed = options.Parser().parse(QCoreApplication::arguments());
-    // Asked for, help and version come first, whatever else is there.
-    if (options.Help()) {
-        std::fputs(HelpText(options.Parser()).c_str(), stdout);
-        return kExitDone;
-    }
-    if (options.Version()) {
-        Out("tavrin " + ToStd(QCoreApplication::applicationVersion()));
-        return kExitDone;
-    }
+std::optional<std::string> WhyTheWindowCannotOpen(const std::vector<std::string>& arguments) {
+#if defined(_WIN32) || defined(__APPLE__)
+    (void)arguments;
+    return std::nullopt;  // their windows need no display server named
+#else
+    if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return std::nullopt;
+    for (const std::string& a : arguments)
+        if (a == "-platform" || a == "--platform" || a.starts_with("-platform=") || a.starts_with("--platform="))
+            return std::nullopt;
+    return "There is no display to open the window on: neither DISPLAY nor WAYLAND_DISPLAY is set. Give a command "
+           "to run without a window (tavrin --help lists them), or a Qt platform with -platform.";
+#endif
+}
+
+int RunCommandLine(const std::vector<std::string>& arguments, bool withWindow) {
+    PrepareConsole();
+    Invocation in;
     try {
-        if (!parsed) throw UsageError{ParseErrorText(options.Parser(), QCoreApplication::arguments())};
-        const Invocation in = options.Read();
-        if (const std::optional<run::Operation> operation = FactsOf(in.command).operation)
-            return RunOperation(in, *operation);
-        return in.command == Command::History ? ListHistory(in.league, in.verbose) : Show(in);
+        in = ReadArguments(arguments, withWindow);
     } catch (const UsageError& e) {
-        Message(e.message + " (tavrin --help lists the commands and options)");
+        const std::string command = e.command ? std::string(FactsOf(*e.command).word) + " " : "";
+        Message(e.message + " See tavrin " + command + "--help.");
         return kExitUsage;
     }
+    switch (in.asks) {
+        case Invocation::Asks::Help: {
+            const std::string text = in.command ? CommandHelpText(*in.command) : HelpText();
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            return kExitDone;
+        }
+        case Invocation::Asks::Version: Out("tavrin " + std::string(kVersion)); return kExitDone;
+        case Invocation::Asks::Run: break;
+    }
+    if (const std::optional<run::Operation> operation = FactsOf(*in.command).operation)
+        return RunOperation(in, *operation);
+    return in.command == Command::History ? ListHistory(in.league, in.verbose) : Show(in);
 }
 
 }  // namespace tavrin::cli

@@ -1,26 +1,23 @@
 #pragma once
 
-// The help, `tavrin --help`: the usage of each command, the commands, the
-// options and the sections after them (the files, examples, exit status).
+// The help. `tavrin --help` (and `tavrin help`) describes every command and
+// option, then the files, examples and exit status; `tavrin hide --help`
+// (and `tavrin help hide`) only that command: its usage, its options and its
+// examples.
 //
-// The help is also the manual page's only source (help2man reads it): its
-// "Usage:" and "  or:" lines become the synopsis, each "Heading:" a section
-// or subsection, and "  term  text" lines with their continuations, indented
-// to the text, become tagged paragraphs.
-
-#include <QString>
+// The whole help is also the manual page's only source (help2man reads it):
+// its "Usage:" and "  or:" lines become the synopsis, each "Heading:" a
+// section or subsection, and "  term  text" lines with their continuations,
+// indented to the text, become tagged paragraphs.
 
 #include <string>
 
-class QCommandLineParser;
+#include "cli/Commands.h"
 
 namespace tavrin::cli {
 
-// What Tavrin is and does, the help's first paragraphs: the parser's
-// application description.
-QString HelpDescription();
+std::string HelpText();
 
-// The whole help, around the parser's own description of the options.
-std::string HelpText(const QCommandLineParser& parser);
+std::string CommandHelpText(Command command);
 
 }  // namespace tavrin::cli

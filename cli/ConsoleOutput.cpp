@@ -26,7 +26,10 @@ void Out(const std::string& line) {
 }
 
 void Message(const std::string& text) {
-    const std::string line = "tavrin: " + OneLine(text) + "\n";
+    std::string line = "tavrin: " + OneLine(text);
+    while (line.back() == ' ') line.pop_back();
+    if (line.back() != '.' && line.back() != '?') line += '.';
+    line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

@@ -43,12 +43,12 @@ int ListHistory(const fs::path& league, bool verbose) {
     const run::History history(league);
     const std::vector<run::HistoryRun> runs = history.Runs();
     const std::string lge = PathText(league.filename()), folder = PathText(history.Folder());
+    const std::string kept = "History of " + lge + ": " + run::RunsKeptText(runs.size(), history.Folder());
     if (runs.empty()) {
-        Out("History of " + lge + ": no run kept yet in " + folder + ".");
+        Out(kept + ".");
         return kExitDone;
     }
-    Out("History of " + lge + ": " + std::to_string(runs.size()) + (runs.size() == 1 ? " run" : " runs") +
-        " kept in " + folder + ", oldest first.");
+    Out(kept + ", oldest first.");
     int status = kExitDone;
     for (const run::HistoryRun& r : runs) {
         Out(std::to_string(r.number) + "  " + LocalTimeText(r.time) + "  " + r.operation + "  " +

@@ -12,6 +12,7 @@
 #include "league/Cp1252.h"
 #include "league/RecordLayout.h"
 #include "run/LeagueReport.h"
+#include "run/Messages.h"
 
 namespace tavrin::cli {
 
@@ -105,12 +106,12 @@ void WriteNotes(std::FILE* notes, const run::LeagueReport& report) {
     Write(notes, std::to_string(report.players) + " players in " + PathText(report.paths.playerFile) +
                      " (a league of the " + (report.kind == RecordKind::L02 ? "L02" : "L03") + " format).\n");
     Write(notes, run::PotentialsNote(report) + "\n");
+    const std::string kept = "History: " + run::RunsKeptText(report.runs.size(), report.historyFolder);
     if (report.runs.empty()) {
-        Write(notes, "History: no run kept yet in " + PathText(report.historyFolder) + ".\n");
+        Write(notes, kept + ".\n");
         return;
     }
-    Write(notes, "History: " + std::to_string(report.runs.size()) + (report.runs.size() == 1 ? " run" : " runs") +
-                     " kept in " + PathText(report.historyFolder) + ", oldest first:\n");
+    Write(notes, kept + ", oldest first:\n");
     for (const auto& run : report.runs)
         Write(notes, "  " + std::to_string(run.number) + "  " + LocalTimeText(run.time) + "  " + run.summary + "\n");
 }

@@ -90,7 +90,7 @@ namespace {
 
 std::int64_t IntOf(const Cell& cell, std::string_view column) {
     if (cell.storage == Storage::Integer) return cell.number;
-    if (cell.storage == Storage::Null) throw Error("Invalid use of Null: column " + std::string(column));
+    if (cell.storage == Storage::Null) throw Error("The column " + std::string(column) + " holds nothing, not a whole number");
     NotA("a whole number", cell, column);
 }
 
@@ -210,11 +210,15 @@ Connection& Database::Impl::Open() {
 Database::Database(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 Database::~Database() {
-    try {
-        Close();
-    } catch (...) {
-        // A destructor cannot report; Close() called explicitly does.
-    }
+    // Not closed: the step ended early (an exception unwinding). Nothing more
+    // is stored: the statements are finalised and the connection closed with
+    // its transaction uncommitted, so that only an explicit Close() ever
+    // commits, and a COMMIT that fails is always told. (The working
+    // database keeps no journal, so what the engine had already written
+    // stays in the file: it is scratch, rebuilt by the next import.)
+    impl_->appenders.clear();
+    impl_->updaters.clear();
+    impl_->connection.reset();
 }
 
 void Database::CreateDatabase(const std::filesystem::path& path) {

@@ -7,10 +7,9 @@
 // of every row that meets a condition.
 //
 // Transactions: a read-write Database begins one transaction when it opens
-// and commits it when it closes, whatever the reason it closes (Close(), the
-// destructor during an exception). Each step of a run opens the database once,
-// so a step costs one commit, and an error part-way still keeps the rows stored
-// before it.
+// and commits it only when Close() is called: a step that ends early (an
+// exception) commits nothing more, and a COMMIT that fails is always told.
+// Each step of a run opens the database once, so a step costs one commit.
 
 #include <cstdint>
 #include <filesystem>
@@ -191,7 +190,8 @@ public:
     // the number of rows changed.
     std::int64_t UpdateWhere(std::string_view table, const std::vector<std::pair<std::string, std::int64_t>>& set,
                              const std::vector<Condition>& where);
-    // Stores what the appenders hold, commits and closes. Idempotent.
+    // Stores what the appenders hold, commits and closes. Idempotent. The
+    // destructor of a Database not closed commits nothing.
     void Close();
 
 private:

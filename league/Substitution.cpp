@@ -2,6 +2,27 @@
 
 namespace tavrin {
 
+namespace {
+
+// Derives the code tables from the key permutation: encode[j] = K(K(K(j)))
+// and decode is its inverse.
+void DeriveCodeTables(CodeTables& tables) {
+    // Where each value sits in the key permutation (its inverse).
+    std::array<std::int16_t, 256> indexOf{};
+    for (int j = 0; j < 256; ++j) indexOf[static_cast<std::size_t>(tables.key[static_cast<std::size_t>(j)])] =
+        static_cast<std::int16_t>(j);
+
+    for (std::size_t i = 0; i < 256; ++i) {
+        const auto k = static_cast<std::size_t>(tables.key[i]);
+        const auto x = static_cast<std::size_t>(indexOf[i]);
+        const auto y = static_cast<std::size_t>(indexOf[x]);
+        tables.decode[k] = static_cast<std::int16_t>(y);
+        tables.encode[y] = static_cast<std::int16_t>(k);
+    }
+}
+
+}  // namespace
+
 void BuildTables(CodeTables& tables, std::uint8_t start, std::uint8_t step) {
     auto& key = tables.key;
 
@@ -27,19 +48,5 @@ void BuildTables(CodeTables& tables, std::uint8_t start, std::uint8_t step) {
     DeriveCodeTables(tables);
 }
 
-void DeriveCodeTables(CodeTables& tables) {
-    // Where each value sits in the key permutation (its inverse).
-    std::array<std::int16_t, 256> indexOf{};
-    for (int j = 0; j < 256; ++j) indexOf[static_cast<std::size_t>(tables.key[static_cast<std::size_t>(j)])] =
-        static_cast<std::int16_t>(j);
-
-    for (std::size_t i = 0; i < 256; ++i) {
-        const auto k = static_cast<std::size_t>(tables.key[i]);
-        const auto x = static_cast<std::size_t>(indexOf[i]);
-        const auto y = static_cast<std::size_t>(indexOf[x]);
-        tables.decode[k] = static_cast<std::int16_t>(y);
-        tables.encode[y] = static_cast<std::int16_t>(k);
-    }
-}
 
 }  // namespace tavrin

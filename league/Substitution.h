@@ -20,8 +20,4 @@ struct CodeTables {
 // code tables from it.
 void BuildTables(CodeTables& tables, std::uint8_t start, std::uint8_t step);
 
-// Derives the code tables from the key permutation: encode[j] = K(K(K(j)))
-// and decode is its inverse.
-void DeriveCodeTables(CodeTables& tables);
-
 }  // namespace tavrin

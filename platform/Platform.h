@@ -63,7 +63,7 @@ public:
     const std::filesystem::path& Path() const { return path_; }
 
     // Reads up to `into.size()` bytes; fewer only at the end of the file.
-    std::size_t Read(std::span<std::uint8_t> into);
+    [[nodiscard]] std::size_t Read(std::span<std::uint8_t> into);
     // Writes every byte.
     void Write(std::span<const std::uint8_t> bytes);
     // Appends the rest of `source` (from where it stands), by the system's
@@ -120,20 +120,21 @@ public:
     File OpenToRead(const std::filesystem::path& name) const;
     // Makes a new file to write; nothing where the name is taken (never
     // opened, never followed).
-    std::optional<File> CreateNew(const std::filesystem::path& name) const;
+    [[nodiscard]] std::optional<File> CreateNew(const std::filesystem::path& name) const;
     // Removes a file, where there is one.
     void Remove(const std::filesystem::path& name) const;
 
     enum class LinkResult { Linked, NameTaken, NotSupported };
     // Gives the file `name` the second name `newName` in `to`: the same
     // file, never a copy. NotSupported where the file system has no links.
-    LinkResult Link(const std::filesystem::path& name, const Folder& to, const std::filesystem::path& newName) const;
+    [[nodiscard]] LinkResult Link(const std::filesystem::path& name, const Folder& to,
+                                  const std::filesystem::path& newName) const;
     // Renames `name` to `newName` in `to`, replacing a file of that name in
     // one step.
     void Rename(const std::filesystem::path& name, const Folder& to, const std::filesystem::path& newName) const;
     // Swaps two names of this folder in one step; false where the system or
     // the file system cannot.
-    bool Exchange(const std::filesystem::path& a, const std::filesystem::path& b) const;
+    [[nodiscard]] bool Exchange(const std::filesystem::path& a, const std::filesystem::path& b) const;
 
     // The folder `name` within this one; nothing where it does not exist. A
     // link, or anything but a folder, is an Error.
@@ -171,7 +172,8 @@ public:
     // Takes the lock of the file `name` in `folder`, making it if missing:
     // nothing, and why, where another process has it or the name is not a
     // regular file (it is never opened then: a pipe could make it wait).
-    static std::optional<Lock> Take(const Folder& folder, const std::filesystem::path& name, Blocked& blocked);
+    [[nodiscard]] static std::optional<Lock> Take(const Folder& folder, const std::filesystem::path& name,
+                                                  Blocked& blocked);
 
     Lock() = default;
     ~Lock();  // lets go, and removes the lock file

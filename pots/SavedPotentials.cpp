@@ -1,5 +1,9 @@
 #include "pots/SavedPotentials.h"
 
+#include <array>
+#include <fstream>
+#include <string_view>
+
 #include "db/Database.h"
 #include "league/PlayersTable.h"
 #include "league/RecordLayout.h"
@@ -43,6 +47,19 @@ std::optional<std::string> ProblemWithSavedPotentials(const fs::path& pot) {
     if (!fs::exists(status)) return "the file does not exist";
     if (fs::is_symlink(status)) return "it is a symbolic link";
     if (!fs::is_regular_file(status)) return "it is not a regular file";
+    // A file that is no SQLite database at all is told so plainly: SQLite's
+    // own reason, under our layers' "Cannot open", would repeat the name
+    // three times. Its first 16 bytes say what it is; an empty file is an
+    // empty database to SQLite.
+    {
+        std::ifstream in(pot, std::ios::binary);
+        if (!in) return "Tavrin cannot read it";
+        std::array<char, 16> head{};
+        in.read(head.data(), head.size());
+        constexpr std::string_view kSqliteMagic("SQLite format 3\0", 16);
+        if (in.gcount() != 0 && std::string_view(head.data(), static_cast<std::size_t>(in.gcount())) != kSqliteMagic)
+            return "it is not a saved-potentials file";
+    }
     try {
         auto database = db::Database::OpenDatabase(pot, db::Database::Mode::ReadOnly);
         if (!database->HasTable("Players")) return "it has no Players table";

@@ -157,8 +157,9 @@ void Commit::PutPlayerFileInPlace(HistoryWriter& history, const HistoryRun& run,
         // unless the game wrote or replaced it in between.
         newPyr_ = std::nullopt;
         if (!folder_.Info(newName).Unchanged(pyrAsRead)) {
-            folder_.Exchange(newName, pyr_);
-            folder_.Remove(newName);
+            // The game's file back under its name; the run's own goes.
+            if (folder_.Exchange(newName, pyr_)) folder_.Remove(newName);
+            else folder_.Rename(newName, folder_, pyr_);
             ChangedDuringTheSave(folder_.PathOf(pyr_));
         }
         folder_.Remove(newName);  // kept in the history
@@ -192,7 +193,7 @@ void Commit::PutPotBack(HistoryWriter& history, const HistoryRun& run, bool potE
 }
 
 void Commit::SyncFolderInPlace() {
-    // 6. The folder's new entries on the disk. The new files are in place by
+    // The folder's new entries on the disk. The new files are in place by
     // now, and the message must not let the user think otherwise.
     try {
         folder_.Sync();

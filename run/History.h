@@ -92,9 +92,10 @@ public:
     // file under a second name, or where the file system has none a copy,
     // complete before it takes that name. False where the name is taken (by
     // whom, we do not ask): nothing is written into it.
-    bool Keep(const platform::Folder& league, const std::filesystem::path& name, const std::filesystem::path& kept);
+    [[nodiscard]] bool Keep(const platform::Folder& league, const std::filesystem::path& name,
+                            const std::filesystem::path& kept);
     // Writes the run's record; false where its name is taken.
-    bool Write(const HistoryRun& run);
+    [[nodiscard]] bool Write(const HistoryRun& run);
     // Removes the files the run kept and, unless told not to, its record:
     // the run did not happen.
     void Forget(const HistoryRun& run, bool record = true);

@@ -10,12 +10,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// "X is a symbolic link to Y": a link is never followed, and the user can
-// open the league where it really is.
 std::string LinkText(const platform::Folder& folder, const fs::path& name) {
-    return PathText(folder.PathOf(name)) + " is a symbolic link to " + PathText(folder.LinkTarget(name)) +
-           "; Tavrin never writes through a link: open the league where it really is";
+    return run::LinkText(folder.PathOf(name), folder.LinkTarget(name));
 }
+
+// What a user can do about a file or folder Tavrin may not write.
+constexpr const char* kWhatToDo = "; make it writable, or copy the league to a folder of yours";
 
 [[noreturn]] void RefuseChange(const std::string& why) { throw Refusal("Cannot change the league: " + why + "."); }
 
@@ -79,10 +79,10 @@ bool CheckReplaceable(const LeagueFiles& files, Operation operation) {
         if (info.kind != platform::Kind::Regular) RefuseChange(path + ": it is not a regular file");
         return info.WritableByItsBits();
     };
-    if (!replaceable(files.pyr, true)) RefuseChange(PathText(folder.PathOf(files.pyr)) + ": the file is read-only");
+    if (!replaceable(files.pyr, true)) RefuseChange(PathText(folder.PathOf(files.pyr)) + " is read-only" + kWhatToDo);
     const bool potWritable = replaceable(files.pot, false);
     if (!potWritable && operation != Operation::Restore)
-        RefuseChange(PathText(folder.PathOf(files.pot)) + ": the file is read-only");
+        RefuseChange(PathText(folder.PathOf(files.pot)) + " is read-only" + kWhatToDo);
 
     const platform::FileInfo history = folder.Info(files.history);
     const std::string path = PathText(folder.PathOf(files.history));
@@ -91,9 +91,11 @@ bool CheckReplaceable(const LeagueFiles& files, Operation operation) {
         // Made by this user, or by the folder's owner: nobody else's.
         if (history.owner != folder.Info().owner && history.owner != platform::CurrentUser())
             RefuseChange("its history " + path + " belongs to another user than the league's folder");
-        if (!folder.OpenFolder(files.history)->CanWrite()) RefuseChange("Tavrin cannot write in its history " + path);
+        if (!folder.OpenFolder(files.history)->CanWrite())
+            RefuseChange("Tavrin cannot write in its history " + path + kWhatToDo);
     }
-    if (!folder.CanWrite()) RefuseChange("Tavrin cannot write in the league's folder " + PathText(folder.Path()));
+    if (!folder.CanWrite())
+        RefuseChange("Tavrin cannot write in the league's folder " + PathText(folder.Path()) + kWhatToDo);
     return potWritable;
 }
 

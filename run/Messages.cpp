@@ -18,9 +18,7 @@ void CheckLeagueFile(const fs::path& league) {
         const platform::FileInfo info = folder.Info(league.filename());
         if (!info.Exists()) throw Refusal("The league file " + PathText(league) + " does not exist.");
         if (info.kind == platform::Kind::Link)
-            throw Refusal("Cannot open the league: " + PathText(league) + " is a symbolic link to " +
-                          PathText(folder.LinkTarget(league.filename())) +
-                          "; Tavrin never writes through a link: open the league where it really is.");
+            throw Refusal("Cannot open the league: " + LinkText(league, folder.LinkTarget(league.filename())) + ".");
         if (info.kind != platform::Kind::Regular)
             throw Refusal("Cannot read the league file " + PathText(league) + ": it is not a regular file.");
     } catch (const Error&) {
@@ -32,6 +30,16 @@ void CheckLeagueFile(const fs::path& league) {
             throw Refusal("The league file " + PathText(league) + " does not exist.");
         throw Refusal("Cannot read the league file " + PathText(league) + ": " + ec.message() + ".");
     }
+}
+
+std::string LinkText(const fs::path& link, const fs::path& target) {
+    return PathText(link) + " is a symbolic link to " + PathText(target) +
+           "; Tavrin never writes through a link: open the league where it really is";
+}
+
+std::string RunsKeptText(std::size_t runs, const fs::path& folder) {
+    if (runs == 0) return "no run kept yet in " + PathText(folder);
+    return std::to_string(runs) + (runs == 1 ? " run" : " runs") + " kept in " + PathText(folder);
 }
 
 std::string NotALeagueText(const fs::path& league, std::string_view tag) {

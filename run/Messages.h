@@ -23,6 +23,15 @@ inline constexpr std::string_view kDryRunNote = " (dry run: no file was changed)
 // link, or is not a regular file.
 void CheckLeagueFile(const std::filesystem::path& league);
 
+// "X is a symbolic link to Y; Tavrin never writes through a link: open the
+// league where it really is": a link is never followed, and the user can
+// open the league where it really is.
+std::string LinkText(const std::filesystem::path& link, const std::filesystem::path& target);
+
+// What a league's history keeps, for the listings: "2 runs kept in
+// Demo.history", "no run kept yet in Demo.history".
+std::string RunsKeptText(std::size_t runs, const std::filesystem::path& folder);
+
 // A file whose header is not a league Tavrin knows, with what it begins with
 // (`tag`, the first bytes read); a player file chosen for its league is told
 // so, naming the league file beside it.

@@ -86,9 +86,9 @@ private:
     bool Writes() const { return !request_.dryRun; }
 
     Outcome Steps() {
-        if (request_.operation == Operation::Hide && !request_.yearsLimit) {
+        if (const auto problem = ProblemWithRequest(request_)) {
             noYearsChosen_ = true;
-            throw Refusal(std::string(kSelectYears));
+            throw Refusal(*problem);
         }
         step_ = "Reading the league file";
         files_ = OpenLeagueFiles(request_.league);
@@ -347,6 +347,11 @@ private:
 };
 
 }  // namespace
+
+std::optional<std::string> ProblemWithRequest(const Request& request) {
+    if (request.operation == Operation::Hide && !request.yearsLimit) return std::string(kSelectYears);
+    return std::nullopt;
+}
 
 Outcome RunLeague(const Request& request, const ProgramState& state, RandomSource& random) {
     return LeagueRun(request, state, random).Run();

@@ -11,11 +11,20 @@
 // Nothing the run replaces is thrown away: the history keeps it. An "L03:"
 // league is only loaded; any other tag is not a league Tavrin knows.
 
+#include <optional>
+#include <string>
+
 #include "league/ProgramState.h"
 #include "pots/RandomSource.h"
 #include "run/Outcome.h"
 
 namespace tavrin::run {
+
+// What keeps the request from running at all, before a league is chosen or
+// read: Hide with no experience limit chosen ("Select Years"). Nothing where
+// it can run. RunLeague asks it first; a front end may ask before it opens
+// its file dialog.
+std::optional<std::string> ProblemWithRequest(const Request& request);
 
 // Runs the request to its end, in the working folder `state` names; the
 // progress window there shows the long steps.

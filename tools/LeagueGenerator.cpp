@@ -43,9 +43,10 @@ void PutName(std::array<std::uint8_t, 60>& rec, std::size_t offset, const std::s
 std::size_t RecordLength(Kind kind) { return tavrin::RecordLength(kind == Kind::L02 ? RecordKind::L02 : RecordKind::L03); }
 
 // splitmix64: small, fast and good enough to make believable test leagues.
+// The draws of one player from the maker's source, which goes on from there.
 class Draws {
 public:
-    explicit Draws(std::uint64_t seed) : source_(seed) {}
+    explicit Draws(SplitMix64& source) : source_(source) {}
     std::uint64_t Next() { return source_.Next(); }
     // A whole number from lo to hi, both included.
     int Between(int lo, int hi) {
@@ -54,7 +55,7 @@ public:
     bool Chance(int percent) { return Between(0, 99) < percent; }
 
 private:
-    SplitMix64 source_;
+    SplitMix64& source_;
 };
 
 // Code page 1252 bytes; a few names carry accented letters so the name
@@ -91,118 +92,168 @@ std::array<std::uint8_t, 60> PlainRecord(const Player& player) {
     return rec;
 }
 
-std::vector<std::uint8_t> PlayerFileBytes(const League& league) {
+namespace {
+
+// The header record: start value and step plain, the rest as given,
+// zero-filled.
+std::vector<std::uint8_t> HeaderRecord(const League& league) {
     const std::size_t len = RecordLength(league.kind);
-    CodeTables tables;
-    BuildTables(tables, league.start, league.step);
-
-    std::vector<std::uint8_t> out;
-    out.reserve(len * (league.players.size() + 1) + league.trailing.size());
-
-    // Header record: start value and step plain, the rest as given, zero-filled.
     std::vector<std::uint8_t> header(len, 0);
     header[kHeaderStartOffset] = league.start;
     header[kHeaderStepOffset] = league.step;
-    std::copy_n(league.headerRest.begin(), std::min(league.headerRest.size(), len - 2),
-                header.begin() + 2);
-    out.insert(out.end(), header.begin(), header.end());
+    std::copy_n(league.headerRest.begin(), std::min(league.headerRest.size(), len - 2), header.begin() + 2);
+    return header;
+}
 
+// The players' records, encoded with the league's tables, after `out`.
+void AppendRecords(const League& league, const CodeTables& tables, std::vector<std::uint8_t>& out) {
+    const std::size_t len = RecordLength(league.kind);
     std::array<std::uint8_t, 60> stored{};
     for (const Player& p : league.players) {
         const auto plain = PlainRecord(p);
         EncodeRecord(std::span(plain.data(), len), std::span(stored.data(), len), tables);
         out.insert(out.end(), stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(len));
     }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> PlayerFileBytes(const League& league) {
+    CodeTables tables;
+    BuildTables(tables, league.start, league.step);
+    std::vector<std::uint8_t> out = HeaderRecord(league);
+    out.reserve(out.size() * (league.players.size() + 1) + league.trailing.size());
+    AppendRecords(league, tables, out);
     out.insert(out.end(), league.trailing.begin(), league.trailing.end());
     return out;
 }
 
 namespace {
+
+void Check(const std::ofstream& out, const std::filesystem::path& path) {
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    Check(out, path);
 }
+
+// <dir>/<base><extension>: the base name is UTF-8 text, whatever the
+// platform's narrow encoding.
+std::filesystem::path Named(const std::filesystem::path& dir, const std::string& base, std::string_view extension) {
+    std::u8string name(base.begin(), base.end());
+    name.append(extension.begin(), extension.end());
+    return dir / std::filesystem::path(name);
+}
+
+// The league file: the format tag, then the league's name in a fixed field
+// and a few zero bytes standing in for the settings the game keeps there.
+// Tavrin reads only the tag.
+std::filesystem::path WriteLeagueFile(const std::filesystem::path& dir, const std::string& base, Kind kind) {
+    std::vector<std::uint8_t> lge(4 + 32 + 28, 0);
+    const std::string_view tag = kind == Kind::L02 ? "L02:" : "L03:";
+    std::copy(tag.begin(), tag.end(), lge.begin());
+    std::copy_n(base.begin(), std::min<std::size_t>(base.size(), 32), lge.begin() + 4);
+    const auto path = Named(dir, base, ".lge");
+    WriteBytes(path, lge);
+    return path;
+}
+
 }  // namespace
 
 std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::string& base,
                                   const League& league) {
-    // The league file: the format tag, then the league's name in a fixed
-    // field and a few zero bytes standing in for the settings the game keeps
-    // there. Tavrin reads only the tag.
-    std::vector<std::uint8_t> lge(4 + 32 + 28, 0);
-    const std::string_view tag = league.kind == Kind::L02 ? "L02:" : "L03:";
-    std::copy(tag.begin(), tag.end(), lge.begin());
-    std::copy_n(base.begin(), std::min<std::size_t>(base.size(), 32), lge.begin() + 4);
+    const auto lge = WriteLeagueFile(dir, base, league.kind);
+    WriteBytes(Named(dir, base, ".pyr"), PlayerFileBytes(league));
+    return lge;
+}
 
-    // The base name is UTF-8 text, whatever the platform's narrow encoding.
-    const auto named = [&](std::string_view extension) {
-        std::u8string name(base.begin(), base.end());
-        name.append(extension.begin(), extension.end());
-        return dir / std::filesystem::path(name);
+std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::string& base, const League& league,
+                                  PlayerMaker& maker, std::size_t count) {
+    const auto lge = WriteLeagueFile(dir, base, league.kind);
+    const auto path = Named(dir, base, ".pyr");
+    CodeTables tables;
+    BuildTables(tables, league.start, league.step);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::vector<std::uint8_t> bytes = HeaderRecord(league);
+    AppendRecords(league, tables, bytes);
+    League block{league.kind, league.start, league.step, {}, {}, {}};
+    constexpr std::size_t kBlock = 65536;
+    for (std::size_t made = 0;;) {
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        bytes.clear();
+        if (made == count) break;
+        block.players.clear();
+        for (; made < count && block.players.size() < kBlock; ++made) block.players.push_back(maker.Next());
+        AppendRecords(block, tables, bytes);
+    }
+    out.write(reinterpret_cast<const char*>(league.trailing.data()),
+              static_cast<std::streamsize>(league.trailing.size()));
+    out.close();
+    Check(out, path);
+    return lge;
+}
+
+PlayerMaker::PlayerMaker(std::uint64_t seed, bool withBench)
+    : source_(seed), offset_(static_cast<std::uint16_t>(source_.Next())), withBench_(withBench) {}
+
+Player PlayerMaker::Next() {
+    // Identities: index i maps to (i * odd + offset) mod 65536, a bijection on
+    // 16-bit values, so the pairs of 65,536 players are unique yet not simply
+    // 0, 1, 2, ...; the next 65,536 repeat them in the same order.
+    constexpr std::uint32_t kOdd = 40503;
+    Draws rng(source_);
+    Player p;
+    const auto id = static_cast<std::uint16_t>(index_++ * kOdd + offset_);
+    p.pidA = static_cast<std::uint8_t>(id >> 8);
+    p.pidB = static_cast<std::uint8_t>(id & 0xFF);
+    p.firstName = std::string(kFirstNames[rng.Next() % kFirstNames.size()]);
+    p.lastName = std::string(kLastNames[rng.Next() % kLastNames.size()]).substr(0, kNameLen);
+
+    // Most players are young: the smaller of two draws leans towards 0.
+    p.years = static_cast<std::uint8_t>(std::min(rng.Between(0, 15), rng.Between(0, 15)));
+    p.position = static_cast<std::uint8_t>(rng.Between(0, 14));
+    p.positionGen = kPositionGen[p.position];
+    if (withBench_ && rng.Chance(8)) p.position = static_cast<std::uint8_t>(rng.Between(15, 20));
+
+    if (rng.Chance(10)) {  // an injured player
+        p.injSevA = static_cast<std::uint8_t>(rng.Between(1, 9));
+        p.injSevB = static_cast<std::uint8_t>(rng.Between(0, 255));
+        p.injType = static_cast<std::uint8_t>(rng.Between(1, 30));
+        p.injWeek = static_cast<std::uint8_t>(rng.Between(1, 17));
+    }
+
+    // Young players have the most room between current rating and potential.
+    const int room = std::max(0, 30 - 2 * p.years);
+    for (std::size_t a = 0; a < 8; ++a) {
+        const int act = rng.Between(20, 99);
+        const int pot = std::min(99, act + rng.Between(0, room));
+        p.act[a] = static_cast<std::uint8_t>(act);
+        p.pot[a] = static_cast<std::uint8_t>(pot);
+    }
+
+    p.l03Extra = {
+        static_cast<std::uint8_t>(rng.Between(68, 80)),    // height, inches
+        static_cast<std::uint8_t>(rng.Between(170, 255)),  // weight, pounds (capped at a byte)
+        static_cast<std::uint8_t>(rng.Between(0, 4)),      // skin colour
+        static_cast<std::uint8_t>(rng.Between(0, 31)),     // team
+        static_cast<std::uint8_t>(rng.Between(1, 99)),     // jersey number
+        static_cast<std::uint8_t>(rng.Between(0, 1)),      // flags
+        static_cast<std::uint8_t>(rng.Between(0, 1)),
+        static_cast<std::uint8_t>(rng.Between(0, 1)),
+        static_cast<std::uint8_t>(rng.Between(0, 1)),
     };
-    const auto lgePath = named(".lge");
-    WriteBytes(lgePath, lge);
-    WriteBytes(named(".pyr"), PlayerFileBytes(league));
-    return lgePath;
+    return p;
 }
 
 std::vector<Player> MakePlayers(std::size_t count, std::uint64_t seed, bool withBench) {
-    if (count > 65536)
-        throw std::invalid_argument("a league holds at most 65,536 distinct player identities");
-    Draws rng(seed);
-
-    // Identities: index i maps to (i * odd + offset) mod 65536, a bijection on
-    // 16-bit values, so the pairs are unique yet not simply 0, 1, 2, ...
-    const std::uint16_t offset = static_cast<std::uint16_t>(rng.Next());
-    constexpr std::uint32_t kOdd = 40503;
-
+    PlayerMaker maker(seed, withBench);
     std::vector<Player> players;
     players.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        Player p;
-        const auto id = static_cast<std::uint16_t>(static_cast<std::uint32_t>(i) * kOdd + offset);
-        p.pidA = static_cast<std::uint8_t>(id >> 8);
-        p.pidB = static_cast<std::uint8_t>(id & 0xFF);
-        p.firstName = std::string(kFirstNames[rng.Next() % kFirstNames.size()]);
-        p.lastName = std::string(kLastNames[rng.Next() % kLastNames.size()]).substr(0, kNameLen);
-
-        // Most players are young: the smaller of two draws leans towards 0.
-        p.years = static_cast<std::uint8_t>(std::min(rng.Between(0, 15), rng.Between(0, 15)));
-        p.position = static_cast<std::uint8_t>(rng.Between(0, 14));
-        p.positionGen = kPositionGen[p.position];
-        if (withBench && rng.Chance(8)) p.position = static_cast<std::uint8_t>(rng.Between(15, 20));
-
-        if (rng.Chance(10)) {  // an injured player
-            p.injSevA = static_cast<std::uint8_t>(rng.Between(1, 9));
-            p.injSevB = static_cast<std::uint8_t>(rng.Between(0, 255));
-            p.injType = static_cast<std::uint8_t>(rng.Between(1, 30));
-            p.injWeek = static_cast<std::uint8_t>(rng.Between(1, 17));
-        }
-
-        // Young players have the most room between current rating and potential.
-        const int room = std::max(0, 30 - 2 * p.years);
-        for (std::size_t a = 0; a < 8; ++a) {
-            const int act = rng.Between(20, 99);
-            const int pot = std::min(99, act + rng.Between(0, room));
-            p.act[a] = static_cast<std::uint8_t>(act);
-            p.pot[a] = static_cast<std::uint8_t>(pot);
-        }
-
-        p.l03Extra = {
-            static_cast<std::uint8_t>(rng.Between(68, 80)),    // height, inches
-            static_cast<std::uint8_t>(rng.Between(170, 255)),  // weight, pounds (capped at a byte)
-            static_cast<std::uint8_t>(rng.Between(0, 4)),      // skin colour
-            static_cast<std::uint8_t>(rng.Between(0, 31)),     // team
-            static_cast<std::uint8_t>(rng.Between(1, 99)),     // jersey number
-            static_cast<std::uint8_t>(rng.Between(0, 1)),      // flags
-            static_cast<std::uint8_t>(rng.Between(0, 1)),
-            static_cast<std::uint8_t>(rng.Between(0, 1)),
-            static_cast<std::uint8_t>(rng.Between(0, 1)),
-        };
-        players.push_back(std::move(p));
-    }
+    for (std::size_t i = 0; i < count; ++i) players.push_back(maker.Next());
     return players;
 }
 

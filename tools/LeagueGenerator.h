@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/SplitMix64.h"
+
 namespace tavrin::gen {
 
 // One player's plain values. Ratings are in Tavrin's attribute order
@@ -43,9 +45,31 @@ std::vector<std::uint8_t> PlayerFileBytes(const League& league);
 std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::string& base,
                                   const League& league);
 
-// Plausible players: ids unique, names from small lists, positions 0 to 14
-// (with a few of 15 or more only when `withBench` is set), years 0 to 15,
-// ratings 20 to 99 with potentials at or above them. Same seed, same players.
+// Plausible players, one after another: names from small lists, positions 0
+// to 14 (with a few of 15 or more only when `withBench` is set), years 0 to
+// 15, ratings 20 to 99 with potentials at or above them. The identities of
+// the first 65,536 are unique (a player's identity is two bytes); after them
+// they repeat in the same order, with other names and ratings, as in the
+// benchmark's leagues of a million. Same seed, same players.
+class PlayerMaker {
+public:
+    explicit PlayerMaker(std::uint64_t seed, bool withBench = false);
+    Player Next();
+
+private:
+    SplitMix64 source_;
+    std::uint16_t offset_ = 0;
+    std::uint32_t index_ = 0;
+    bool withBench_ = false;
+};
+
+// The first `count` players of a PlayerMaker.
 std::vector<Player> MakePlayers(std::size_t count, std::uint64_t seed, bool withBench = false);
+
+// Writes the league as WriteLeague above does, with the next `count` players
+// of the maker after its own, made and written a block at a time: a million
+// players take no more memory than a block.
+std::filesystem::path WriteLeague(const std::filesystem::path& dir, const std::string& base, const League& league,
+                                  PlayerMaker& maker, std::size_t count);
 
 }  // namespace tavrin::gen

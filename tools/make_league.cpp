@@ -1,7 +1,7 @@
 // tavrin-make-league: writes a plausible league for trying Tavrin out, made
 // entirely by our own generator and encoder.
 //
-//   tavrin-make-league <dir> [--players N] [--base NAME] [--start S --step T] [--l03]
+//   tavrin-make-league FOLDER [--players N] [--base NAME] [--start S] [--step T] [--l03]
 //
 // Prints the path of the .lge file it wrote.
 
@@ -17,18 +17,49 @@
 
 namespace {
 
+// A league of the game holds at most 65,536 players (a player's identity is
+// two bytes); larger ones repeat the identities, as the benchmark's do, and
+// a million is the largest the benchmark and the tests ask for.
+constexpr unsigned long kMaxPlayers = 1'000'000;
+
 constexpr std::string_view kUsage =
-    "usage: tavrin-make-league <dir> [--players N] [--base NAME] [--start S --step T] [--l03]\n";
+    "Usage: tavrin-make-league FOLDER [--players N] [--base NAME] [--start S] [--step T] [--l03]\n";
+
+constexpr std::string_view kHelp =
+    "\n"
+    "Writes a league made up by Tavrin's own generator into FOLDER (made if\n"
+    "missing): NAME.lge and its player file NAME.pyr, encoded as the game\n"
+    "encodes it, with plausible players (names, positions, years, ratings and\n"
+    "potentials at or above them). The same options always give the same files.\n"
+    "Prints the path of the league file.\n"
+    "\n"
+    "Options:\n"
+    "  --players N  How many players, from 0 to 1000000 (default 300). The\n"
+    "               first 65,536 have identities of their own, as a league of\n"
+    "               the game can hold no more; after them the identities repeat.\n"
+    "  --base NAME  The files' name without extension (default Demo).\n"
+    "  --start S    The player file's encoding: its start value and step, each\n"
+    "  --step T     from 0 to 255 (default 173 and 37).\n"
+    "  --l03        A league of the L03 format (longer records), which Tavrin\n"
+    "               only loads.\n"
+    "  -h, --help   Shows this help.\n"
+    "\n"
+    "Examples:\n"
+    "  $ tavrin-make-league demo\n"
+    "  $ tavrin-make-league /tmp/big --players 1000000 --base Big\n"
+    "\n"
+    "Exit status: 0 written, 1 the files could not be written, 2 the command\n"
+    "line was not understood.\n";
 
 std::optional<unsigned long> ParseNumber(std::string_view text, unsigned long max) {
     unsigned long value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value > max) return std::nullopt;
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > max) return std::nullopt;
     return value;
 }
 
-int Fail(const std::string& message) {
-    std::cerr << "tavrin-make-league: " << message << "\n" << kUsage;
+int Usage(const std::string& message) {
+    std::cerr << "tavrin-make-league: " << message << " See tavrin-make-league --help.\n";
     return 2;
 }
 
@@ -52,31 +83,33 @@ int main(int argc, char** argv) {
         };
         if (arg == "--players" || arg == "--start" || arg == "--step") {
             const auto text = value();
-            if (!text) return Fail(std::string(arg) + " needs a value");
-            const unsigned long max = arg == "--players" ? 65536 : 255;
+            if (!text) return Usage("The option " + std::string(arg) + " needs a value.");
+            const unsigned long max = arg == "--players" ? kMaxPlayers : 255;
             const auto n = ParseNumber(*text, max);
-            if (!n) return Fail(std::string(arg) + " takes a number from 0 to " + std::to_string(max));
+            if (!n)
+                return Usage("The option " + std::string(arg) + " takes a whole number from 0 to " +
+                             std::to_string(max) + ", not '" + std::string(*text) + "'.");
             if (arg == "--players") players = *n;
             else if (arg == "--start") start = static_cast<std::uint8_t>(*n);
             else step = static_cast<std::uint8_t>(*n);
         } else if (arg == "--base") {
             const auto text = value();
-            if (!text || text->empty()) return Fail("--base needs a name");
+            if (!text || text->empty()) return Usage("The option --base needs a name.");
             base = std::string(*text);
         } else if (arg == "--l03") {
             l03 = true;
         } else if (arg == "-h" || arg == "--help") {
-            std::cout << kUsage;
+            std::cout << kUsage << kHelp;
             return 0;
         } else if (!arg.empty() && arg.front() == '-') {
-            return Fail("unknown option " + std::string(arg));
+            return Usage("Unknown option '" + std::string(arg) + "'.");
         } else if (!dir) {
             dir = std::filesystem::path(std::string(arg));
         } else {
-            return Fail("only one folder may be given");
+            return Usage("Give one folder, not two ('" + dir->string() + "' and '" + std::string(arg) + "').");
         }
     }
-    if (!dir) return Fail("no folder given");
+    if (!dir) return Usage("Give the folder to write the league in.");
 
     try {
         std::filesystem::create_directories(*dir);
@@ -87,11 +120,11 @@ int main(int argc, char** argv) {
         // The game keeps more in the header record; Tavrin writes it back as
         // found, so give it some non-zero bytes to carry.
         for (std::uint8_t b = 0; b < 16; ++b) league.headerRest.push_back(static_cast<std::uint8_t>(0x10 + 7 * b));
-        league.players = tavrin::gen::MakePlayers(players, 0x7A5715D0u);
-        const auto lge = tavrin::gen::WriteLeague(*dir, base, league);
+        tavrin::gen::PlayerMaker maker(0x7A5715D0u);
+        const auto lge = tavrin::gen::WriteLeague(*dir, base, league, maker, players);
         std::cout << lge.string() << "\n";
     } catch (const std::exception& e) {
-        std::cerr << "tavrin-make-league: " << e.what() << "\n";
+        std::cerr << "tavrin-make-league: Cannot write the league: " << e.what() << ".\n";
         return 1;
     }
     return 0;

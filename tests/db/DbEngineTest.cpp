@@ -95,6 +95,7 @@ TEST(DbEngine, NumbersOutsideTheColumnTypeAreRefusedNamingColumnAndValue) {
             EXPECT_TRUE(!c.fits && what.find("fit the " + type + " column " + c.column) != std::string::npos &&
                         what.find(std::to_string(c.value)) != std::string::npos) << what;
         }
+        database->Close();
     }
     // A record's slot in the .pot is a 32-bit integer.
     EXPECT_NO_THROW(db::detail::CheckFits({"Slot", db::FieldType::Long}, INT32_MIN));
@@ -190,6 +191,26 @@ TEST(DbEngine, OnlyAWholeNumberReadsAsANumberAndAnythingElseIsRefusedAsStored) {
             EXPECT_NE(std::string(e.what()).find("Pot_SP holds " + c.shown + ","), std::string::npos) << e.what();
         }
     }
+}
+
+// Only an explicit Close() commits: a step that ends early stores nothing
+// more, so a COMMIT that fails can never pass unseen.
+TEST(DbEngine, OnlyCloseCommits) {
+    TempDir dir;
+    const fs::path path = MakeDb(dir, {1});
+    {
+        auto database = Database::OpenDatabase(path);
+        database->UpdateWhere("Players", {{"PID_a", 2}}, {});
+        auto& rows = Adder(*database);
+        rows.AddNew();
+        rows.SetField(At(rows, "PID_a"), std::int64_t{3});
+        rows.Update();
+    }
+    EXPECT_EQ(Column(path, {}, "PID_a"), Ints{1});
+    auto database = Database::OpenDatabase(path);
+    database->UpdateWhere("Players", {{"PID_a", 2}}, {});
+    database->Close();
+    EXPECT_EQ(Column(path, {}, "PID_a"), Ints{2});
 }
 
 TEST(DbEngine, AMissingPathIsNeitherOpenedNorCreated) {

@@ -17,7 +17,7 @@ using run::Outcome;
 // Players of 49 and 50 years either side of the limit of "All Players", and
 // rookies, each with an identity of his own, in a league of our generator.
 gen::League DemoLeague(gen::Kind kind = gen::Kind::L02) {
-    gen::League league{kind, 173, 37, {0x40, 0x45}, gen::MakePlayers(40, 7), {}};
+    gen::League league = test::DemoLeague(kind);
     league.players[0].years = 50;
     league.players[1].years = 49;
     league.players[2].years = 0;
@@ -83,6 +83,31 @@ struct Game {
     }
 };
 
+// The league of the truth-first tests: the demo league with two players who
+// share an identity (the game's files allow it: only their slots tell them
+// apart), and the players the seasons below play with.
+struct TruthLeague {
+    gen::League league = DemoLeague();
+    std::vector<std::int64_t> young;  // two players under 2 years
+    std::int64_t old = 0;             // one of 9 years or more
+    gen::Player draftee;              // a new player, of an identity nobody has
+    std::uint8_t raisedSP = 0;        // the old player's first potential, raised by one
+
+    TruthLeague() {
+        for (std::size_t i = 3; i < league.players.size(); ++i) {
+            if (league.players[i].years < 2) young.push_back(static_cast<std::int64_t>(i) + 1);
+            if (!old && league.players[i].years >= 9) old = static_cast<std::int64_t>(i) + 1;
+        }
+        league.players[4].pidA = league.players[5].pidA;
+        league.players[4].pidB = league.players[5].pidB;
+        league.players[4].years = league.players[5].years = 0;
+        draftee = league.players[static_cast<std::size_t>(young.at(0) - 1)];
+        draftee.pidA = draftee.pidB = 250;
+        draftee.pot = {70, 71, 72, 73, 74, 75, 76, 77};
+        raisedSP = static_cast<std::uint8_t>(league.players[static_cast<std::size_t>(old - 1)].pot[0] + 1);
+    }
+};
+
 TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverTheGameDidBetween) {
     struct Step {
         Operation op;
@@ -93,24 +118,13 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverTheGameDidBetween) {
         std::string name;
         std::vector<Step> steps;  // then a Restore
     };
-    gen::League league = DemoLeague();
-    // Two players under 2 years, and one of 9 or more.
-    std::vector<std::int64_t> young;
-    std::int64_t old = 0;
-    for (std::size_t i = 3; i < league.players.size(); ++i) {
-        if (league.players[i].years < 2) young.push_back(static_cast<std::int64_t>(i) + 1);
-        if (!old && league.players[i].years >= 9) old = static_cast<std::int64_t>(i) + 1;
-    }
-    ASSERT_TRUE(young.size() >= 2 && old);
-    // Two players who share an identity (the game's files allow it): only
-    // their slots tell them apart.
-    league.players[4].pidA = league.players[5].pidA;
-    league.players[4].pidB = league.players[5].pidB;
-    league.players[4].years = league.players[5].years = 0;
-    gen::Player draftee = league.players[young[0] - 1];
-    draftee.pidA = draftee.pidB = 250;
-    draftee.pot = {70, 71, 72, 73, 74, 75, 76, 77};
-    const std::uint8_t raisedSP = static_cast<std::uint8_t>(league.players[old - 1].pot[0] + 1);
+    const TruthLeague t;
+    ASSERT_TRUE(t.young.size() >= 2 && t.old);
+    const gen::League& league = t.league;
+    const auto& young = t.young;
+    const std::int64_t old = t.old;
+    const gen::Player& draftee = t.draftee;
+    const std::uint8_t raisedSP = t.raisedSP;
     const std::vector<Case> cases{
         {"Hide, Hide", {{Operation::Hide, 2}, {Operation::Hide, 50}}},
         {"Hide, the same Hide, Randomize", {{Operation::Hide, 2}, {Operation::Hide, 2}, {Operation::Randomize}}},
@@ -156,23 +170,28 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverTheGameDidBetween) {
         EXPECT_EQ(test::ReadFileBytes(r.pyr), gen::PlayerFileBytes(expected));
     }
 
-    // The summary says where a run started from; a Restore, what it kept of
-    // the game's, and who has no saved potentials.
+}
+
+TEST(Run, TheSummarySaysWhereARunStartedAndWhatARestoreKept) {
+    // Where a run started from; for a Restore, what it kept of the game's,
+    // and who has no saved potentials.
+    const TruthLeague t;
+    const gen::League& league = t.league;
     Runner r(league);
     const auto hidden = std::count_if(league.players.begin(), league.players.end(),
                                       [](const gen::Player& p) { return p.years < 2; });
     EXPECT_EQ(r.Expect(Kind::Done, Operation::Hide, 2).message,
               "Hid the potentials of " + std::to_string(hidden) +
                   " of 40 players in Demo.pyr; true potentials saved in Demo.pot");
-    Game::Removes(old).Plays(r.pyr, r.league);
+    Game::Removes(t.old).Plays(r.pyr, r.league);
     const Outcome again = r.Expect(Kind::Done, Operation::Hide, 2);
     EXPECT_NE(again.message.find(", starting from the true potentials of " + std::to_string(hidden) +
                                  " players saved by Hide on "),
               std::string::npos)
         << again.message;
-    Game::Sets(young[0] - 1, Col::Pot_SP, 97).Plays(r.pyr, r.league);
+    Game::Sets(t.young[0] - 1, Col::Pot_SP, 97).Plays(r.pyr, r.league);
     Game::Sets(1, Col::Pot_SP, static_cast<std::uint8_t>(r.league.players[0].pot[0] + 1)).Plays(r.pyr, r.league);
-    Game::Appends(draftee).Plays(r.pyr, r.league);
+    Game::Appends(t.draftee).Plays(r.pyr, r.league);
     EXPECT_EQ(r.Expect(Kind::Done, Operation::Restore).message,
               "Restored the potentials of " + std::to_string(hidden) +
                   " of 40 players in Demo.pyr from Demo.pot; kept 2 potentials the game or the owner changed since "
@@ -181,9 +200,11 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverTheGameDidBetween) {
     // After a Restore every player's potentials are his true ones: none to start from.
     EXPECT_EQ(r.Expect(Kind::Done, Operation::Hide, 2).message.find("starting from"), std::string::npos);
 
-    // The .pot's record names the player file the run read and the one it
-    // wrote, the bytes after their last record included.
-    gen::League tail = league;
+}
+
+TEST(Run, ThePotsRecordNamesThePlayerFilesTheRunReadAndWrote) {
+    // The bytes after their last record included.
+    gen::League tail = DemoLeague();
     tail.trailing = {0xEE, 0xEF};
     Runner withTail(tail);
     Fingerprint read;
@@ -198,11 +219,15 @@ TEST(Run, EveryRunStartsFromTheTruePotentialsWhateverTheGameDidBetween) {
     pinned.Add(Bytes{'T', 'a', 'v', 'r', 'i', 'n'});
     EXPECT_EQ(pinned.Text(), "XXH3-128:07db29db10271ca3b4dc235c2191134a");
 
+}
+
+TEST(Run, ARestoreFromAReadOnlyPotLeavesItAndClearsWhatAKilledRunLeft) {
     // A Restore restores from a read-only .pot, and leaves it as it is. Like
     // any run that writes, it first removes what a run killed part-way left:
     // new files beside the player file and the .pot, and a copy the history
     // was making where the file system has no hard links; a file of the
     // user's in the history stays.
+    const gen::League league = DemoLeague();
     Runner locked(league);
     locked.Expect(Kind::Done, Operation::Hide, 2);
     fs::permissions(locked.pot, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
@@ -415,7 +440,7 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
     const std::vector<Case> cases{
         {"no .pot to restore", Operation::Restore, [](Runner&) {}, "does not exist"},
         {".pot not a database", Operation::Restore, [](Runner& r) { test::WriteFileBytes(r.pot, Bytes(3000, 'x')); },
-         "cannot be read"},
+         "it is not a saved-potentials file."},
         {".pot without a potential", Operation::Restore,
          [](Runner& r) { test::SqlExec(r.pot, "CREATE TABLE Players (PID_a, PID_b, Pot_SP)"); }, "Pot_AC"},
         {"read-only .pot", Operation::Hide, [&](Runner& r) { test::WriteFileBytes(r.pot, {}); writeProtect(r.pot); },

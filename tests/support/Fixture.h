@@ -161,6 +161,12 @@ inline std::vector<Row> Rows(const fs::path& database, const std::string& table 
     return rows;
 }
 
+// The league most tests run on: players of our generator, each with an
+// identity of his own, behind a header whose substitution is no trivial one.
+inline gen::League DemoLeague(gen::Kind kind = gen::Kind::L02, std::size_t players = 40) {
+    return {kind, 173, 37, {0x40, 0x45}, gen::MakePlayers(players, 7), {}};
+}
+
 // `count` generated players behind a header of this start value and step.
 inline gen::League MakeLeague(std::uint8_t start, std::uint8_t step, std::size_t count, std::uint64_t seed = 1,
                               gen::Kind kind = gen::Kind::L02) {
