@@ -296,10 +296,10 @@ void MainWindow::RunChosenOperation() {
     if (running_) return;
     const RunGuard guard(*this);
     run::Request request = ChosenRequest();
-    // The choice is checked first: without a limit there is no run, and
-    // nothing is opened.
-    if (request.operation == run::Operation::Hide && !request.yearsLimit) {
-        ShowMessage(this, QMessageBox::Information, CoreText(run::kSelectYears));
+    // The choice is checked first, as the run checks it: without a limit
+    // there is no run, and nothing is opened.
+    if (const auto problem = run::ProblemWithRequest(request)) {
+        ShowMessage(this, QMessageBox::Information, CoreText(*problem));
         return;
     }
 

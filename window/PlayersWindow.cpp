@@ -242,8 +242,8 @@ void PlayersWindow::SetRunning(bool running) {
 void PlayersWindow::Preview() {
     if (running_ || league_.isEmpty()) return;
     run::Request request = chosen_();
-    if (request.operation == run::Operation::Hide && !request.yearsLimit) {
-        QMessageBox::information(this, tr("Tavrin"), CoreText(run::kSelectYears));
+    if (const auto problem = run::ProblemWithRequest(request)) {
+        QMessageBox::information(this, tr("Tavrin"), CoreText(*problem));
         return;
     }
     request.league = ToPath(league_);
