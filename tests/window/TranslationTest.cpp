@@ -5,22 +5,23 @@
 // codes), of the run core's messages (a run's summary) and of the README
 // (the help) is not theirs to translate, nor are Qt's own dialogs.
 
-#include <QTranslator>
-
 #include "AppTest.h"
 #include "window/AboutBox.h"
 #include "window/HelpWindow.h"
 #include "window/PlayersModel.h"
 #include "window/PlayersWindow.h"
+#include "window/Translations.h"
 
 using namespace tavrin::apptest;
 using namespace tavrin::test;
 namespace gen = tavrin::gen;
 
+static QString Q(const fs::path& p) { return QString::fromStdU16String(p.u16string()); }
+
 class TranslationTest : public QObject {
     Q_OBJECT
 
-    QTranslator pseudo;
+    TempDir translations;
     QStringList untranslated;
 
     static bool Marked(const QString& text) { return text.contains(QChar(0x27e6)); }
@@ -67,10 +68,13 @@ class TranslationTest : public QObject {
     }
 
 private slots:
+    // Installed as the program installs a translation: the user's language's
+    // file in the folder of translations.
     void initTestCase() {
         QuietOffscreen();
-        QVERIFY2(pseudo.load(QStringLiteral(TAVRIN_PSEUDO_QM)), TAVRIN_PSEUDO_QM);
-        QCoreApplication::installTranslator(&pseudo);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(QFile::copy(QStringLiteral(TAVRIN_PSEUDO_QM), Q(translations.path() / "tavrin_en_US.qm")));
+        QVERIFY(tavrin::window::InstallTranslations(Q(translations.path())));
     }
 
     void everyTextOfTheWindowsIsTranslated() {
