@@ -178,7 +178,7 @@ HistoryWindow::HistoryWindow(const QString& league, RunLeague runLeague, QWidget
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(where_);
-    layout->addWidget(runList_, 2);
+    layout->addWidget(runList_, 1);
     layout->addWidget(run_);
     layout->addWidget(changesNote_);
     layout->addWidget(changesView_, 3);
