@@ -52,6 +52,11 @@
 #if defined(TAVRIN_BENCH_WINDOW)
 #include <QApplication>
 
+#include <QTableView>
+
+#include "tools/LeagueGenerator.h"
+#include "window/PlayersModel.h"
+#include "window/PlayersWindow.h"
 #include "window/ProgressWindow.h"
 #endif
 
@@ -346,6 +351,41 @@ Progress* Window() {
 #endif
 }
 
+// The Players window on a league of 65,536 players (every identity the game
+// has): opening it (the league's report read, the table filled, laid out and
+// drawn) and sorting it by last name and by a potential (and drawn again),
+// the minimum (median) of five. The window is drawn into an image, as the
+// screen would show it, without a window of the system's.
+void PrintPlayersTable(const fs::path& root) {
+#if defined(TAVRIN_BENCH_WINDOW)
+    const fs::path dir = root / "players";
+    fs::create_directories(dir);
+    const fs::path lge = gen::WriteLeague(dir, "Bench", {gen::Kind::L02, kStart, kStep, {}, gen::MakePlayers(65536, 1), {}});
+    std::vector<double> open, byName, byPotential;
+    for (int rep = 0; rep < 5; ++rep) {
+        window::PlayersWindow players([] { return run::Request{}; }, [](const run::Request&) { return run::Outcome{}; });
+        auto* table = players.findChild<QTableView*>("table");
+        open.push_back(TimeMs([&] {
+            players.ShowLeague(QString::fromStdU16String(lge.u16string()));
+            (void)players.grab();
+        }));
+        const auto sorted = [&](int column) {
+            return TimeMs([&] {
+                table->sortByColumn(column, Qt::AscendingOrder);
+                (void)players.grab();
+            });
+        };
+        byName.push_back(sorted(window::PlayersModel::kLastName));
+        byPotential.push_back(sorted(window::PlayersModel::kFirstPotential));
+    }
+    const auto both = [](const std::vector<double>& v) { return Ms(Min(v)) + " ms (median " + Ms(Median(v)) + ")"; };
+    std::cout << "\n== the Players window at 65,536 players ==\nopen (report, table, first paint) " << both(open)
+              << ", sort by last name " << both(byName) << ", by a potential " << both(byPotential) << std::endl;
+#else
+    (void)root;
+#endif
+}
+
 int main(int argc, char** argv) {
     std::vector<std::size_t> sizes{2000, 65536, 1000000};
     std::vector<std::size_t> reps{15, 9, 5};
@@ -404,6 +444,7 @@ int main(int argc, char** argv) {
                 PrintWindow(r);
                 std::cout.flush();
             }
+            PrintPlayersTable(root);
         }
         fs::remove_all(root);
 

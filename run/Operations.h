@@ -27,7 +27,7 @@ struct OperationFacts {
 
 inline constexpr std::array<OperationFacts, 4> kOperations{{
     {Operation::Hide, "Hide", "Hide Pots", "hide", "Hid", "Would hide", "Hiding the potentials", false},
-    {Operation::Randomize, "Randomize", "Ramdomize Pots", "randomize", "Randomized", "Would randomize",
+    {Operation::Randomize, "Randomize", "Randomize Pots", "randomize", "Randomized", "Would randomize",
      "Randomizing the potentials", false},
     {Operation::Restore, "Restore", "Restore Pots", "restore", "Restored", "Would restore", "Restoring the potentials",
      true},

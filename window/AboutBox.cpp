@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
@@ -31,11 +32,12 @@ QLineEdit* PathField(const QString& name, const QString& path, QWidget* parent) 
 
 AboutBox::AboutBox(const KeptFiles& files, QWidget* parent) : QDialog(parent) {
     setObjectName("AboutBox");
-    setWindowTitle("About Tavrin");
+    setWindowTitle(tr("About Tavrin"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* title = new QLabel("<b>Tavrin " + QCoreApplication::applicationVersion().toHtmlEscaped() + "</b><br>" +
-                                 "Hides, randomizes and restores the potential ratings of a league's players.",
+    auto* title = new QLabel(tr("<b>Tavrin %1</b><br>Hides, randomizes and restores the potential ratings of a league's "
+                                "players.")
+                                 .arg(QCoreApplication::applicationVersion().toHtmlEscaped()),
                              this);
     title->setObjectName("title");
     layout->addWidget(title);
@@ -49,19 +51,20 @@ AboutBox::AboutBox(const KeptFiles& files, QWidget* parent) : QDialog(parent) {
     licenseText->setObjectName("license");
     licenseText->setReadOnly(true);
     licenseText->setFixedHeight(licenseText->fontMetrics().lineSpacing() * 7);
-    layout->addWidget(new QLabel("Tavrin is free software under the MIT License:", this));
+    layout->addWidget(new QLabel(tr("Tavrin is free software under the MIT License:"), this));
     layout->addWidget(licenseText);
 
-    layout->addWidget(new QLabel("Where Tavrin keeps its files:", this));
+    layout->addWidget(new QLabel(tr("Where Tavrin keeps its files:"), this));
     auto* paths = new QFormLayout;
-    paths->addRow("Working database:", PathField("workingDatabase", files.workingDatabase, this));
-    paths->addRow("Settings:", PathField("settings", files.settings, this));
+    paths->addRow(tr("Working database:"), PathField("workingDatabase", files.workingDatabase, this));
+    paths->addRow(tr("Settings:"), PathField("settings", files.settings, this));
     QLineEdit* history = PathField("history", files.history, this);
-    if (files.history.isEmpty()) history->setPlaceholderText("no league chosen yet");
-    paths->addRow("League's history:", history);
+    if (files.history.isEmpty()) history->setPlaceholderText(tr("no league chosen yet"));
+    paths->addRow(tr("League's history:"), history);
     layout->addLayout(paths);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(tr("Close"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 }

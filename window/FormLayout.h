@@ -1,18 +1,20 @@
 #pragma once
 
-// What the two windows share: their layout unit, their font and their place
-// on the screen.
+// What the windows share: the progress window's layout unit and font, and
+// every window's place on the screen.
 //
-// The windows are laid out in twips, the unit of the game tools' forms: 1440
+// The progress window is laid out in twips, the unit of the game tools' forms: 1440
 // to the inch, so 15 twips are one pixel at 96 dpi. Qt works in
 // device-independent pixels (96 dpi based), so the conversion is the same on
 // every screen and Qt scales it for high-dpi displays.
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QStringList>
 #include <QRect>
 #include <QScreen>
+#include <QTableView>
 #include <QWidget>
 
 namespace tavrin::window {
@@ -47,6 +49,40 @@ inline void CentreOnScreen(QWidget& window) {
     const QRect area = screen->availableGeometry();
     const QRect frame = window.frameGeometry();
     window.move(area.center() - frame.center() + window.pos());
+}
+
+// A table of one row per player: rows selected whole, sorted by a click on a
+// header (first by `column`), each row one line of one height, set once, so
+// the view never measures 65,536 of them; no row numbers.
+inline void SetUpPlayerTable(QTableView& table, int column) {
+    table.setSortingEnabled(true);
+    table.sortByColumn(column, Qt::AscendingOrder);
+    table.setSelectionBehavior(QAbstractItemView::SelectRows);
+    table.setWordWrap(false);
+    table.verticalHeader()->hide();
+    table.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table.verticalHeader()->setDefaultSectionSize(table.fontMetrics().height() + 6);
+}
+
+// Gives a top-level window its preferred size, or as much of it as the
+// available area of its screen holds (at any scale factor: both are in
+// device-independent pixels), and moves it into that area.
+inline void FitOnScreen(QWidget& window, QSize preferred) {
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        window.resize(preferred);
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    // Room for the frame the window manager draws around it.
+    const QSize frame(window.frameGeometry().size() - window.geometry().size());
+    const QSize room(area.size() - frame.expandedTo(QSize(16, 48)));
+    window.resize(preferred.boundedTo(room).expandedTo(window.minimumSizeHint().boundedTo(room)));
+    QRect place(window.pos(), window.size() + frame);
+    if (!area.contains(place)) {
+        place.moveCenter(area.center());
+        window.move(place.topLeft());
+    }
 }
 
 }  // namespace tavrin::window

@@ -1,25 +1,28 @@
 #include "window/HistoryWindow.h"
 
 // lib
-#include "run/ChangeLine.h"
 #include "base/Error.h"
 #include "league/Clock.h"
 #include "league/ProgramState.h"
+#include "window/FormLayout.h"
+#include "window/Texts.h"
+#include "window/UndoQuestion.h"
 
 // Qt
+#include <QAbstractTableModel>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
+#include <QSortFilterProxyModel>
+#include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 // Std
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <utility>
@@ -28,27 +31,95 @@ namespace tavrin::window {
 
 namespace fs = std::filesystem;
 
+// The players a run changed, a row each: slot, identity, name, years, and
+// each potential before and after.
+class ChangesModel : public QAbstractTableModel {
+public:
+    enum Column : int { kSlot, kIdentity, kName, kYears, kFirstPotential, kColumns = kFirstPotential + 8 };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void Set(std::vector<run::PlayerChange> changes) {
+        beginResetModel();
+        changes_ = std::move(changes);
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(changes_.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : kColumns; }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid()) return {};
+        const run::PlayerChange& c = changes_[static_cast<std::size_t>(index.row())];
+        const int column = index.column();
+        const std::size_t attribute = static_cast<std::size_t>(column - kFirstPotential);
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(column == kName ? Qt::AlignLeft | Qt::AlignVCenter
+                                                       : Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::UserRole) {  // what the column sorts by
+            switch (column) {
+                case kSlot: return QVariant(static_cast<qlonglong>(c.slot));
+                case kIdentity: return c.pidA * 65536 + c.pidB;
+                case kName: return Name(c);
+                case kYears: return c.years;
+                default: return c.before[attribute];
+            }
+        }
+        if (role == Qt::ToolTipRole && column >= kFirstPotential)
+            return QCoreApplication::translate("HistoryWindow", "%1 potential: %2 before the run, %3 after it")
+                .arg(AttributeName(attribute))
+                .arg(c.before[attribute])
+                .arg(c.after[attribute]);
+        if (role != Qt::DisplayRole) return {};
+        switch (column) {
+            case kSlot: return QVariant(static_cast<qlonglong>(c.slot));
+            case kIdentity: return QStringLiteral("%1/%2").arg(c.pidA).arg(c.pidB);
+            case kName: return Name(c);
+            case kYears: return YearsText(c.years);
+            default:
+                return QCoreApplication::translate("HistoryWindow", "%1 \u2192 %2", "a potential before and after")
+                    .arg(c.before[attribute])
+                    .arg(c.after[attribute]);
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal) return {};
+        const std::size_t attribute = static_cast<std::size_t>(section - kFirstPotential);
+        if (role == Qt::ToolTipRole && section >= kFirstPotential)
+            return QCoreApplication::translate("HistoryWindow", "%1 potential, before the run \u2192 after it")
+                .arg(AttributeName(attribute));
+        if (role == Qt::ToolTipRole && section == kIdentity)
+            return QCoreApplication::translate("HistoryWindow", "The player's identity in the game (PID_a/PID_b)");
+        if (role != Qt::DisplayRole) return {};
+        switch (section) {
+            case kSlot: return QCoreApplication::translate("HistoryWindow", "Slot");
+            case kIdentity: return QCoreApplication::translate("HistoryWindow", "PID", "header: the player's identity");
+            case kName: return QCoreApplication::translate("HistoryWindow", "Name");
+            case kYears: return QCoreApplication::translate("HistoryWindow", "Years");
+            default: return AttributeCode(attribute);
+        }
+    }
+
+private:
+    static QString Name(const run::PlayerChange& c) { return FromCore(c.firstName + " " + c.lastName); }
+
+    std::vector<run::PlayerChange> changes_;
+};
+
 namespace {
-
-QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
-QString Text(const fs::path& path) { return Text(PathText(path)); }
-
-fs::path PathOf(const QString& path) { return fs::path(QDir::toNativeSeparators(path).toStdU16String()); }
 
 // The columns of the list of runs.
 enum Column { kNumber, kTime, kOperation, kChanged, kColumns };
 
-// "run 7 (Hide on 6 Dec 2026 06:00)"
-QString RunName(const run::HistoryRun& r) {
-    return QStringLiteral("run %1 (%2 on %3)").arg(r.number).arg(Text(r.operation), Text(LocalTimeText(r.time)));
-}
-
 }  // namespace
 
 HistoryWindow::HistoryWindow(const QString& league, RunLeague runLeague, QWidget* parent)
-    : QDialog(parent), league_(PathOf(league)), history_(league_), runLeague_(std::move(runLeague)) {
+    : QDialog(parent), league_(ToPath(league)), history_(league_), runLeague_(std::move(runLeague)) {
     setObjectName("HistoryWindow");
-    setWindowTitle("History of " + QFileInfo(league).fileName());
+    setWindowTitle(tr("History of %1").arg(QFileInfo(league).fileName()));
     // The league's files by the run's own rule (the spelling on disk).
     const LeaguePaths paths = LeaguePaths::Of(league_);
     pyr_ = paths.playerFile;
@@ -61,9 +132,9 @@ HistoryWindow::HistoryWindow(const QString& league, RunLeague runLeague, QWidget
 
     runList_ = new QTreeWidget(this);
     runList_->setObjectName("runs");
-    runList_->setAccessibleName("Runs");
+    runList_->setAccessibleName(tr("Runs"));
     runList_->setColumnCount(kColumns);
-    runList_->setHeaderLabels({"Run", "Time", "Operation", "Players changed"});
+    runList_->setHeaderLabels({tr("Run"), tr("Time"), tr("Operation"), tr("Players changed")});
     runList_->setRootIsDecorated(false);
     runList_->setUniformRowHeights(true);
     runList_->setAllColumnsShowFocus(true);
@@ -78,35 +149,48 @@ HistoryWindow::HistoryWindow(const QString& league, RunLeague runLeague, QWidget
     run_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     run_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    // One line per player, columns aligned as on a terminal.
-    changes_ = new QPlainTextEdit(this);
-    changes_->setObjectName("changes");
-    changes_->setAccessibleName("Players changed");
-    changes_->setReadOnly(true);
-    changes_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    changes_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    changesNote_ = new QLabel(this);
+    changesNote_->setObjectName("changesNote");
+    changesNote_->setWordWrap(true);
+
+    changes_ = new ChangesModel(this);
+    auto* sorted = new QSortFilterProxyModel(this);
+    sorted->setSourceModel(changes_);
+    sorted->setSortRole(Qt::UserRole);
+    changesView_ = new QTableView(this);
+    changesView_->setObjectName("changes");
+    changesView_->setAccessibleName(tr("Players changed"));
+    changesView_->setModel(sorted);
+    SetUpPlayerTable(*changesView_, ChangesModel::kSlot);
+
+    auto* legend = new QLabel(tr("Each potential before the run \u2192 after it. %1.").arg(AttributeLegend()), this);
+    legend->setObjectName("legend");
+    legend->setWordWrap(true);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    bringBack_ = buttons->addButton("&Bring back\u2026", QDialogButtonBox::ActionRole);
-    bringBack_->setObjectName("bringBack");
-    bringBack_->setToolTip("Brings back the league's player file and .pot as they were before the selected run");
-    // Enter closes; bringing back is asked for by name.
-    bringBack_->setAutoDefault(false);
+    buttons->button(QDialogButtonBox::Close)->setText(tr("Close"));
+    undo_ = buttons->addButton(tr("&Undo\u2026"), QDialogButtonBox::ActionRole);
+    undo_->setObjectName("undoButton");
+    undo_->setToolTip(tr("Puts the league's player file and .pot back as they were before the selected run"));
+    // Enter closes; an undo is asked for by name.
+    undo_->setAutoDefault(false);
     buttons->button(QDialogButtonBox::Close)->setDefault(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(where_);
-    layout->addWidget(runList_, 2);
+    layout->addWidget(runList_, 1);
     layout->addWidget(run_);
-    layout->addWidget(changes_, 3);
+    layout->addWidget(changesNote_);
+    layout->addWidget(changesView_, 3);
+    layout->addWidget(legend);
     layout->addWidget(buttons);
 
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(bringBack_, &QPushButton::clicked, this, &HistoryWindow::BringBack);
+    connect(undo_, &QPushButton::clicked, this, &HistoryWindow::Undo);
     connect(runList_, &QTreeWidget::currentItemChanged, this, &HistoryWindow::ShowSelected);
 
-    resize(760, 520);
     Reload(0);
+    FitOnScreen(*this, QSize(800, 600));
 }
 
 void HistoryWindow::Reload(int select) {
@@ -119,9 +203,9 @@ void HistoryWindow::Reload(int select) {
         auto* item = new QTreeWidgetItem(runList_);
         item->setText(kNumber, QString::number(r->number));
         item->setTextAlignment(kNumber, Qt::AlignRight | Qt::AlignVCenter);
-        item->setText(kTime, Text(LocalTimeText(r->time)));
-        item->setText(kOperation, Text(r->operation));
-        item->setText(kChanged, QStringLiteral("%1 of %2").arg(r->changed).arg(r->players));
+        item->setText(kTime, FromCore(LocalTimeText(r->time)));
+        item->setText(kOperation, FromCore(r->operation));
+        item->setText(kChanged, tr("%1 of %2").arg(r->changed).arg(r->players));
         item->setData(kNumber, Qt::UserRole, r->number);
         if (!selected || r->number == select) selected = item;
     }
@@ -130,13 +214,16 @@ void HistoryWindow::Reload(int select) {
         runList_->resizeColumnToContents(c);
         runList_->setColumnWidth(c, runList_->columnWidth(c) + 16);
     }
-    where_->setText(runs_.empty()
-                        ? "No run is kept yet in " + Text(history_.Folder()) +
-                              ": each run of Tavrin on this league will be."
-                        : QStringLiteral("%1 kept in %2, newest first. Bring back puts the league's files back as "
-                                         "they were before the selected run; that is a run too, kept here.")
-                              .arg(runs_.size() == 1 ? QStringLiteral("1 run") : QStringLiteral("%1 runs").arg(runs_.size()),
-                                   Text(history_.Folder())));
+    const QString folder = FromPath(history_.Folder());
+    where_->setText(runs_.empty() ? tr("No run is kept yet in %1: each run of Tavrin on this league will be.").arg(folder)
+                    : runs_.size() == 1
+                        ? tr("1 run kept in %1. Undo puts the league's files back as they were before the selected "
+                             "run; that is a run too, kept here.")
+                              .arg(folder)
+                        : tr("%1 runs kept in %2, newest first. Undo puts the league's files back as they were "
+                             "before the selected run; that is a run too, kept here.")
+                              .arg(runs_.size())
+                              .arg(folder));
     runList_->setCurrentItem(selected);
     ShowSelected();
 }
@@ -152,63 +239,61 @@ const run::HistoryRun* HistoryWindow::Selected() const {
 
 void HistoryWindow::ShowSelected() {
     const run::HistoryRun* r = Selected();
-    bringBack_->setEnabled(r && !r->keptPyr.empty());
+    undo_->setEnabled(r && CanUndo(*r));
+    changes_->Set({});
+    changesNote_->clear();
     if (!r) {
         run_->clear();
-        changes_->clear();
         return;
     }
-    QString text = QStringLiteral("Run %1, %2 on %3, %4 of %5 players changed:\n%6.\n")
+    QString text = tr("Run %1, %2 on %3, %4 of %5 players changed:\n%6.\n")
                        .arg(r->number)
-                       .arg(Text(r->operation), Text(LocalTimeText(r->time)))
+                       .arg(FromCore(r->operation), FromCore(LocalTimeText(r->time)))
                        .arg(r->changed)
                        .arg(r->players)
-                       .arg(Text(r->summary));
+                       .arg(FromCore(r->summary));
     QStringList kept;
     for (const fs::path& name : {r->keptPyr, r->keptPot})
-        if (!name.empty()) kept << Text(name);
-    text += kept.isEmpty() ? QStringLiteral("It kept no file.") : "Kept: " + kept.join(", ") + ".";
-    if (r->potWasMissing) text += " There was no " + Text(pot_.filename()) + " before it.";
+        if (!name.empty()) kept << FromPath(name);
+    text += kept.isEmpty() ? tr("It kept no file.") : tr("Kept: %1.").arg(kept.join(tr(", ")));
+    if (r->potWasMissing) text += " " + tr("There was no %1 before it.").arg(FromPath(pot_.filename()));
     run_->setText(text);
 
-    if (r->keptPyr.empty()) {
-        changes_->setPlainText("Without the player file from before it, the players it changed cannot be listed.");
+    if (!CanUndo(*r)) {
+        changesNote_->setText(tr("Without the player file from before it, the players it changed cannot be listed."));
         return;
     }
     try {
         bool exact = true;
-        const std::vector<run::PlayerChange> players = history_.ChangesOf(*r, pyr_, exact);
-        std::string lines;
+        std::vector<run::PlayerChange> players = history_.ChangesOf(*r, pyr_, exact);
+        QString note = players.empty() ? tr("No player's potentials changed.")
+                                       : tr("The players whose potentials it changed:");
         if (!exact)
-            lines += PathText(pyr_.filename()) +
-                     " was written after this run saved it (by the game, or by hand): the list shows those changes "
-                     "too.\n";
-        if (players.empty()) lines += "No player's potentials changed.";
-        else lines += std::string(run::kChangesHeading) + "\n";
-        for (const run::PlayerChange& c : players) lines += run::ChangeLine(c) + "\n";
-        changes_->setPlainText(Text(lines));
+            note = tr("%1 was written after this run saved it (by the game, or by hand): the list shows those "
+                      "changes too.")
+                       .arg(FromPath(pyr_.filename())) +
+                   " " + note;
+        changesNote_->setText(note);
+        // Names whole: the name column as wide as the widest of them all,
+        // not of the rows a view samples.
+        QSet<QString> names;
+        for (const run::PlayerChange& c : players) names.insert(FromCore(c.firstName + " " + c.lastName));
+        int nameWidth = 0;
+        for (const QString& name : names) nameWidth = std::max(nameWidth, changesView_->fontMetrics().horizontalAdvance(name));
+        changes_->Set(std::move(players));
+        changesView_->resizeColumnsToContents();
+        changesView_->setColumnWidth(
+            ChangesModel::kName,
+            std::max(changesView_->columnWidth(ChangesModel::kName), nameWidth + changesView_->fontMetrics().averageCharWidth() * 2));
     } catch (const std::exception& e) {
-        changes_->setPlainText("The players this run changed cannot be listed: " + Text(std::string(e.what())));
+        changesNote_->setText(tr("The players this run changed cannot be listed: %1").arg(FromCore(e.what())));
     }
 }
 
-void HistoryWindow::BringBack() {
+void HistoryWindow::Undo() {
     const run::HistoryRun* r = Selected();
-    if (!r || r->keptPyr.empty()) return;
-    // As the run will do it: the .pot comes back where the run kept one, and
-    // goes where there was none before it; otherwise it stays.
-    const QString pyr = Text(pyr_.filename()), pot = Text(pot_.filename());
-    const QString question =
-        !r->keptPot.empty() ? QStringLiteral("Bring back %1 and %2 as they were before %3?").arg(pyr, pot, RunName(*r))
-        : r->potWasMissing  ? QStringLiteral("Bring back %1 as it was before %2, and remove %3, as there was none then?")
-                                 .arg(pyr, RunName(*r), pot)
-                            : QStringLiteral("Bring back %1 as it was before %2?").arg(pyr, RunName(*r));
-    QMessageBox box(QMessageBox::Question, "Tavrin", question, QMessageBox::NoButton, this);
-    box.setInformativeText("The files as they are now are kept in the history first, so this can be undone too.");
-    QPushButton* yes = box.addButton("Bring back", QMessageBox::AcceptRole);
-    box.setDefaultButton(box.addButton(QMessageBox::Cancel));
-    box.exec();
-    if (box.clickedButton() != yes) return;
+    if (!r || !CanUndo(*r)) return;
+    if (!ConfirmUndo(this, *r, runs_, FromPath(pyr_.filename()), FromPath(pot_.filename()))) return;
 
     run::Request request;
     request.operation = run::Operation::Undo;

@@ -2,14 +2,14 @@
 
 // The league's history in a window: the runs kept in its history folder,
 // newest first, and for the selected run what it said it did (its summary in
-// full, which the main window's status line may cut), the files it kept and
-// the players whose potentials it changed, listed as the command line's
-// --verbose lists them. "Bring back" undoes back to the selected run: the
+// full), the files it kept and the players whose potentials it changed, each
+// potential before and after. Undo… undoes back to the selected run: the
 // player file and the .pot as they were before it, after a confirmation.
 //
 // The window asks and shows; the undo is a run like any other, made by the
 // main window (blocked while it runs, its outcome on the status line) through
-// the function it hands over.
+// the function it hands over. The window fits the screen it opens on, at any
+// scale factor.
 
 #include <QDialog>
 #include <QString>
@@ -22,11 +22,13 @@
 #include "run/Run.h"
 
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
+class QTableView;
 class QTreeWidget;
 
 namespace tavrin::window {
+
+class ChangesModel;
 
 class HistoryWindow : public QDialog {
     Q_OBJECT
@@ -42,7 +44,7 @@ private:
     // newest where there is none of that number.
     void Reload(int select);
     void ShowSelected();
-    void BringBack();
+    void Undo();
     const run::HistoryRun* Selected() const;
 
     std::filesystem::path league_, pyr_, pot_;
@@ -53,8 +55,10 @@ private:
     QLabel* where_ = nullptr;       // the history folder
     QTreeWidget* runList_ = nullptr;
     QLabel* run_ = nullptr;         // the selected run: its summary and kept files
-    QPlainTextEdit* changes_ = nullptr;
-    QPushButton* bringBack_ = nullptr;
+    QLabel* changesNote_ = nullptr;  // what the list of players is, or why there is none
+    ChangesModel* changes_ = nullptr;
+    QTableView* changesView_ = nullptr;
+    QPushButton* undo_ = nullptr;
 };
 
 }  // namespace tavrin::window

@@ -1,5 +1,6 @@
 #include "window/LeagueDialog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,6 +12,7 @@ namespace tavrin::window {
 namespace {
 
 const char* const kLastLeagueKey = "FileDialog/LastLeague";
+const char* const kRecentKey = "League/Recent";
 
 QString DialogStart() {
     const QFileInfo last(LastLeague());
@@ -27,13 +29,29 @@ QString DialogStart() {
 }  // namespace
 
 QString AskForLeague(QWidget* parent) {
-    const QString chosen = QFileDialog::getOpenFileName(parent, "Select League", DialogStart(), "Leagues (*.lge)");
+    const QString chosen = QFileDialog::getOpenFileName(
+        parent, QCoreApplication::translate("LeagueDialog", "Select League"), DialogStart(),
+        QCoreApplication::translate("LeagueDialog", "Leagues (*.lge)"));
     if (!chosen.isEmpty()) RememberLeague(QFileInfo(chosen).absoluteFilePath());
     return chosen;
 }
 
 QString LastLeague() { return QSettings().value(kLastLeagueKey).toString(); }
 
-void RememberLeague(const QString& path) { QSettings().setValue(kLastLeagueKey, path); }
+void RememberLeague(const QString& path) {
+    QSettings settings;
+    settings.setValue(kLastLeagueKey, path);
+    // The same league by another spelling of its path is still one entry.
+    QStringList recent = settings.value(kRecentKey).toStringList();
+    const QString key = QDir::cleanPath(path);
+    recent.removeIf([&](const QString& entry) { return QDir::cleanPath(entry) == key; });
+    recent.prepend(path);
+    while (recent.size() > kRecentLeagues) recent.removeLast();
+    settings.setValue(kRecentKey, recent);
+}
+
+QStringList RecentLeagues() { return QSettings().value(kRecentKey).toStringList().mid(0, kRecentLeagues); }
+
+void ForgetRecentLeagues() { QSettings().remove(kRecentKey); }
 
 }  // namespace tavrin::window

@@ -1,5 +1,6 @@
 #include "window/MainWindow.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -7,112 +8,111 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
-#include <QShortcut>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
-#include <filesystem>
-#include <string_view>
+#include <exception>
 
-#include "window/AboutBox.h"
-#include "window/FormLayout.h"
-#include "window/HistoryWindow.h"
-#include "window/LeagueDialog.h"
-#include "window/ProgramIcon.h"
-#include "window/StatusLine.h"
 #include "base/Error.h"
 #include "run/History.h"
 #include "run/Messages.h"
+#include "window/AboutBox.h"
+#include "window/FormLayout.h"
+#include "window/HelpWindow.h"
+#include "window/HistoryWindow.h"
+#include "window/LeagueDialog.h"
+#include "window/PlayersWindow.h"
+#include "window/ProgramIcon.h"
+#include "window/StatusLine.h"
+#include "window/Texts.h"
+#include "window/UndoQuestion.h"
 
 namespace tavrin::window {
 
 namespace {
 
-const char* const kMessageTitle = "Tavrin";
-
-std::filesystem::path ToPath(const QString& path) {
-    return std::filesystem::path(QDir::toNativeSeparators(path).toStdU16String());
-}
-
-QString FromCore(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+const char* const kSizeKey = "MainWindow/Size";
 
 void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& detail = QString()) {
-    QMessageBox box(icon, kMessageTitle, text, QMessageBox::Ok, parent);
+    QMessageBox box(icon, MainWindow::tr("Tavrin"), text, QMessageBox::Ok, parent);
     if (!detail.isEmpty()) box.setInformativeText(detail);
     box.exec();
 }
 
-// The status line takes the window's width under the frame; the window is
-// that much taller than its 2640 twips, and nothing else moves.
-constexpr QRect kStatusLine = TwipsRect(120, 2520, 5550, 360);
-constexpr int kClientHeight = 2640 + 360;
-
-// The operation options stand one under another at the frame's left, each as
-// wide as the widest caption of the forms' face.
-constexpr QRect OptionPlace(int place) { return TwipsRect(240, 360 + 360 * place, 1575, 375); }
+// The form the window grew from was 5790 by 2640 twips, with the status
+// line's 360 under it: the window is never made smaller than that.
+constexpr QSize kFormSize(Px(5790), Px(2640 + 360));
 
 }  // namespace
 
 // Blocks the window for the length of a run and gives it back however the run
-// ends.
+// ends, with the focus where it was: a blocked control loses it.
 class MainWindow::RunGuard {
 public:
-    explicit RunGuard(MainWindow& window) : window_(window) { window_.SetRunning(true); }
-    ~RunGuard() { window_.SetRunning(false); }
+    explicit RunGuard(MainWindow& window) : window_(window), focus_(window.focusWidget()) { window_.SetRunning(true); }
+    ~RunGuard() {
+        window_.SetRunning(false);
+        if (focus_ && focus_->isEnabled() && !window_.focusWidget()) focus_->setFocus();
+    }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
 
 private:
     MainWindow& window_;
+    QPointer<QWidget> focus_;
 };
 
 MainWindow::MainWindow(ProgramState& state, RandomSource& random, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      state_(state),
-      random_(random) {
+    : QMainWindow(parent), state_(state), random_(random) {
     setObjectName("MainWindow");
-    setFixedSize(Px(5790), Px(kClientHeight));
-    setFont(FormFont(8));
     setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
 
     BuildButtons();
     BuildOperationBox();
-    BuildStatusLine();
+    statusLine_ = new StatusLine(this);
+    statusLine_->setObjectName("statusArea");
+    LayOut();
+    BuildMenus();
     SetUpKeys();
     NameForScreenReaders();
+    LeagueShownChanged();
+
+    setMinimumSize(kFormSize.expandedTo(minimumSizeHint()));
+    // The size the user gave it last time, else the least that shows every
+    // caption with room to breathe.
+    const QSize saved = QSettings().value(kSizeKey).toSize();
+    resize(saved.isValid() ? saved.expandedTo(minimumSize())
+                           : sizeHint().expandedTo(QSize(minimumWidth() * 5 / 4, minimumHeight())));
 }
 
-// Positions are in twips; those of the options, the list and its label are
-// inside the operation box.
-
 void MainWindow::BuildButtons() {
-    okButton_ = new QPushButton("&OK", this);
+    okButton_ = new QPushButton(tr("&OK"), this);
     okButton_->setObjectName("okButton");
-    okButton_->setGeometry(TwipsRect(4080, 360, 1575, 430));
     connect(okButton_, &QPushButton::clicked, this, &MainWindow::RunChosenOperation);
 
-    cancelButton_ = new QPushButton("&Cancel", this);
+    cancelButton_ = new QPushButton(tr("&Cancel"), this);
     cancelButton_->setObjectName("cancelButton");
-    cancelButton_->setGeometry(TwipsRect(4080, 960, 1575, 430));
     connect(cancelButton_, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void MainWindow::BuildOperationBox() {
     operationBox_ = new QGroupBox(QString(), this);
     operationBox_->setObjectName("operationBox");
-    operationBox_->setGeometry(TwipsRect(120, 240, 3735, 2175));
 
     // One option for each operation with a caption, in the table's order:
     // exactly one is selected at any time.
@@ -122,9 +122,8 @@ void MainWindow::BuildOperationBox() {
         const run::OperationFacts& facts = run::kOperations[row];
         if (facts.caption.empty()) continue;
         const int place = static_cast<int>(operationButtons_.size());
-        auto* option = new QRadioButton(FromCore(facts.caption), operationBox_);
+        auto* option = new QRadioButton(CoreText(facts.caption), operationBox_);
         option->setObjectName(QStringLiteral("operationButton%1").arg(place));
-        option->setGeometry(OptionPlace(place));
         operationGroup_->addButton(option, static_cast<int>(row));
         operationButtons_.push_back(option);
     }
@@ -135,36 +134,108 @@ void MainWindow::BuildOperationBox() {
 
     yearsList_ = new QComboBox(operationBox_);
     yearsList_->setObjectName("yearsList");
-    yearsList_->setGeometry(TwipsRect(2040, 600, 1455, 315));
     yearsList_->setEditable(true);
     // Typing never adds an entry; the list holds exactly its ten limits.
     yearsList_->setInsertPolicy(QComboBox::NoInsert);
     yearsList_->setCompleter(nullptr);
-    for (const run::YearsChoice& entry : run::kYearsChoices) yearsList_->addItem(FromCore(entry.text), entry.limit);
+    for (const run::YearsChoice& entry : run::kYearsChoices) yearsList_->addItem(CoreText(entry.text), entry.limit);
     yearsList_->setCurrentIndex(-1);
-    yearsList_->setEditText(FromCore(run::kSelectYears));
+    yearsList_->setEditText(CoreText(run::kSelectYears));
     connect(yearsList_->lineEdit(), &QLineEdit::textEdited, this, &MainWindow::YearsTyped);
+    connect(yearsList_, &QComboBox::currentIndexChanged, this, &MainWindow::choiceChanged);
 
-    yearsLabel_ = new QLabel("Hide Pots For:", operationBox_);
+    yearsLabel_ = new QLabel(tr("Hide Pots For:"), operationBox_);
     yearsLabel_->setObjectName("yearsLabel");
-    yearsLabel_->setGeometry(TwipsRect(2040, 360, 1095, 255));
     yearsLabel_->setBuddy(yearsList_);
-
-    // The option buttons and the label are see-through: where the system's
-    // face is wider than the forms' own, they grow to the right to show their
-    // whole caption instead of clipping it. Nothing stands to their right.
-    std::vector<QWidget*> captions(operationButtons_.begin(), operationButtons_.end());
-    captions.push_back(yearsLabel_);
-    for (QWidget* caption : captions)
-        caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
 }
 
-void MainWindow::BuildStatusLine() {
-    statusLine_ = new StatusLine(this, kStatusLine);
-    statusLine_->SetHistoryLeague(HistoryLeague());
-    connect(statusLine_, &StatusLine::otherLeagueClicked, this, &MainWindow::ChooseAnotherLeague);
-    connect(statusLine_, &StatusLine::historyClicked, this, &MainWindow::ShowHistory);
-    connect(statusLine_, &StatusLine::aboutClicked, this, &MainWindow::ShowAbout);
+void MainWindow::LayOut() {
+    // The options stand one under another at the frame's left; the list and
+    // its label at its right, as in the form they come from.
+    auto* box = new QGridLayout(operationBox_);
+    for (std::size_t place = 0; place < operationButtons_.size(); ++place)
+        box->addWidget(operationButtons_[place], static_cast<int>(place), 0);
+    box->addWidget(yearsLabel_, 0, 1);
+    box->addWidget(yearsList_, 1, 1);
+    box->setColumnStretch(0, 1);
+    box->setColumnStretch(1, 1);
+    box->setRowStretch(static_cast<int>(operationButtons_.size()), 1);
+
+    // OK and Cancel at the right, at the top: they stay there as the window grows.
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(okButton_);
+    buttons->addWidget(cancelButton_);
+    buttons->addStretch(1);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(operationBox_, 1);
+    top->addLayout(buttons);
+
+    auto* central = new QWidget(this);
+    central->setObjectName("central");
+    auto* layout = new QVBoxLayout(central);
+    layout->addLayout(top, 1);
+    layout->addWidget(statusLine_);
+    setCentralWidget(central);
+}
+
+void MainWindow::BuildMenus() {
+    const auto add = [this](QMenu* menu, const QString& text, const char* name, auto slot,
+                            const QKeySequence& keys = {}) {
+        QAction* action = menu->addAction(text, this, slot);
+        action->setObjectName(name);
+        action->setShortcut(keys);
+        // Reachable by its keys wherever the focus is in the window.
+        addAction(action);
+        blockedWhileRunning_.push_back(action);
+        return action;
+    };
+
+    QMenu* league = menuBar()->addMenu(tr("&League"));
+    league->setObjectName("leagueMenu");
+    add(league, tr("&Open\u2026"), "openAction", &MainWindow::ChooseAnotherLeague, QKeySequence::Open)
+        ->setStatusTip(tr("Choose the league OK runs on"));
+    recentMenu_ = league->addMenu(tr("Open &Recent"));
+    recentMenu_->setObjectName("recentMenu");
+    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
+    league->addSeparator();
+    add(league, tr("&Quit"), "quitAction", &QWidget::close, QKeySequence::Quit);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->setObjectName("editMenu");
+    undoAction_ = add(edit, tr("&Undo Last Run\u2026"), "undoAction", &MainWindow::UndoLastRun, QKeySequence::Undo);
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName("viewMenu");
+    playersAction_ = add(view, tr("&Players\u2026"), "playersAction", &MainWindow::ShowPlayers,
+                         QKeySequence(Qt::CTRL | Qt::Key_L));
+    historyAction_ = add(view, tr("&History\u2026"), "historyAction", &MainWindow::ShowHistory,
+                         QKeySequence(Qt::CTRL | Qt::Key_H));
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName("helpMenu");
+    add(help, tr("Tavrin &Help"), "helpAction", &MainWindow::ShowHelp, QKeySequence::HelpContents);
+    add(help, tr("&About Tavrin"), "aboutAction", &MainWindow::ShowAbout)->setMenuRole(QAction::AboutRole);
+    FillRecentMenu();
+}
+
+void MainWindow::FillRecentMenu() {
+    recentMenu_->clear();
+    const QStringList recent = RecentLeagues();
+    for (int i = 0; i < recent.size(); ++i) {
+        const QString path = recent[i];
+        QAction* entry = recentMenu_->addAction(
+            tr("&%1 %2", "a recent league: its number and path").arg(i + 1).arg(QDir::toNativeSeparators(path)));
+        connect(entry, &QAction::triggered, this, [this, path] { UseGivenLeagues({path}); });
+    }
+    if (!recent.isEmpty()) {
+        recentMenu_->addSeparator();
+        recentMenu_->addAction(tr("&Clear List"), this, [this] {
+            ForgetRecentLeagues();
+            FillRecentMenu();
+        });
+    }
+    recentMenu_->setEnabled(!recent.isEmpty() && !running_);
 }
 
 void MainWindow::SetUpKeys() {
@@ -180,18 +251,19 @@ void MainWindow::SetUpKeys() {
     order.insert(order.end(), operationButtons_.begin(), operationButtons_.end());
     order.push_back(yearsList_);
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    okButton_->setFocus();
 
-    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this, &MainWindow::ShowAbout);
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this), &QShortcut::activated, this,
-            &MainWindow::ShowHistory);
+    connect(statusLine_, &StatusLine::otherLeagueClicked, this, &MainWindow::ChooseAnotherLeague);
+    connect(statusLine_, &StatusLine::historyClicked, this, &MainWindow::ShowHistory);
+    connect(statusLine_, &StatusLine::helpClicked, this, &MainWindow::ShowHelp);
 }
 
 void MainWindow::NameForScreenReaders() {
-    okButton_->setAccessibleName("OK");
-    cancelButton_->setAccessibleName("Cancel");
-    operationBox_->setAccessibleName("Operation");
+    okButton_->setAccessibleName(tr("OK"));
+    cancelButton_->setAccessibleName(tr("Cancel"));
+    operationBox_->setAccessibleName(tr("Operation"));
     for (QRadioButton* option : operationButtons_) option->setAccessibleName(option->text());
-    yearsList_->setAccessibleName("Hide Pots For");
+    yearsList_->setAccessibleName(tr("Hide Pots For"));
     yearsLabel_->setAccessibleName(yearsLabel_->text());
 }
 
@@ -210,18 +282,24 @@ void MainWindow::YearsTyped(const QString& text) {
 void MainWindow::OperationChosen(int id) {
     // Only Hide Pots takes a limit; the list keeps its entry while disabled.
     yearsList_->setEnabled(run::kOperations.at(static_cast<std::size_t>(id)).operation == run::Operation::Hide);
+    emit choiceChanged();
+}
+
+run::Request MainWindow::ChosenRequest() const {
+    run::Request request;
+    request.operation = SelectedOperation();
+    if (request.operation == run::Operation::Hide) request.yearsLimit = SelectedYearsLimit();
+    return request;
 }
 
 void MainWindow::RunChosenOperation() {
     if (running_) return;
     const RunGuard guard(*this);
-    run::Request request;
-    request.operation = SelectedOperation();
-    request.yearsLimit = SelectedYearsLimit();
-    // The choice is checked first: without a limit there is no run, and
-    // nothing is opened.
-    if (request.operation == run::Operation::Hide && !request.yearsLimit) {
-        ShowMessage(this, QMessageBox::Information, FromCore(run::kSelectYears));
+    run::Request request = ChosenRequest();
+    // The choice is checked first, as the run checks it: without a limit
+    // there is no run, and nothing is opened.
+    if (const auto problem = run::ProblemWithRequest(request)) {
+        ShowMessage(this, QMessageBox::Information, CoreText(*problem));
         return;
     }
 
@@ -237,15 +315,73 @@ void MainWindow::ChooseAnotherLeague() {
     if (running_) return;
     // A cancelled dialog keeps the league that was given.
     const QString chosen = AskForLeague(this);
-    if (!chosen.isEmpty()) SetGivenLeague(chosen);
+    if (!chosen.isEmpty()) SetGivenLeague(QFileInfo(chosen).absoluteFilePath());
 }
 
 QString MainWindow::HistoryLeague() const { return givenLeague_.isEmpty() ? LastLeague() : givenLeague_; }
 
+void MainWindow::UndoLastRun() {
+    const QString league = HistoryLeague();
+    if (running_ || league.isEmpty()) return;
+    const LeaguePaths paths = LeaguePaths::Of(ToPath(league));
+    const run::History history(paths.league);
+    std::vector<run::HistoryRun> runs;
+    try {
+        runs = history.Runs();
+    } catch (const std::exception& e) {
+        ShowMessage(this, QMessageBox::Warning, FromCore(e.what()));
+        return;
+    }
+    const QString name = QFileInfo(league).fileName();
+    if (runs.empty()) {
+        ShowMessage(this, QMessageBox::Information,
+                    tr("Nothing to undo: no run of %1 is kept in %2.").arg(name, FromPath(history.Folder())));
+        return;
+    }
+    const run::HistoryRun& last = runs.back();
+    if (!CanUndo(last)) {
+        ShowMessage(this, QMessageBox::Information,
+                    tr("The last run of %1 cannot be undone: the history kept no player file from before it.")
+                        .arg(name));
+        return;
+    }
+    if (!ConfirmUndo(this, last, runs, FromPath(paths.playerFile.filename()), FromPath(paths.potFile.filename())))
+        return;
+    run::Request request;
+    request.operation = run::Operation::Undo;
+    request.league = paths.league;
+    request.undoTo = last.number;
+    const RunGuard guard(*this);
+    RunAndShow(request);
+}
+
+void MainWindow::ShowPlayers() {
+    if (running_) return;
+    QString league = HistoryLeague();
+    if (league.isEmpty()) {
+        // Which league's players: the one OK is to run on, chosen now.
+        ChooseAnotherLeague();
+        league = HistoryLeague();
+        if (league.isEmpty()) return;
+    }
+    if (!players_) {
+        players_ = new PlayersWindow(
+            [this] { return ChosenRequest(); }, [this](const run::Request& request) { return DryRun(request); },
+            this);
+        players_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(this, &MainWindow::choiceChanged, players_, &PlayersWindow::ChoiceChanged);
+        connect(this, &MainWindow::runningChanged, players_, &PlayersWindow::SetRunning);
+    }
+    players_->ShowLeague(league);
+    players_->show();
+    players_->raise();
+    players_->activateWindow();
+}
+
 void MainWindow::ShowHistory() {
     const QString league = HistoryLeague();
     if (running_ || league.isEmpty()) return;
-    // Bringing back is a run of this window's, blocked and told as any.
+    // An undo is a run of this window's, blocked and told as any.
     auto* window = new HistoryWindow(
         league,
         [this](const run::Request& request) {
@@ -257,14 +393,24 @@ void MainWindow::ShowHistory() {
     window->open();
 }
 
+void MainWindow::ShowHelp() {
+    if (!help_) {
+        help_ = new HelpWindow(this);
+        help_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
 void MainWindow::ShowAbout() {
     if (running_) return;
     // The history of the league OK would run on, else of the one chosen last.
     const QString league = HistoryLeague();
     KeptFiles files;
-    files.workingDatabase = QString::fromStdU16String(state_.WorkingDatabasePath().u16string());
+    files.workingDatabase = FromPath(state_.WorkingDatabasePath());
     files.settings = QSettings().fileName();
-    if (!league.isEmpty()) files.history = QString::fromStdU16String(run::History(ToPath(league)).Folder().u16string());
+    if (!league.isEmpty()) files.history = FromPath(run::History(ToPath(league)).Folder());
     AboutBox(files, this).exec();
 }
 
@@ -277,8 +423,28 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     } else if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
         cancelButton_->click();
     } else {
-        QWidget::keyPressEvent(event);
+        QMainWindow::keyPressEvent(event);
     }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (!fitting_) FitStatusText();
+}
+
+void MainWindow::FitStatusText() {
+    // A label that wraps asks for its height only once its width is known,
+    // which a window's minimum size never asks: the window asks it here, for
+    // the width it has, and makes room.
+    QWidget* central = centralWidget();
+    if (!central || !central->layout()) return;
+    const int frame = height() - central->height();
+    const int needed = central->layout()->totalHeightForWidth(central->width()) + frame;
+    ++fitting_;
+    setMinimumWidth(std::max(kFormSize.width(), minimumSizeHint().width()));
+    setMinimumHeight(std::max(kFormSize.height(), needed));
+    if (height() < needed) resize(width(), needed);
+    --fitting_;
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -302,8 +468,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
         [this, local, remote] {
             if (local.isEmpty() && remote.size() == 1)
                 ShowMessage(this, QMessageBox::Warning,
-                            QStringLiteral("Cannot open the league %1: it is not a file on this computer.")
-                                .arg(remote.front()));
+                            tr("Cannot open the league %1: it is not a file on this computer.").arg(remote.front()));
             else
                 UseGivenLeagues(local + remote);
         },
@@ -313,7 +478,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
 bool MainWindow::UseGivenLeagues(const QStringList& paths) {
     if (paths.isEmpty() || running_) return false;
     if (paths.size() > 1) {
-        ShowMessage(this, QMessageBox::Warning, "Tavrin works on one league at a time: give it a single league file.");
+        ShowMessage(this, QMessageBox::Warning,
+                    tr("Tavrin works on one league at a time: give it a single league file."));
         return false;
     }
     // Checked as the run checks it; what the file holds is the run's to tell.
@@ -332,17 +498,28 @@ void MainWindow::SetGivenLeague(const QString& path) {
     givenLeague_ = path;
     if (!path.isEmpty()) RememberLeague(path);
     statusLine_->ShowGivenLeague(path);
-    statusLine_->SetHistoryLeague(HistoryLeague());
+    LeagueShownChanged();
+    FitStatusText();
+}
+
+void MainWindow::LeagueShownChanged() {
+    const QString league = HistoryLeague();
+    statusLine_->SetHistoryLeague(league);
+    for (QAction* action : {undoAction_, historyAction_}) action->setEnabled(!running_ && !league.isEmpty());
+    FillRecentMenu();
+    if (players_ && !league.isEmpty()) players_->ShowLeague(league);
 }
 
 QString MainWindow::statusText() const { return statusLine_->text(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The window must not go away under a run that holds the league's files.
-    if (running_)
+    if (running_) {
         event->ignore();
-    else
-        event->accept();
+        return;
+    }
+    QSettings().setValue(kSizeKey, size());
+    event->accept();
 }
 
 void MainWindow::SetRunning(bool running) {
@@ -351,8 +528,10 @@ void MainWindow::SetRunning(bool running) {
     cancelButton_->setEnabled(!running);
     for (QRadioButton* option : operationButtons_) option->setEnabled(!running);
     yearsList_->setEnabled(!running && SelectedOperation() == run::Operation::Hide);
+    for (QAction* action : blockedWhileRunning_) action->setEnabled(!running);
     statusLine_->SetRunning(running);
-    statusLine_->SetHistoryLeague(HistoryLeague());
+    LeagueShownChanged();
+    emit runningChanged(running);
 }
 
 run::Operation MainWindow::SelectedOperation() const {
@@ -368,7 +547,20 @@ std::optional<std::int16_t> MainWindow::SelectedYearsLimit() const {
 run::Outcome MainWindow::RunAndShow(const run::Request& request) {
     const run::Outcome outcome = run::RunLeague(request, state_, random_);
     ShowOutcome(outcome);
+    // What the league holds now is what its players and history show.
+    if (players_ && outcome.kind == run::Outcome::Kind::Done) players_->Reload();
     return outcome;
+}
+
+run::Outcome MainWindow::DryRun(const run::Request& request) {
+    if (running_) {
+        run::Outcome busy;
+        busy.kind = run::Outcome::Kind::Refused;
+        busy.message = tr("Another run is in progress.").toStdString();
+        return busy;
+    }
+    const RunGuard guard(*this);
+    return run::RunLeague(request, state_, random_);
 }
 
 void MainWindow::ShowOutcome(const run::Outcome& outcome) {
@@ -380,6 +572,7 @@ void MainWindow::ShowOutcome(const run::Outcome& outcome) {
     switch (outcome.kind) {
         case Kind::Done:
             statusLine_->ShowText(FromCore(outcome.message));
+            FitStatusText();
             break;
         case Kind::NothingToDo:
             statusLine_->ShowText(QString());
@@ -394,9 +587,10 @@ void MainWindow::ShowOutcome(const run::Outcome& outcome) {
             // step names the step. Either way the program ends; the message
             // says what became of the league's files.
             if (outcome.inOperation)
-                ShowMessage(this, QMessageBox::Critical, "Error", FromCore(outcome.message));
+                ShowMessage(this, QMessageBox::Critical, tr("Error"), FromCore(outcome.message));
             else
-                ShowMessage(this, QMessageBox::Critical, FromCore(outcome.step + " failed:\n" + outcome.message));
+                ShowMessage(this, QMessageBox::Critical,
+                            tr("%1 failed:\n%2").arg(FromCore(outcome.step), FromCore(outcome.message)));
             emit endProgram(1);
             break;
     }

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "window/FormLayout.h"
+#include "window/Texts.h"
 
 namespace tavrin::window {
 
@@ -18,9 +19,11 @@ namespace {
 constexpr int kBarScale = 100;  // bar units per unit of value
 constexpr qint64 kYieldIntervalMs = 16;  // about one frame of a 60 Hz screen
 constexpr double kBarMaximum = 100.0;
-const char* const kLoadCaption = "Updating: Quarterbacks";
 
 }  // namespace
+
+// The caption a showing begins with, before the first step names itself.
+QString ProgressWindow::LoadCaption() { return tr("Updating: %1").arg(CoreText("Quarterbacks")); }
 
 ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
     // Positions of the label and the bar are inside the frame, as in the
@@ -41,7 +44,7 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent, Qt::Tool | Qt:
     frame_->setGeometry(TwipsRect(120, 0, 4455, 1095));
     frame_->setAutoFillBackground(true);
 
-    caption_ = kLoadCaption;
+    caption_ = LoadCaption();
     stepLabel_ = new QLabel(caption_, frame_);
     stepLabel_->setObjectName("stepLabel");
     stepLabel_->setGeometry(TwipsRect(960, 240, 3015, 375));
@@ -70,7 +73,7 @@ void ProgressWindow::Show() {
 }
 
 void ProgressWindow::BeginShowing() {
-    caption_ = kLoadCaption;
+    caption_ = LoadCaption();
     stepText_.clear();
     yielded_ = false;
     value_ = 0.0f;
@@ -85,7 +88,7 @@ void ProgressWindow::UpdateBar(std::string_view text, double step) {
     if (!(sum <= kBarMaximum)) return;
     if (text != stepText_) {  // the caption reads the same until the text changes
         stepText_.assign(text);
-        caption_ = QStringLiteral("Updating: ") + QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        caption_ = tr("Updating: %1").arg(CoreText(text));
     }
     value_ = static_cast<float>(sum);
     // The label and the bar are drawn, and pending window events run, at

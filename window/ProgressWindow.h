@@ -48,6 +48,7 @@ public:
     bool isLoaded() const { return loaded_; }
 
 private:
+    static QString LoadCaption();
     // A showing starts from the window as designed and takes the hourglass;
     // its end gives the pointer back.
     void BeginShowing();

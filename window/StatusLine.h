@@ -1,33 +1,28 @@
 #pragma once
 
 // The line under the main window's frame: what the last run did, or the
-// league the next OK runs on. At its end, from the right: "?" for the About
-// box, History… for the league's history and, while a league is given, a
-// way back to the file dialog. Its buttons take no focus (their mnemonics and
-// the window's keys reach them), so Tab stays among the window's choices.
-//
-// The label and the buttons are the window's own children, placed in its
-// twips like every other control; this object lays them out and keeps them
-// up to date.
+// league the next OK runs on. The text is shown whole: it wraps onto as
+// many lines as it needs and can be selected and copied. At its end, from
+// the right: "?" for the help, History… for the league's history and, while
+// a league is given, a way back to the file dialog. Its buttons take no
+// focus (their mnemonics and the window's keys reach them), so Tab stays
+// among the window's choices.
 
-#include <QObject>
-#include <QRect>
 #include <QString>
+#include <QWidget>
 
 class QLabel;
 class QPushButton;
-class QWidget;
 
 namespace tavrin::window {
 
-class StatusLine : public QObject {
+class StatusLine : public QWidget {
     Q_OBJECT
 
 public:
-    // The line on `window` at `place`, its buttons as high as the line.
-    StatusLine(QWidget* window, const QRect& place);
+    explicit StatusLine(QWidget* parent = nullptr);
 
-    // The line's whole text (it may show less, ending in "…").
+    // The line's whole text.
     QString text() const;
     void ShowText(const QString& text);
     // Names the league the next OK runs on, with the way back to the dialog
@@ -39,18 +34,17 @@ public:
     void SetRunning(bool running);
 
 signals:
-    void aboutClicked();
+    void helpClicked();
     void historyClicked();
     void otherLeagueClicked();
 
 private:
     void UpdateHistoryButton();
 
-    QRect place_;
     QLabel* text_ = nullptr;
     QPushButton* otherLeagueButton_ = nullptr;
     QPushButton* historyButton_ = nullptr;
-    QPushButton* aboutButton_ = nullptr;
+    QPushButton* helpButton_ = nullptr;
     QString historyLeague_;
     bool running_ = false;
 };

@@ -43,6 +43,7 @@ public:
     }
 
     template <class T> T* Find(const QString& name) { return form.findChild<T*>(name); }
+    QAction* Action(const QString& name) { return Find<QAction>(name); }
     void Option(int index) { Find<QRadioButton>(QStringLiteral("operationButton%1").arg(index))->click(); }
     void Years(const QString& entry) { list->setCurrentIndex(list->findText(entry)); }
 
@@ -69,6 +70,7 @@ public:
                 const QString what = box ? box->text() : files ? files->nameFilters().join(";") : QString();
                 dialogs << modal->windowTitle() + "|" + what;
                 if (box) icons << box->icon();
+                if (box) informative << box->informativeText();
                 if (files)
                     folders << files->directory().absolutePath() + "|" +
                                    files->findChild<QLineEdit*>("fileNameEdit")->text();
@@ -99,6 +101,7 @@ public:
     QList<int> ends;                 // each call of the program's end
     QStringList dialogs;             // "title|filters" or "title|text" of each dialog
     QList<QMessageBox::Icon> icons;  // of each message box
+    QStringList informative;         // the informative text of each message box
     QStringList folders;             // "folder|file name shown" of each file dialog
     QStringList lives;               // the progress window's text as each showing ended
     bool livesWhole = true;  // each showing began at 0 with the first text and the hourglass, ended past 90

@@ -4,6 +4,7 @@
 
 #include "AppTest.h"
 #include "window/AboutBox.h"
+#include "window/HelpWindow.h"
 #include "run/WorkingFolder.h"
 #include "window/ApplicationNames.h"
 
@@ -154,32 +155,130 @@ private slots:
         QCOMPARE(h.dialogs, closes ? QStringList() : QStringList{"Tavrin|Select Years"});
     }
 
-    // F1 and the "?" open the About box: the version, the license, and
-    // where the files are, read-only; the history that of the league given,
-    // else of the one chosen last.
+    // Help > About Tavrin opens the About box: the version, the license,
+    // and where the files are, read-only; the history that of the league
+    // given, else of the one chosen last.
     void theAboutBoxTellsWhereTheFilesAre() {
         tavrin::window::NameApplication();
         Harness h;
-        const auto f1 = [&] {  // a shortcut of the active window
-            h.form.activateWindow();
-            if (QTest::qWaitForWindowActive(&h.form)) QTest::keyClick(&h.form, Qt::Key_F1);
-        };
+        const auto about = [&] { h.Action("aboutAction")->trigger(); };
         const auto native = [](const fs::path& p) { return QDir::toNativeSeparators(Q(p)); };
         const QStringList common{native(h.state.WorkingDatabasePath()), QSettings().fileName()};
         const QString title = "<b>Tavrin " + QCoreApplication::applicationVersion() + "</b>";
         QVERIFY(!QCoreApplication::applicationVersion().isEmpty());
 
-        QStringList read = ReadAbout(f1);
+        QStringList read = ReadAbout(about);
         QCOMPARE(read.mid(0, 3), common + QStringList{""});
         QVERIFY2(read.value(3).startsWith(title) && read.value(4) == "MIT License", qPrintable(read.join('|')));
 
         h.Years("All Players");
         h.PressOk(League(h));
-        read = ReadAbout([&] { h.Find<QPushButton>("aboutButton")->click(); });
+        read = ReadAbout(about);
         QCOMPARE(read.mid(0, 3), common + QStringList{native(h.leagueDir / "lg.history")});
         h.form.UseGivenLeagues({Q(League(h, "other"))});
-        read = ReadAbout(f1);
+        read = ReadAbout(about);
         QCOMPARE(read.value(2), native(h.leagueDir / "other.history"));
+    }
+
+    // F1 (a key of the active window) and the "?" open one help window,
+    // whose text is the README's sections for users.
+    void f1AndTheQuestionMarkOpenTheHelp() {
+        Harness h;
+        h.form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&h.form));
+        QTest::keyClick(&h.form, Qt::Key_F1);
+        auto* help = h.form.findChild<tavrin::window::HelpWindow*>("HelpWindow");
+        QVERIFY(help && help->isVisible() && help->windowTitle() == "Tavrin Help");
+        const QString text = help->browser()->toPlainText();
+        for (const char* part : {"Hide Pots sets every potential to 0", "The window", "Players", "Your league is never lost"})
+            QVERIFY2(text.contains(part), part);
+        QVERIFY(!text.contains("<!--") && !text.contains("## Install it") && !text.contains("Install it"));
+        help->close();
+        QCoreApplication::processEvents();
+        h.Find<QPushButton>("helpButton")->click();
+        QCOMPARE(h.form.findChildren<tavrin::window::HelpWindow*>().size(), 1);
+    }
+
+    // League > Open… makes the chosen league the one OK runs on; Open Recent
+    // lists the last eight leagues chosen or given, newest first, in a later
+    // session too, and an entry is taken as a given league.
+    void openAndOpenRecent() {
+        Harness h;
+        std::vector<fs::path> leagues;
+        for (int i = 0; i < 9; ++i) leagues.push_back(League(h, ("l" + std::to_string(i)).c_str()));
+        h.Answering(leagues[0], [&] { h.Action("openAction")->trigger(); });
+        QCOMPARE(h.form.givenLeague(), Q(leagues[0]));
+        for (std::size_t i = 1; i < leagues.size(); ++i) QVERIFY(h.form.UseGivenLeagues({Q(leagues[i])}));
+        QVERIFY(h.form.UseGivenLeagues({Q(leagues[4])}));  // again: on top, once
+
+        Harness later;
+        later.UseSettingsIn(h.settingsDir.path());
+        auto* recent = later.Find<QMenu>("recentMenu");
+        emit recent->aboutToShow();
+        QStringList listed;
+        for (QAction* entry : recent->actions())
+            if (!entry->isSeparator()) listed << entry->text();
+        QStringList expected;
+        int n = 0;
+        for (const int i : {4, 8, 7, 6, 5, 3, 2, 1})
+            expected << QString("&%1 %2").arg(++n).arg(QDir::toNativeSeparators(Q(leagues[static_cast<std::size_t>(i)])));
+        QCOMPARE(listed, expected + QStringList{"&Clear List"});
+        recent->actions().at(2)->trigger();
+        QCOMPARE(later.form.givenLeague(), Q(leagues[7]));
+        QCOMPARE(later.form.statusText(), QString("OK will run on l7.lge"));
+    }
+
+    // With fonts twice as large and a league given (the line under the
+    // frame then holds four parts), the window at its smallest still shows
+    // every control whole, inside it, overlapping none.
+    void largeFontsLayOutWhole() {
+        const QFont normal = QApplication::font();
+        QFont large = normal;
+        large.setPointSizeF(normal.pointSizeF() * 2);
+        QApplication::setFont(large);
+        {
+            Harness h;
+            QVERIFY(h.form.UseGivenLeagues({Q(League(h))}));
+            h.form.resize(0, 0);
+            QCoreApplication::processEvents();
+            QList<QRect> places;
+            for (const char* name : {"okButton", "cancelButton", "operationButton0", "operationButton1", "operationButton2",
+                                     "yearsList", "yearsLabel", "statusLine", "otherLeagueButton", "historyButton", "helpButton"}) {
+                auto* w = h.Find<QWidget>(name);
+                const QRect place(w->mapTo(&h.form, QPoint()), w->size());
+                const bool whole = w->width() >= w->minimumSizeHint().width() || w->minimumSize() == w->maximumSize();
+                QVERIFY2(w->isVisible() && h.form.rect().contains(place) && whole, name);
+                for (const QRect& other : places) QVERIFY2(!other.intersects(place), name);
+                places << place;
+            }
+            auto* line = h.Find<QLabel>("statusLine");
+            QVERIFY(line->height() >= line->heightForWidth(line->width()));
+            if (qEnvironmentVariableIsSet("TAVRIN_TEST_SHOTS")) h.form.grab().save(qEnvironmentVariable("TAVRIN_TEST_SHOTS") + "/large.png");
+        }
+        QApplication::setFont(normal);
+    }
+
+    // The summary of a run is shown whole however narrow the window: the
+    // line wraps, the window makes room for it, and it can be selected.
+    void theSummaryIsShownWhole() {
+        Harness h;
+        const fs::path lge = League(h);
+        h.Years("Rookies");
+        h.PressOk(lge);
+        h.Years("All Players");
+        h.PressOk(lge);  // "…, starting from the true potentials of … saved by Hide on …"
+        auto* line = h.Find<QLabel>("statusLine");
+        QVERIFY2(h.form.statusText().contains("starting from the true potentials"), qPrintable(h.form.statusText()));
+        QCOMPARE(line->text(), h.form.statusText());
+        QVERIFY(line->wordWrap() && (line->textInteractionFlags() & Qt::TextSelectableByMouse));
+        for (const int width : {2000, 0}) {
+            h.form.resize(width, h.form.minimumHeight());
+            QCoreApplication::processEvents();
+            const QRect place(line->mapTo(&h.form, QPoint()), line->size());
+            QVERIFY2(line->height() >= line->heightForWidth(line->width()) && h.form.rect().contains(place),
+                     qPrintable(QString("%1: %2 high for %3").arg(width).arg(line->height()).arg(line->heightForWidth(line->width()))));
+        }
+        QVERIFY(line->height() > 2 * line->fontMetrics().height());  // wrapped at the narrowest
     }
 };
 

@@ -9,6 +9,8 @@
 
 #include "window/FormLayout.h"
 
+using tavrin::window::Px;
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -28,6 +30,8 @@ private slots:
     void startsWithHidePotsAndNoEntryChosen() {
         QCOMPARE(form->windowTitle(), QString("Tavrin v. 0.9.0"));
         QVERIFY(option(0)->isChecked() && !option(1)->isChecked() && !option(2)->isChecked());
+        QCOMPARE(option(0)->text() + ", " + option(1)->text() + ", " + option(2)->text(),
+                 QString("Hide Pots, Randomize Pots, Restore Pots"));
         QVERIFY(list()->isEnabled() && list()->currentIndex() == -1);
         QCOMPARE(list()->currentText(), QString("Select Years"));
         // Hide Pots changes the players whose years are below the entry's data.
@@ -37,32 +41,56 @@ private slots:
                                              "4 yr and less=5, 5 yr and less=6, 6 yr and less=7, 7 yr and less=8, 8 yr and less=9"));
     }
 
-    // Every control where its table puts it, in twips; captions may only grow
-    // to the right. The status line adds its height under the frame.
-    void laidOutInTwipsWithTheStatusLineBelow() {
-        using tavrin::window::TwipsRect;
-        QCOMPARE(form->size(), TwipsRect(0, 0, 5790, 2640 + 360).size());
-        const std::vector<std::tuple<const char*, QRect, bool>> table{
-            {"okButton", TwipsRect(4080, 360, 1575, 430), false},    {"cancelButton", TwipsRect(4080, 960, 1575, 430), false},
-            {"operationBox", TwipsRect(120, 240, 3735, 2175), false},   {"operationButton0", TwipsRect(240, 360, 1215, 375), true},
-            {"operationButton1", TwipsRect(240, 720, 1575, 375), true},   {"operationButton2", TwipsRect(240, 1080, 1215, 375), true},
-            {"yearsList", TwipsRect(2040, 600, 1455, 315), false}, {"yearsLabel", TwipsRect(2040, 360, 1095, 255), true},
+    // The window grows and shrinks with its layout, never below the form it
+    // grew from: OK and Cancel stay at the top right, the frame and the
+    // status line take the width, and at the smallest size every control
+    // shows its whole caption inside the window.
+    void resizesDownToTheFormsSize() {
+        const QSize form386x200(Px(5790), Px(2640 + 360));
+        QVERIFY(form->minimumSize().width() >= form386x200.width() && form->minimumSize().height() >= form386x200.height());
+        const auto sized = [&](QSize size) {
+            form->resize(size);
+            QCoreApplication::processEvents();
+            return form->size();
         };
-        for (const auto& [name, place, grows] : table) {
-            const QRect got = find(name)->geometry();
-            const bool grownRight = got.topLeft() == place.topLeft() && got.height() == place.height() &&
-                                    got.width() >= place.width();
-            QVERIFY2(grows ? grownRight : got == place, name);
+        QCOMPARE(sized({900, 520}), QSize(900, 520));
+        const QRect ok = find("okButton")->geometry().translated(find("okButton")->parentWidget()->mapTo(form, QPoint()));
+        QVERIFY2(ok.right() > 900 - 40 && ok.top() < 80, qPrintable(QString::number(ok.right())));
+        QVERIFY(find("operationBox")->width() > 900 / 2 && find("statusLine")->width() > 900 / 2);
+        QCOMPARE(sized({100, 100}), form->minimumSize());
+        for (const char* name : {"okButton", "cancelButton", "operationButton0", "operationButton1", "operationButton2",
+                                 "yearsList", "yearsLabel", "historyButton", "helpButton"}) {
+            QWidget* w = find(name);
+            const QRect place(w->mapTo(form, QPoint()), w->size());
+            // (The "?" is square by design: its size is fixed.)
+            const bool whole = w->width() >= w->minimumSizeHint().width() || w->minimumSize() == w->maximumSize();
+            QVERIFY2(form->rect().contains(place) && whole, name);
         }
-        // The line's text stops short of its buttons: "?" at its end, History
-        // before it, and the way back to the dialog before that while it shows.
-        const QRect line = TwipsRect(120, 2520, 5550, 360), status = find("statusLine")->geometry(),
-                    button = find("otherLeagueButton")->geometry(), history = find("historyButton")->geometry(),
-                    about = find("aboutButton")->geometry();
-        QCOMPARE(status.united(button).united(history).united(about), line);
-        QVERIFY(!status.intersects(history) && !button.intersects(history) && !history.intersects(about));
-        QVERIFY(about.width() == about.height() && about.right() == line.right());
-        QVERIFY(!(find("otherLeagueButton")->isVisible() && status.intersects(button)));
+        form->resize(form->sizeHint());
+    }
+
+    // The menu bar: each menu's entries in order, with the platform's own
+    // keys where it has them, reachable from anywhere in the window.
+    void theMenusAndTheirKeys() {
+        // The system's own keys, where it has them (Quit has none on Windows).
+        const auto keys = [](QKeySequence::StandardKey key) {
+            const QString bound = QKeySequence::keyBindings(key).value(0).toString();
+            return bound.isEmpty() ? bound : " " + bound;
+        };
+        QStringList menus;
+        for (QAction* menu : form->menuBar()->actions()) {
+            QStringList entries;
+            for (QAction* entry : menu->menu()->actions()) {
+                if (entry->isSeparator()) continue;
+                entries << entry->text() + (entry->shortcut().isEmpty() ? "" : " " + entry->shortcut().toString());
+                QVERIFY(entry->menu() || form->actions().contains(entry));
+            }
+            menus << menu->text() + ": " + entries.join(", ");
+        }
+        QCOMPARE(menus, (QStringList{"&League: &Open\u2026" + keys(QKeySequence::Open) + ", Open &Recent, &Quit" + keys(QKeySequence::Quit),
+                                     "&Edit: &Undo Last Run\u2026" + keys(QKeySequence::Undo),
+                                     "&View: &Players\u2026 Ctrl+L, &History\u2026 Ctrl+H",
+                                     "&Help: Tavrin &Help" + keys(QKeySequence::HelpContents) + ", &About Tavrin"}));
     }
 
     // Enter's default button, the list's label, a name for every control for
@@ -71,7 +99,7 @@ private slots:
         QVERIFY(find<QPushButton>("okButton")->isDefault());
         QCOMPARE(find<QLabel>("yearsLabel")->buddy(), find("yearsList"));
         for (const char* name : {"okButton", "cancelButton", "operationBox", "operationButton0", "operationButton1", "operationButton2", "yearsList",
-                                 "yearsLabel", "statusLine", "otherLeagueButton", "historyButton", "aboutButton"})
+                                 "yearsLabel", "statusLine", "otherLeagueButton", "historyButton", "helpButton"})
             QVERIFY2(!QAccessible::queryAccessibleInterface(find(name))->text(QAccessible::Name).isEmpty(), name);
         QStringList tabs;
         for (QWidget* w = find("okButton"); tabs.size() < 6; w = w->nextInFocusChain())

@@ -57,9 +57,12 @@ private slots:
     }
 
     // Hide, then Randomize; the history window (Ctrl+H) lists the runs, newest
-    // first and selected; Bring back on the oldest, confirmed, gives the league's files as they
-    // were before it, says so on the status line, and the undo is listed on top.
-    void bringBackThroughTheHistoryWindow() {
+    // first and selected. Undo… on the oldest asks first, naming the run and
+    // the one after it that goes with it; confirmed, it gives the league's
+    // files as they were before it, says so on the status line, and the undo
+    // is listed on top. Edit > Undo Last Run… (Ctrl+Z) asks History's own
+    // question of the newest run, and Cancel, the default, changes nothing.
+    void undoThroughTheHistoryWindowAndTheEditMenu() {
         Harness h;
         const fs::path lge = gen::WriteLeague(h.leagueDir.path(), "lg", League());
         const Bytes original = ReadFileBytes(Pyr(lge));
@@ -81,15 +84,42 @@ private slots:
             return shown.join(" ") + " selected " + runs->currentItem()->text(0);
         };
         QCOMPARE(numbers(), QString("2 1 selected 2"));
+        auto* undo = window->findChild<QPushButton*>("undoButton");
+        QCOMPARE(undo->text(), QString("&Undo\u2026"));
+
+        // The newest run's question, from History and from the menu, unanswered.
+        h.Answering({}, [&] { undo->click(); });
+        window->close();
+        QCoreApplication::processEvents();
+        const auto before = Snapshot(h.leagueDir.path());
+        h.form.activateWindow();  // the keys are the active window's
+        QVERIFY(QTest::qWaitForWindowActive(&h.form));
+        h.Answering({}, [&] { QTest::keyClick(&h.form, Qt::Key_Z, Qt::ControlModifier); });
+        QCOMPARE(h.dialogs.size(), 2);
+        QVERIFY2(h.dialogs[0].startsWith("Tavrin|Undo run 2 (Randomize on ") && h.dialogs[0].endsWith(")?"),
+                 qPrintable(h.dialogs[0]));
+        QCOMPARE(h.dialogs[1], h.dialogs[0]);
+        QCOMPARE(h.informative.value(1), h.informative.value(0));
+        QCOMPARE(h.informative[0], QString("lg.pyr and lg.pot come back as they were before it. The files as they are "
+                                           "now are kept in the history first, so the undo can be undone too."));
+        QCOMPARE(h.defaults, (QStringList{"Cancel", "Cancel"}));
+        QVERIFY(Snapshot(h.leagueDir.path()) == before);
+
+        h.dialogs.clear();
+        h.Action("historyAction")->trigger();
+        window = h.form.findChild<QDialog*>("HistoryWindow");
+        runs = window->findChild<QTreeWidget*>("runs");
         runs->setCurrentItem(runs->topLevelItem(1));
         h.questionKey = 0;
-        h.questionAnswer = "Bring back";
-        h.Answering({}, [&] { window->findChild<QPushButton*>("bringBack")->click(); });
+        h.questionAnswer = "Undo";
+        h.Answering({}, [&] { window->findChild<QPushButton*>("undoButton")->click(); });
         ExpectIdle(h);
         QVERIFY(ReadFileBytes(Pyr(lge)) == original && !fs::exists(Pot(lge)));
         QCOMPARE(h.dialogs.size(), 1);
-        QVERIFY2(h.dialogs[0].startsWith("Tavrin|Bring back lg.pyr as it was before run 1 (Hide on "), qPrintable(h.dialogs[0]));
-        QCOMPARE(h.defaults.value(0).remove('&'), QString("Cancel"));
+        QVERIFY2(h.dialogs[0].startsWith("Tavrin|Undo run 1 (Hide on ") && h.dialogs[0].endsWith(") and the run after it?"),
+                 qPrintable(h.dialogs[0]));
+        QVERIFY2(h.informative.last().startsWith("lg.pyr comes back as it was before it, and lg.pot is removed"),
+                 qPrintable(h.informative.last()));
         QVERIFY2(h.form.statusText().startsWith("Brought back lg.pyr as it was before run 1 (Hide on "),
                  qPrintable(h.form.statusText()));
         QCOMPARE(numbers(), QString("3 2 1 selected 3"));
