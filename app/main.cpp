@@ -26,6 +26,7 @@
 #include "window/FormLayout.h"
 #include "window/MainWindow.h"
 #include "window/ProgressWindow.h"
+#include "window/Translations.h"
 
 namespace {
 
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
         }
         tavrin::window::NameApplication();
         QApplication app(argc, argv);
+        tavrin::window::InstallTranslations();
         return Main();
     }
     return tavrin::cli::RunCommandLine(arguments, true);
