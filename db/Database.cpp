@@ -272,6 +272,11 @@ void ApplySettings(Connection& connection, Database::Mode mode) {
 
 void Database::LimitWork(std::uint64_t steps) { impl_->Open().LimitSteps(steps); }
 
+std::int64_t Database::InsertRows(std::string_view table, const std::vector<std::string>& columns, RowSource& rows) {
+    for (auto& appender : impl_->appenders) appender->Flush();
+    return impl_->Open().InsertRows(table, columns, rows);
+}
+
 bool Database::HasTable(std::string_view table) {
     Statement q(impl_->Open(), "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
     q.Bind(1, table);

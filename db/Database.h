@@ -185,6 +185,10 @@ public:
     // Opens an appender of rows to the table, setting these columns. The
     // database owns it and flushes it before it commits.
     RowAppender& OpenAppender(std::string_view table, const std::vector<std::string>& columns);
+    // Stores every row of the source into these columns of the table, with
+    // one statement that pulls the values from the source as it stores them
+    // (Connection::InsertRows); how many rows.
+    std::int64_t InsertRows(std::string_view table, const std::vector<std::string>& columns, RowSource& rows);
     // Opens a forward-only cursor on the query, before its first row.
     std::unique_ptr<Cursor> OpenCursor(const Query& query);
     // The same on a SELECT of our own, for a join a Query cannot say;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include "base/Error.h"
 #include "base/Text.h"
@@ -64,6 +65,126 @@ int Connection::CountSteps(void* self) {
     auto* c = static_cast<Connection*>(self);
     c->stepsTaken_ += kStepsPerCall;
     return c->stepsTaken_ > c->stepBudget_ ? 1 : 0;
+}
+
+namespace {
+
+// The virtual table "tavrin_rows" over one RowSource, for one INSERT: a
+// table of as many columns as the insert names, c0, c1 …, scanned once.
+struct RowsModuleData {
+    RowSource* source = nullptr;
+    std::size_t columns = 0;
+    std::exception_ptr failure;  // what the source threw, thrown on after the insert
+};
+struct RowsTable : sqlite3_vtab {
+    RowsModuleData* data = nullptr;
+};
+struct RowsCursor : sqlite3_vtab_cursor {
+    bool atEnd = false;
+    sqlite3_int64 row = 0;
+};
+
+RowsModuleData& DataOf(sqlite3_vtab_cursor* cursor) { return *static_cast<RowsTable*>(cursor->pVtab)->data; }
+
+// Runs a step of the source: an exception is kept, for after the insert, and
+// the engine told only that the step failed.
+template <typename Step>
+int Guarded(RowsModuleData& data, Step&& step) {
+    try {
+        return step();
+    } catch (...) {
+        data.failure = std::current_exception();
+        return SQLITE_ERROR;
+    }
+}
+
+int RowsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**) {
+    auto* data = static_cast<RowsModuleData*>(aux);
+    std::string schema = "CREATE TABLE x(";
+    for (std::size_t c = 0; c < data->columns; ++c) schema += (c ? ", c" : "c") + std::to_string(c);
+    if (const int rc = sqlite3_declare_vtab(db, (schema + ")").c_str()); rc != SQLITE_OK) return rc;
+    auto* table = new RowsTable{};
+    table->data = data;
+    *out = table;
+    return SQLITE_OK;
+}
+int RowsDisconnect(sqlite3_vtab* table) {
+    delete static_cast<RowsTable*>(table);
+    return SQLITE_OK;
+}
+int RowsBestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
+    info->estimatedCost = 1e6;
+    return SQLITE_OK;
+}
+int RowsOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+    *out = new RowsCursor{};
+    return SQLITE_OK;
+}
+int RowsClose(sqlite3_vtab_cursor* cursor) {
+    delete static_cast<RowsCursor*>(cursor);
+    return SQLITE_OK;
+}
+int RowsNext(sqlite3_vtab_cursor* cursor) {
+    auto* c = static_cast<RowsCursor*>(cursor);
+    return Guarded(DataOf(cursor), [&] {
+        c->atEnd = !DataOf(cursor).source->Next();
+        ++c->row;
+        return SQLITE_OK;
+    });
+}
+int RowsFilter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) { return RowsNext(cursor); }
+int RowsEof(sqlite3_vtab_cursor* cursor) { return static_cast<RowsCursor*>(cursor)->atEnd; }
+int RowsColumn(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
+    const RowSource& source = *DataOf(cursor).source;
+    return Guarded(DataOf(cursor), [&] {
+        if (source.IsText(column)) {
+            const std::string_view text = source.Text(column);
+            sqlite3_result_text64(context, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        } else {
+            sqlite3_result_int64(context, source.Int(column));
+        }
+        return SQLITE_OK;
+    });
+}
+int RowsRowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* row) {
+    *row = static_cast<RowsCursor*>(cursor)->row;
+    return SQLITE_OK;
+}
+
+// Eponymous only (no xCreate): used as "FROM tavrin_rows", never created.
+const sqlite3_module kRowsModule = [] {
+    sqlite3_module m{};
+    m.xConnect = RowsConnect;
+    m.xBestIndex = RowsBestIndex;
+    m.xDisconnect = RowsDisconnect;
+    m.xOpen = RowsOpen;
+    m.xClose = RowsClose;
+    m.xFilter = RowsFilter;
+    m.xNext = RowsNext;
+    m.xEof = RowsEof;
+    m.xColumn = RowsColumn;
+    m.xRowid = RowsRowid;
+    return m;
+}();
+
+}  // namespace
+
+std::int64_t Connection::InsertRows(std::string_view table, const std::vector<std::string>& columns, RowSource& rows) {
+    RowsModuleData data{&rows, columns.size(), nullptr};
+    if (sqlite3_create_module_v2(db_, "tavrin_rows", &kRowsModule, &data, nullptr) != SQLITE_OK) Fail();
+    std::string sql = "INSERT INTO \"" + std::string(table) + "\" (", select;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        sql += (c ? ", \"" : "\"") + columns[c] + "\"";
+        select += (c ? ", c" : "c") + std::to_string(c);
+    }
+    sql += ") SELECT " + select + " FROM tavrin_rows";
+    const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    const std::int64_t stored = sqlite3_changes64(db_);
+    // The module, and the table the engine keeps of it, go with this insert.
+    sqlite3_drop_modules(db_, nullptr);
+    if (data.failure) std::rethrow_exception(data.failure);
+    if (rc != SQLITE_OK) Fail();
+    return stored;
 }
 
 void Connection::Fail() const {

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -18,6 +19,21 @@ struct sqlite3_stmt;
 namespace tavrin::db {
 
 class Statement;
+
+// Rows handed to the engine one at a time (Connection::InsertRows): the
+// engine pulls each value as it stores the row, so no value is first copied
+// into a statement's parameters. Columns are numbered as InsertRows was given
+// them. What a source throws ends the insert and is thrown on.
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    // Moves to the next row: false once past the last.
+    virtual bool Next() = 0;
+    // The current row's value: a text (valid until Next()), or a number.
+    virtual bool IsText(int column) const = 0;
+    virtual std::string_view Text(int column) const = 0;
+    virtual std::int64_t Int(int column) const = 0;
+};
 
 // The longest path SQLite opens: bytes of UTF-8, the terminator aside.
 inline constexpr std::size_t kPathLimit = 511;
@@ -39,6 +55,9 @@ public:
     void Exec(const std::string& sql);
     // Rows changed by the last INSERT, UPDATE or DELETE.
     std::int64_t Changes() const;
+    // Stores every row of `rows` into these columns of the table with one
+    // INSERT … SELECT from a virtual table over the source; how many.
+    std::int64_t InsertRows(std::string_view table, const std::vector<std::string>& columns, RowSource& rows);
     const std::filesystem::path& Path() const { return path_; }
 
     // Stops any statement after about `steps` steps of SQLite's virtual

@@ -123,6 +123,12 @@ bool Utf8ToCodePoints(std::string_view s, std::u32string& out) {
 ToBytes Utf8ToBytes(std::string_view s, std::span<std::uint8_t> out) {
     std::size_t written = 0;
     for (std::size_t i = 0; i < s.size();) {
+        // ASCII, most of every name, is its own byte.
+        if (const auto c = static_cast<unsigned char>(s[i]); c < 0x80) {
+            if (written < out.size()) out[written++] = c;
+            ++i;
+            continue;
+        }
         const auto cp = NextCodePoint(s, i);
         if (!cp) return ToBytes::NotUtf8;
         if (written < out.size()) {  // characters after the last place are checked as UTF-8 only

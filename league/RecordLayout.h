@@ -104,13 +104,19 @@ inline constexpr std::array<FieldLayout, 9> kPlayerFieldsL03Extra{{
 
 // The offset of a column's byte in a player record (the first byte, for a
 // name); for a column no record holds, the record's length.
-constexpr std::size_t OffsetOf(Col column) {
-    for (const FieldLayout& f : kPlayerFieldsL02)
-        if (f.column == column) return f.offset;
+namespace layout_detail {
+// Every column's offset, looked up once at compile time.
+inline constexpr auto kOffsets = [] {
+    std::array<std::uint8_t, kPlayersColumnCount> offsets{};
+    offsets.fill(static_cast<std::uint8_t>(kRecordLenL03));
+    for (const FieldLayout& f : kPlayerFieldsL02) offsets[static_cast<std::size_t>(f.column)] = static_cast<std::uint8_t>(f.offset);
     for (const FieldLayout& f : kPlayerFieldsL03Extra)
-        if (f.column == column) return f.offset;
-    return kRecordLenL03;
-}
+        offsets[static_cast<std::size_t>(f.column)] = static_cast<std::uint8_t>(f.offset);
+    return offsets;
+}();
+}  // namespace layout_detail
+
+constexpr std::size_t OffsetOf(Col column) { return layout_detail::kOffsets[static_cast<std::size_t>(column)]; }
 
 // A name of a record's plain bytes as UTF-8 text, up to its first NUL (the
 // padding left out): for what Tavrin shows a user.
