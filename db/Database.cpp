@@ -328,6 +328,16 @@ std::unique_ptr<Cursor> Database::OpenCursor(const std::string& select, std::vec
     return std::unique_ptr<Cursor>(new Cursor(impl_->Open(), select, std::move(columns)));
 }
 
+void Database::DefineFunction(const std::string& name, int arguments, Connection::IntFunction function) {
+    impl_->Open().DefineFunction(name, arguments, std::move(function));
+}
+
+std::int64_t Database::Execute(const std::string& sql) {
+    Connection& c = impl_->Open();
+    c.Exec(sql);
+    return c.Changes();
+}
+
 std::int64_t Database::UpdateWhere(std::string_view table, const std::vector<std::pair<std::string, std::int64_t>>& set,
                                    const std::vector<Condition>& where) {
     std::string sql = "UPDATE " + QuoteIdent(table) + " SET ";

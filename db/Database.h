@@ -196,6 +196,10 @@ public:
     std::unique_ptr<Cursor> OpenCursor(const std::string& select, std::vector<std::string> columns);
     // Opens an updater of these columns of the table. The database owns it.
     RowUpdater& OpenUpdater(std::string_view table, const std::vector<std::string>& columns);
+    // A function of ours for this database's statements (Connection::DefineFunction).
+    void DefineFunction(const std::string& name, int arguments, Connection::IntFunction function);
+    // Runs one statement of our own that changes rows; how many it changed.
+    std::int64_t Execute(const std::string& sql);
     // Sets columns to values in every row that meets the conditions; returns
     // the number of rows changed.
     std::int64_t UpdateWhere(std::string_view table, const std::vector<std::pair<std::string, std::int64_t>>& set,

@@ -2,9 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <array>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
 #include "base/Error.h"
 #include "base/Text.h"
@@ -169,6 +172,37 @@ const sqlite3_module kRowsModule = [] {
 
 }  // namespace
 
+namespace {
+
+struct FunctionData {
+    Connection::IntFunction function;
+    std::exception_ptr* failure;
+};
+
+void CallFunction(sqlite3_context* context, int count, sqlite3_value** values) {
+    auto* data = static_cast<FunctionData*>(sqlite3_user_data(context));
+    std::array<std::int64_t, 32> arguments{};
+    const auto n = static_cast<std::size_t>(std::min(count, 32));
+    for (std::size_t i = 0; i < n; ++i) arguments[i] = sqlite3_value_int64(values[i]);
+    try {
+        sqlite3_result_int64(context, data->function(std::span(arguments).first(n)));
+    } catch (...) {
+        *data->failure = std::current_exception();
+        sqlite3_result_error(context, "a function of Tavrin's failed", -1);
+    }
+}
+
+}  // namespace
+
+void Connection::DefineFunction(const std::string& name, int arguments, IntFunction function) {
+    auto* data = new FunctionData{std::move(function), &functionFailure_};
+    // Not deterministic (a draw differs from call to call), and for our own
+    // statements only, never for one a file's schema holds.
+    if (sqlite3_create_function_v2(db_, name.c_str(), arguments, SQLITE_UTF8 | SQLITE_DIRECTONLY, data, CallFunction,
+                                   nullptr, nullptr, [](void* p) { delete static_cast<FunctionData*>(p); }) != SQLITE_OK)
+        Fail();
+}
+
 std::int64_t Connection::InsertRows(std::string_view table, const std::vector<std::string>& columns, RowSource& rows) {
     RowsModuleData data{&rows, columns.size(), nullptr};
     if (sqlite3_create_module_v2(db_, "tavrin_rows", &kRowsModule, &data, nullptr) != SQLITE_OK) Fail();
@@ -188,6 +222,7 @@ std::int64_t Connection::InsertRows(std::string_view table, const std::vector<st
 }
 
 void Connection::Fail() const {
+    if (functionFailure_) std::rethrow_exception(std::exchange(functionFailure_, nullptr));
     if (stepBudget_ != 0 && stepsTaken_ > stepBudget_)
         throw Error("Cannot use the database " + PathText(path_) +
                     ": reading it took far more work than the data of any league needs, so Tavrin stopped");

@@ -6,7 +6,9 @@
 // The rest of the engine (Database.h) and nothing else includes <sqlite3.h>.
 
 #include <cstdint>
+#include <exception>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -55,6 +57,12 @@ public:
     void Exec(const std::string& sql);
     // Rows changed by the last INSERT, UPDATE or DELETE.
     std::int64_t Changes() const;
+    // A function of ours that SQL can call: `arguments` whole numbers in, a
+    // whole number out, called once for each row a statement evaluates it on.
+    // What it throws ends that statement, which then throws it on.
+    using IntFunction = std::function<std::int64_t(std::span<const std::int64_t>)>;
+    void DefineFunction(const std::string& name, int arguments, IntFunction function);
+
     // Stores every row of `rows` into these columns of the table with one
     // INSERT … SELECT from a virtual table over the source; how many.
     std::int64_t InsertRows(std::string_view table, const std::vector<std::string>& columns, RowSource& rows);
@@ -74,6 +82,7 @@ private:
     sqlite3* db_ = nullptr;
     std::filesystem::path path_;
     std::uint64_t stepBudget_ = 0, stepsTaken_ = 0;
+    mutable std::exception_ptr functionFailure_;  // what a function of ours threw
 };
 
 // How SQLite stores one value.

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <optional>
+#include <string>
 
 #include "db/Database.h"
 #include "league/PlayersTable.h"
@@ -36,27 +37,34 @@ std::int16_t RandomPot(std::int16_t years, std::uint8_t pot, std::uint8_t act, R
 }
 
 std::int64_t RandomizePots(const ProgramState& state, RandomSource& random) {
-    // Years, then the eight potentials, then the eight current ratings.
-    constexpr std::array<Col, 17> kRead{Col::Years,  Col::Pot_SP, Col::Pot_AC, Col::Pot_AG, Col::Pot_ST, Col::Pot_HA,
-                                        Col::Pot_EN, Col::Pot_IN, Col::Pot_DI, Col::Act_SP, Col::Act_AC, Col::Act_AG,
-                                        Col::Act_ST, Col::Act_HA, Col::Act_EN, Col::Act_IN, Col::Act_DI};
+    // One UPDATE of the players below 7 years, in rowid order (the order of
+    // the records), through a function of ours that draws each player's
+    // eight potentials at once, in Tavrin's attribute order, the first time
+    // the statement asks for one of them: the same draws in the same order as
+    // a walk over the rows would make, whatever order the engine asks in.
     auto database = db::Database::OpenDatabase(state.WorkingDatabasePath());
-    auto rows = database->OpenCursor(PlayersWhereYearsBelow(kRandomizedBelowYears, ColumnNames(kRead)));
-    db::RowUpdater& update = database->OpenUpdater("Players", ColumnNames(kPotColumns));
-    std::array<std::optional<std::int64_t>, 8> drawn;
-    std::int64_t players = 0;
-    for (; rows->Next(); ++players) {
-        for (std::size_t a = 0; a < kPotColumns.size(); ++a) {
-            // Each attribute reads its own old potential, in Tavrin's order:
-            // the order of the draws.
-            const auto years = static_cast<std::int16_t>(rows->IntIn(0, -32768, 32767));
-            const auto pot = static_cast<std::uint8_t>(rows->IntIn(1 + static_cast<int>(a), 0, 255));
-            const auto act = static_cast<std::uint8_t>(rows->IntIn(9 + static_cast<int>(a), 0, 255));
-            drawn[a] = RandomPot(years, pot, act, random);
+    std::int64_t row = -1;
+    std::array<std::uint8_t, 8> drawn{};
+    database->DefineFunction("tavrin_drawn", 19, [&](std::span<const std::int64_t> a) -> std::int64_t {
+        // (attribute, rowid, Years, the eight potentials, the eight ratings)
+        if (a[1] != row) {
+            row = a[1];
+            const auto years = static_cast<std::int16_t>(a[2]);
+            for (std::size_t k = 0; k < drawn.size(); ++k)
+                drawn[k] = static_cast<std::uint8_t>(
+                    RandomPot(years, static_cast<std::uint8_t>(a[3 + k]), static_cast<std::uint8_t>(a[11 + k]), random));
         }
-        update.Update(rows->RowId(), drawn);
-    }
-    rows.reset();
+        return drawn[static_cast<std::size_t>(a[0])];
+    });
+    std::string arguments = "rowid, Years";
+    for (const Col c : kPotColumns) arguments += ", " + std::string(Name(c));
+    for (const Col c : kActColumns) arguments += ", " + std::string(Name(c));
+    std::string sql = "UPDATE Players SET ";
+    for (std::size_t a = 0; a < kPotColumns.size(); ++a)
+        sql += (a ? ", " : "") + std::string(Name(kPotColumns[a])) + " = tavrin_drawn(" + std::to_string(a) + ", " +
+               arguments + ")";
+    const std::int64_t players =
+        database->Execute(sql + " WHERE Years < " + std::to_string(kRandomizedBelowYears));
     database->Close();
     return players;
 }

@@ -15,19 +15,27 @@ constexpr std::string_view kRestoringPots = "Restoring Pots";
 }  // namespace
 
 std::int64_t RestorePots(const ProgramState& state, const std::vector<std::optional<Potentials>>& targets) {
+    // One UPDATE: the WHERE clause asks for every player in turn (advancing
+    // the progress window) whether he has a target; those who have get it.
     ProgressShowing showing(*state.progress);
     auto working = db::Database::OpenDatabase(state.WorkingDatabasePath());
     const double step = 100.0 / static_cast<double>(std::max<std::size_t>(targets.size(), 1));
-    db::RowUpdater& update = working->OpenUpdater("Players", ColumnNames(kPotColumns));
-    std::array<std::optional<std::int64_t>, 8> values;
-    std::int64_t restored = 0;
-    for (std::size_t i = 0; i < targets.size(); ++i) {
+    const auto target = [&](std::int64_t rowid) -> const std::optional<Potentials>* {
+        const auto i = static_cast<std::size_t>(rowid - 1);
+        return rowid >= 1 && i < targets.size() ? &targets[i] : nullptr;
+    };
+    working->DefineFunction("tavrin_restoring", 1, [&](std::span<const std::int64_t> a) -> std::int64_t {
         state.progress->UpdateBar(kRestoringPots, step);
-        if (!targets[i]) continue;
-        for (std::size_t a = 0; a < values.size(); ++a) values[a] = (*targets[i])[a];
-        update.Update(static_cast<std::int64_t>(i) + 1, values);
-        ++restored;
-    }
+        const auto* t = target(a[0]);
+        return t && t->has_value();
+    });
+    working->DefineFunction("tavrin_restored", 2, [&](std::span<const std::int64_t> a) -> std::int64_t {
+        return (**target(a[0]))[static_cast<std::size_t>(a[1])];
+    });
+    std::string sql = "UPDATE Players SET ";
+    for (std::size_t a = 0; a < kPotColumns.size(); ++a)
+        sql += (a ? ", " : "") + std::string(Name(kPotColumns[a])) + " = tavrin_restored(rowid, " + std::to_string(a) + ")";
+    const std::int64_t restored = working->Execute(sql + " WHERE tavrin_restoring(rowid)");
     working->Close();
     return restored;
 }
