@@ -181,7 +181,7 @@ struct FunctionData {
 
 void CallFunction(sqlite3_context* context, int count, sqlite3_value** values) {
     auto* data = static_cast<FunctionData*>(sqlite3_user_data(context));
-    std::array<std::int64_t, 32> arguments{};
+    std::array<std::int64_t, 32> arguments;  // the first n set below
     const auto n = static_cast<std::size_t>(std::min(count, 32));
     for (std::size_t i = 0; i < n; ++i) arguments[i] = sqlite3_value_int64(values[i]);
     try {
