@@ -247,10 +247,23 @@ std::unique_ptr<Database> Database::OpenDatabase(const std::filesystem::path& pa
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
         throw Error("Cannot open " + PathText(path) + ": the file does not exist");
+    return Opened(path, std::make_unique<Connection>(
+                            path, mode == Mode::ReadOnly ? Connection::Open::ReadOnly : Connection::Open::ReadWrite),
+                  mode);
+}
+
+std::unique_ptr<Database> Database::OpenOnFile(OpenedFile& file, Mode mode) {
+    return Opened(file.Path(),
+                  std::make_unique<Connection>(
+                      file, mode == Mode::ReadOnly ? Connection::Open::ReadOnly : Connection::Open::ReadWrite),
+                  mode);
+}
+
+std::unique_ptr<Database> Database::Opened(const std::filesystem::path& path, std::unique_ptr<Connection> connection,
+                                           Mode mode) {
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    impl->connection = std::make_unique<Connection>(
-        path, mode == Mode::ReadOnly ? Connection::Open::ReadOnly : Connection::Open::ReadWrite);
+    impl->connection = std::move(connection);
     Connection& c = *impl->connection;
     try {
         // Reading the schema here turns "not a database" into an open failure.

@@ -167,6 +167,9 @@ public:
     // Opens an existing database file; a missing file is an error, never
     // created.
     static std::unique_ptr<Database> OpenDatabase(const std::filesystem::path& path, Mode mode = Mode::Scratch);
+    // The same in a file opened elsewhere (Connection's OpenedFile): with
+    // Mode::Scratch the engine writes it in place, keeping no journal.
+    static std::unique_ptr<Database> OpenOnFile(OpenedFile& file, Mode mode);
 
     ~Database();
     Database(const Database&) = delete;
@@ -211,6 +214,8 @@ public:
 private:
     struct Impl;
     explicit Database(std::unique_ptr<Impl> impl);
+    static std::unique_ptr<Database> Opened(const std::filesystem::path& path, std::unique_ptr<Connection> connection,
+                                            Mode mode);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -5,6 +5,10 @@
 #include <array>
 #include <algorithm>
 #include <cstdio>
+#include <new>
+#include <cstring>
+#include <mutex>
+#include <map>
 #include <cstdlib>
 #include <exception>
 #include <utility>
@@ -45,7 +49,181 @@ Connection::Connection(const std::filesystem::path& path, Open how) : path_(path
     }
 }
 
-Connection::~Connection() { sqlite3_close_v2(db_); }
+namespace {
+
+// The file system "tavrin-opened": the engine's default one for everything
+// but the databases opened on an OpenedFile, which it finds by the name they
+// were registered under.
+struct OpenedEntry {
+    OpenedFile* file = nullptr;
+    std::exception_ptr* failure = nullptr;
+};
+std::mutex gOpenedMutex;
+std::map<std::string, OpenedEntry, std::less<>> gOpened;
+std::uint64_t gOpenedSerial = 0;
+
+struct OpenedHandle : sqlite3_file {
+    OpenedEntry entry;
+};
+
+OpenedHandle& HandleOf(sqlite3_file* f) { return *static_cast<OpenedHandle*>(f); }
+
+template <typename Step>
+int OpenedGuard(sqlite3_file* f, int error, Step&& step) {
+    try {
+        return step();
+    } catch (...) {
+        *HandleOf(f).entry.failure = std::current_exception();
+        return error;
+    }
+}
+
+int OpenedClose(sqlite3_file*) { return SQLITE_OK; }
+int OpenedRead(sqlite3_file* f, void* into, int amount, sqlite3_int64 offset) {
+    return OpenedGuard(f, SQLITE_IOERR_READ, [&] {
+        const auto n = static_cast<std::size_t>(amount);
+        const std::size_t got = HandleOf(f).entry.file->ReadAt(
+            static_cast<std::uint64_t>(offset), std::span(static_cast<std::uint8_t*>(into), n));
+        if (got == n) return SQLITE_OK;
+        std::memset(static_cast<std::uint8_t*>(into) + got, 0, n - got);
+        return SQLITE_IOERR_SHORT_READ;
+    });
+}
+int OpenedWrite(sqlite3_file* f, const void* bytes, int amount, sqlite3_int64 offset) {
+    return OpenedGuard(f, SQLITE_IOERR_WRITE, [&] {
+        HandleOf(f).entry.file->WriteAt(static_cast<std::uint64_t>(offset),
+                                        std::span(static_cast<const std::uint8_t*>(bytes), static_cast<std::size_t>(amount)));
+        return SQLITE_OK;
+    });
+}
+int OpenedTruncate(sqlite3_file* f, sqlite3_int64 size) {
+    return OpenedGuard(f, SQLITE_IOERR_TRUNCATE, [&] {
+        HandleOf(f).entry.file->Truncate(static_cast<std::uint64_t>(size));
+        return SQLITE_OK;
+    });
+}
+// Flushed to the disk by the one who opened it, with its other files.
+int OpenedSync(sqlite3_file*, int) { return SQLITE_OK; }
+int OpenedFileSize(sqlite3_file* f, sqlite3_int64* size) {
+    return OpenedGuard(f, SQLITE_IOERR_FSTAT, [&] {
+        *size = static_cast<sqlite3_int64>(HandleOf(f).entry.file->Size());
+        return SQLITE_OK;
+    });
+}
+// One connection holds the file, as long as its opener lets it.
+int OpenedLock(sqlite3_file*, int) { return SQLITE_OK; }
+int OpenedCheckReservedLock(sqlite3_file*, int* reserved) {
+    *reserved = 0;
+    return SQLITE_OK;
+}
+int OpenedFileControl(sqlite3_file*, int, void*) { return SQLITE_NOTFOUND; }
+int OpenedSectorSize(sqlite3_file*) { return 4096; }
+int OpenedDeviceCharacteristics(sqlite3_file*) { return 0; }
+
+const sqlite3_io_methods kOpenedMethods = [] {
+    sqlite3_io_methods m{};
+    m.iVersion = 1;
+    m.xClose = OpenedClose;
+    m.xRead = OpenedRead;
+    m.xWrite = OpenedWrite;
+    m.xTruncate = OpenedTruncate;
+    m.xSync = OpenedSync;
+    m.xFileSize = OpenedFileSize;
+    m.xLock = OpenedLock;
+    m.xUnlock = OpenedLock;
+    m.xCheckReservedLock = OpenedCheckReservedLock;
+    m.xFileControl = OpenedFileControl;
+    m.xSectorSize = OpenedSectorSize;
+    m.xDeviceCharacteristics = OpenedDeviceCharacteristics;
+    return m;
+}();
+
+sqlite3_vfs* DefaultVfs() { return sqlite3_vfs_find(nullptr); }
+
+int OpenedOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+    if (name && (flags & SQLITE_OPEN_MAIN_DB)) {
+        const std::lock_guard lock(gOpenedMutex);
+        const auto it = gOpened.find(std::string_view(name));
+        if (it != gOpened.end()) {
+            auto* handle = new (file) OpenedHandle{};
+            handle->pMethods = &kOpenedMethods;
+            handle->entry = it->second;
+            if (outFlags) *outFlags = flags;
+            return SQLITE_OK;
+        }
+    }
+    // Anything else (a temporary file for a sort): never a file of the league's.
+    if (name) return SQLITE_CANTOPEN;
+    return DefaultVfs()->xOpen(DefaultVfs(), name, file, flags, outFlags);
+}
+int OpenedDelete(sqlite3_vfs*, const char*, int) { return SQLITE_OK; }
+int OpenedAccess(sqlite3_vfs*, const char*, int, int* result) {
+    *result = 0;  // no journal, no -wal, nothing else of the name
+    return SQLITE_OK;
+}
+int OpenedFullPathname(sqlite3_vfs*, const char* name, int size, char* out) {
+    sqlite3_snprintf(size, out, "%s", name);
+    return SQLITE_OK;
+}
+int OpenedRandomness(sqlite3_vfs*, int n, char* out) { return DefaultVfs()->xRandomness(DefaultVfs(), n, out); }
+int OpenedSleep(sqlite3_vfs*, int micro) { return DefaultVfs()->xSleep(DefaultVfs(), micro); }
+int OpenedCurrentTime(sqlite3_vfs*, double* now) { return DefaultVfs()->xCurrentTime(DefaultVfs(), now); }
+int OpenedGetLastError(sqlite3_vfs*, int, char*) { return 0; }
+
+sqlite3_vfs* OpenedVfs() {
+    static sqlite3_vfs vfs = [] {
+        sqlite3_vfs v{};
+        v.iVersion = 1;
+        v.szOsFile = std::max<int>(static_cast<int>(sizeof(OpenedHandle)), DefaultVfs()->szOsFile);
+        v.mxPathname = 512;
+        v.zName = "tavrin-opened";
+        v.xOpen = OpenedOpen;
+        v.xDelete = OpenedDelete;
+        v.xAccess = OpenedAccess;
+        v.xFullPathname = OpenedFullPathname;
+        v.xRandomness = OpenedRandomness;
+        v.xSleep = OpenedSleep;
+        v.xCurrentTime = OpenedCurrentTime;
+        v.xGetLastError = OpenedGetLastError;
+        sqlite3_vfs_register(&v, 0);
+        return v;
+    }();
+    return &vfs;
+}
+
+}  // namespace
+
+Connection::Connection(OpenedFile& file, Open how) : path_(file.Path()) {
+    sqlite3_vfs* vfs = OpenedVfs();
+    {
+        const std::lock_guard lock(gOpenedMutex);
+        openedName_ = "tavrin-opened-" + std::to_string(++gOpenedSerial);
+        gOpened[openedName_] = {&file, &functionFailure_};
+    }
+    int flags = SQLITE_OPEN_NOMUTEX;
+    switch (how) {
+        case Open::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
+        case Open::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
+        case Open::Create: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
+    }
+    const int rc = sqlite3_open_v2(openedName_.c_str(), &db_, flags, vfs->zName);
+    if (rc != SQLITE_OK) {
+        const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        const std::lock_guard lock(gOpenedMutex);
+        gOpened.erase(openedName_);
+        throw Error("Cannot open " + PathText(path_) + ": " + reason);
+    }
+}
+
+Connection::~Connection() {
+    sqlite3_close_v2(db_);
+    if (!openedName_.empty()) {
+        const std::lock_guard lock(gOpenedMutex);
+        gOpened.erase(openedName_);
+    }
+}
 
 void Connection::Exec(const std::string& sql) {
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail();

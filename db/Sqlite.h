@@ -22,6 +22,21 @@ namespace tavrin::db {
 
 class Statement;
 
+// A file someone else opened that the engine reads and writes as a database
+// (Connection's second constructor): a file made where the engine must make
+// nothing of its own, nor look anything up by name. What it throws ends the
+// engine's call, and the call then throws it on.
+class OpenedFile {
+public:
+    virtual ~OpenedFile() = default;
+    virtual std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
+    virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+    virtual void Truncate(std::uint64_t size) = 0;
+    virtual std::uint64_t Size() = 0;
+    // Its path, for messages.
+    virtual std::filesystem::path Path() const = 0;
+};
+
 // Rows handed to the engine one at a time (Connection::InsertRows): the
 // engine pulls each value as it stores the row, so no value is first copied
 // into a statement's parameters. Columns are numbered as InsertRows was given
@@ -49,6 +64,11 @@ public:
     };
 
     Connection(const std::filesystem::path& path, Open how);
+    // A database in a file opened elsewhere, through a file system of our
+    // own that lends the engine only that file: it keeps no journal (the
+    // caller sets journal_mode OFF first thing, and writes the file whole
+    // before it counts on it), takes no lock, makes no other file.
+    Connection(OpenedFile& file, Open how);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -82,7 +102,8 @@ private:
     sqlite3* db_ = nullptr;
     std::filesystem::path path_;
     std::uint64_t stepBudget_ = 0, stepsTaken_ = 0;
-    mutable std::exception_ptr functionFailure_;  // what a function of ours threw
+    mutable std::exception_ptr functionFailure_;  // what a function of ours, or an opened file, threw
+    std::string openedName_;                      // the name an opened file goes by, while open
 };
 
 // How SQLite stores one value.

@@ -25,8 +25,6 @@ struct ProgramState {
     SilentProgress silentProgress;
 
     std::filesystem::path WorkingDatabasePath() const { return workingFolder / "Temp.mdb"; }
-    // Where a run assembles the new .pot before it is put beside the league.
-    std::filesystem::path WorkingPotPath() const { return workingFolder / "Temp.pot"; }
 };
 
 // The league's files beside its league file. The player file, the .pot and

@@ -66,6 +66,12 @@ public:
     [[nodiscard]] std::size_t Read(std::span<std::uint8_t> into);
     // Writes every byte.
     void Write(std::span<const std::uint8_t> bytes);
+    // The same at an offset, for a file read and written as a database (the
+    // file's position after them is left unsaid).
+    [[nodiscard]] std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into);
+    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // Cuts or extends the file to `size` bytes.
+    void Truncate(std::uint64_t size);
     // Appends the rest of `source` (from where it stands), by the system's
     // own copy where it has one.
     void AppendCopyOf(File& source);
@@ -118,7 +124,7 @@ public:
     // Opens a regular file to read. A link, a folder, a pipe or a device is
     // refused at once (a pipe would make the read wait for ever).
     File OpenToRead(const std::filesystem::path& name) const;
-    // Makes a new file to write; nothing where the name is taken (never
+    // Makes a new file to write (and read back); nothing where the name is taken (never
     // opened, never followed).
     [[nodiscard]] std::optional<File> CreateNew(const std::filesystem::path& name) const;
     // Removes a file, where there is one.

@@ -110,6 +110,33 @@ void File::Write(std::span<const std::uint8_t> bytes) {
     }
 }
 
+std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) {
+    std::size_t done = 0;
+    while (done < into.size()) {
+        const ssize_t got = Retrying(
+            [&] { return ::pread(fd_, into.data() + done, into.size() - done, static_cast<off_t>(offset + done)); });
+        if (got < 0) Fail("read", path_, errno);
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = Retrying(
+            [&] { return ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done)); });
+        if (put < 0) Fail("write", path_, errno);
+        if (put == 0) Fail("write", path_, ENOSPC);
+        done += static_cast<std::size_t>(put);
+    }
+}
+
+void File::Truncate(std::uint64_t size) {
+    if (Retrying([&] { return ::ftruncate(fd_, static_cast<off_t>(size)); }) != 0) Fail("write", path_, errno);
+}
+
 void File::AppendCopyOf(File& source) {
 #if defined(__linux__)
     // Within the kernel, where the file systems allow it.
@@ -224,7 +251,7 @@ std::optional<File> Folder::CreateNew(const fs::path& name) const {
     file.path_ = PathOf(name);
     // O_EXCL: a name that exists, a link included, is never opened.
     file.fd_ = Retrying(
-        [&] { return ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
+        [&] { return ::openat(fd_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
     if (file.fd_ < 0) {
         if (errno == EEXIST) return std::nullopt;
         Fail("write", file.path_, errno);

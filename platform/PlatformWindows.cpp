@@ -107,6 +107,45 @@ void File::Write(std::span<const std::uint8_t> bytes) {
     }
 }
 
+std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) {
+    std::size_t done = 0;
+    while (done < into.size()) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        DWORD got = 0;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(into.size() - done, 1u << 30));
+        if (!ReadFile(AsHandle(handle_), into.data() + done, want, &got, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            Fail("read", path_, GetLastError());
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        DWORD put = 0;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        if (!WriteFile(AsHandle(handle_), bytes.data() + done, want, &put, &at)) Fail("write", path_, GetLastError());
+        if (put == 0) Fail("write", path_, ERROR_DISK_FULL);
+        done += put;
+    }
+}
+
+void File::Truncate(std::uint64_t size) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN) || !SetEndOfFile(AsHandle(handle_)))
+        Fail("write", path_, GetLastError());
+}
+
 void File::AppendCopyOf(File& source) {
     std::vector<std::uint8_t> buffer(1 << 20);
     for (;;) {

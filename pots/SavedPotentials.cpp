@@ -92,17 +92,21 @@ std::optional<std::string> ProblemWithSavedPotentials(const fs::path& pot) {
     }
     try {
         auto database = db::Database::OpenDatabase(pot, db::Database::Mode::ReadOnly);
-        if (!database->HasTable("Players")) return "it has no Players table";
-        const PlayersColumns columns(database->TableFields("Players"));
-        std::string missing;
-        for (const Col c : std::array{Col::PID_a, Col::PID_b})
-            if (!columns.Has(c)) missing += (missing.empty() ? "" : ", ") + std::string(Name(c));
-        for (const Col c : kPotColumns)
-            if (!columns.Has(c)) missing += (missing.empty() ? "" : ", ") + std::string(Name(c));
-        if (!missing.empty()) return "its Players table has no column " + missing;
+        return ProblemWithSavedPotentials(*database);
     } catch (const Error& e) {
         return std::string("it cannot be read as a saved-potentials database (") + e.what() + ")";
     }
+}
+
+std::optional<std::string> ProblemWithSavedPotentials(db::Database& database) {
+    if (!database.HasTable("Players")) return "it has no Players table";
+    const PlayersColumns columns(database.TableFields("Players"));
+    std::string missing;
+    for (const Col c : std::array{Col::PID_a, Col::PID_b})
+        if (!columns.Has(c)) missing += (missing.empty() ? "" : ", ") + std::string(Name(c));
+    for (const Col c : kPotColumns)
+        if (!columns.Has(c)) missing += (missing.empty() ? "" : ", ") + std::string(Name(c));
+    if (!missing.empty()) return "its Players table has no column " + missing;
     return std::nullopt;
 }
 

@@ -43,6 +43,10 @@
 
 namespace tavrin {
 
+namespace db {
+class Database;
+}  // namespace db
+
 // Eight potentials in Tavrin's attribute order: SP AC AG ST HA EN IN DI.
 using Potentials = std::array<std::uint8_t, 8>;
 
@@ -53,6 +57,8 @@ void SetPotentials(std::span<std::uint8_t> plain, const Potentials& pots);
 // The problem that keeps the file from serving a Restore, in words ("it is
 // not an SQLite database", "it has no Players table"), or nothing.
 std::optional<std::string> ProblemWithSavedPotentials(const std::filesystem::path& pot);
+// The same of a database open already (the engine's errors go on as they are).
+std::optional<std::string> ProblemWithSavedPotentials(db::Database& database);
 
 struct SavedRun {
     std::string operation;        // "Hide", "Randomize", "Restore"

@@ -1,13 +1,33 @@
 #include "pots/WrittenRecord.h"
 
+#include "base/Error.h"
 #include "db/Database.h"
 
 namespace tavrin {
 
 namespace fs = std::filesystem;
 
-WrittenRecord::WrittenRecord(const fs::path& newPot)
-    : database_(db::Database::OpenDatabase(newPot, db::Database::Mode::Scratch)) {
+namespace {
+
+// The new .pot, lent to the database engine.
+class PotFile final : public db::OpenedFile {
+public:
+    explicit PotFile(platform::File& file) : file_(file) {}
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) override { return file_.ReadAt(offset, into); }
+    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override { file_.WriteAt(offset, bytes); }
+    void Truncate(std::uint64_t size) override { file_.Truncate(size); }
+    std::uint64_t Size() override { return file_.Info().size; }
+    fs::path Path() const override { return file_.Path(); }
+
+private:
+    platform::File& file_;
+};
+
+}  // namespace
+
+WrittenRecord::WrittenRecord(platform::File& newPot)
+    : file_(std::make_unique<PotFile>(newPot)),
+      database_(db::Database::OpenOnFile(*file_, db::Database::Mode::Scratch)) {
     database_->CreateTable(saved::kPackedTable, {{"Chunk", db::FieldType::Long}, {"Players", db::FieldType::Blob}});
     chunks_ = &database_->OpenAppender(saved::kPackedTable, {"Chunk", "Players"});
     held_.reserve(saved::kEntriesPerChunk * saved::kEntryBytes);
@@ -46,6 +66,16 @@ void WrittenRecord::Finish(const SavedRun& run) {
     row.SetField(4, added_);
     row.Update();
     database_->Close();
+}
+
+std::optional<std::string> WrittenRecord::ProblemWith(platform::File& newPot) {
+    PotFile file(newPot);
+    try {
+        auto database = db::Database::OpenOnFile(file, db::Database::Mode::ReadOnly);
+        return ProblemWithSavedPotentials(*database);
+    } catch (const Error& e) {
+        return std::string("it cannot be read as a saved-potentials database (") + e.what() + ")";
+    }
 }
 
 }  // namespace tavrin

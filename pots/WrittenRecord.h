@@ -1,19 +1,24 @@
 #pragma once
 
-// The .pot's record of a run (SavedPotentials.h), written into the copy of
-// the working database that becomes the league's new .pot.
+// The .pot's record of a run (SavedPotentials.h), written into the new .pot
+// itself: the copy of the working database the run made where the .pot will
+// be put in place, so that its bytes are written once.
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "pots/SavedPotentials.h"
 
 namespace tavrin {
 
 namespace db {
 class Database;
+class OpenedFile;
 class RowAppender;
 }  // namespace db
 
@@ -25,12 +30,12 @@ struct WrittenPlayer {
     Potentials written{}, read{}, truth{};
 };
 
-// The record of a run, written into the copy of the working database that
-// becomes the league's new .pot (a file of the working folder), a blob of
-// entries at a time.
+// The record of a run, written into the new .pot (a file made beside the
+// league, holding a copy of the working database), a blob of entries at a
+// time, through the database engine working on that open file alone.
 class WrittenRecord {
 public:
-    explicit WrittenRecord(const std::filesystem::path& newPot);
+    explicit WrittenRecord(platform::File& newPot);
     ~WrittenRecord();
     WrittenRecord(const WrittenRecord&) = delete;
     WrittenRecord& operator=(const WrittenRecord&) = delete;
@@ -40,9 +45,15 @@ public:
     // Writes what is held and the run's row, and closes the file.
     void Finish(const SavedRun& run);
 
+    // What keeps the new .pot from serving a later run ("it has no Players
+    // table"), read back from the file itself once Finish() has written it;
+    // nothing where it can.
+    static std::optional<std::string> ProblemWith(platform::File& newPot);
+
 private:
     void Store();
 
+    std::unique_ptr<db::OpenedFile> file_;
     std::unique_ptr<db::Database> database_;
     db::RowAppender* chunks_ = nullptr;
     std::vector<std::uint8_t> held_;  // entries not yet stored

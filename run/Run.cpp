@@ -159,26 +159,23 @@ private:
         const ImportedLeague league = LoadFromTheTruth();
         const TruthFirst& start = *start_;
 
-        // The new .pot is made in the working folder (the database engine
-        // writes nothing in the league's), and goes with the run.
+        // The new .pot is made where it will be put in place, beside the
+        // league under a name of its own (Commit.h): a copy of the working
+        // database with the true potentials, and then the record of what the
+        // run wrote, written into that very file, so its bytes are written
+        // once. (The database engine works on the open file alone, and makes
+        // no file of its own in the league's folder.)
         const bool newPot = Writes() && potWritable_;
-        const struct RemovedAtTheEnd {
-            fs::path file;
-            ~RemovedAtTheEnd() {
-                std::error_code ec;
-                fs::remove(file, ec);
-            }
-        } workingPot{WorkingPot()};
-        if (newPot && !facts_.resultIsTheTruth) KeepTruePotentials();
+        std::optional<Commit> commit;
+        if (Writes()) commit.emplace(files_.folder, files_.pyr, files_.pot);
+        if (newPot && !facts_.resultIsTheTruth) KeepTruePotentials(*commit);
         const std::int64_t operated = RunOperation();
-        if (newPot && facts_.resultIsTheTruth) KeepTruePotentials();
+        if (newPot && facts_.resultIsTheTruth) KeepTruePotentials(*commit);
 
         step_ = "Saving the league";
         Outcome outcome;
-        std::optional<Commit> commit;
-        if (Writes()) commit.emplace(files_.folder, files_.pyr, files_.pot);
         std::optional<WrittenRecord> record;
-        if (newPot) record.emplace(WorkingPot());
+        if (newPot) record.emplace(commit->NewPot());
         SaveOptions save;
         save.report = [&](std::int64_t slot) { return start.Tavrins(slot); };
         save.onPlayer = [&](const SavedPlayer& p) {
@@ -205,8 +202,11 @@ private:
         if (record) {
             record->Finish({std::string(facts_.name), NowUtc(), league.fingerprint, saved.fingerprint});
             record.reset();
-            platform::File pot = platform::Folder::Open(state_.workingFolder).OpenToRead(WorkingPot().filename());
-            commit->NewPot().AppendCopyOf(pot);
+            // Read back as the next run will read it: one that cannot be read
+            // stops this run before the league changes.
+            if (const auto problem = WrittenRecord::ProblemWith(commit->NewPot()))
+                throw Error("The true potentials were kept in " + PathText(commit->NewPot().Path()) + ", but " +
+                            *problem + ", so a later run could not read them");
         }
         outcome.historyRun = FinishRun(files_, *commit, run, league.read, request_.historyRuns);
         return outcome;
@@ -259,23 +259,11 @@ private:
                "move " + pot + " out of the league's folder to start from the potentials " + pyr + " holds now.";
     }
 
-    fs::path WorkingPot() const { return state_.WorkingPotPath(); }
-
     // The players as they are now, with their true potentials, become the new
-    // .pot: a copy of the working database, in the working folder, opened as
-    // a Restore will open it, so that one that cannot be read stops the run
-    // before the league changes.
-    void KeepTruePotentials() {
+    // .pot: a copy of the working database.
+    void KeepTruePotentials(Commit& commit) {
         step_ = "Keeping the true potentials";
-        const platform::Folder working = platform::Folder::Open(state_.workingFolder);
-        working.Remove(WorkingPot().filename());
-        std::optional<platform::File> copy = working.CreateNew(WorkingPot().filename());
-        if (!copy) throw Error("Cannot write " + PathText(WorkingPot()) + ": the name is taken");
-        CopyWorkingDatabase(state_, *copy);
-        copy->Close();
-        if (const auto problem = ProblemWithSavedPotentials(WorkingPot()))
-            throw Error("The true potentials were kept in " + PathText(WorkingPot()) + ", but " +
-                                            *problem + ", so a later Restore could not read them");
+        CopyWorkingDatabase(state_, commit.NewPot());
     }
 
     // Runs the chosen operation on the working database; how many players it

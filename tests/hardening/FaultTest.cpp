@@ -41,7 +41,8 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFilesAndSaysWhy) {
         std::string file;   // the file the message names
     };
     const std::vector<Case> cases{
-        {"write:ENOSPC:*/Demo.pot.tavrin-new", "Saving the league", "No space left on device", "Demo.pot.tavrin-new"},
+        {"write:ENOSPC:*/Demo.pot.tavrin-new", "Keeping the true potentials", "No space left on device",
+         "Demo.pot.tavrin-new"},
         {"sync:EIO:*/Demo.pot.tavrin-new", "Saving the league", "Input/output error", "Demo.pot.tavrin-new"},
         {"close:EIO:*/Demo.pot.tavrin-new", "Saving the league", "Input/output error", "Demo.pot.tavrin-new"},
         {"rename:EIO:*/Demo.pot", "Saving the league", "Input/output error", "Demo.pot"},
@@ -50,10 +51,10 @@ TEST(Faults, AFailedWriteFlushOrRenameKeepsTheOldFilesAndSaysWhy) {
         {"sync:EIO:*/Demo.pyr.tavrin-new", "Saving the league", "Input/output error", "Demo.pyr.tavrin-new"},
         {"close:EIO:*/Demo.pyr.tavrin-new", "Saving the league", "Input/output error", "Demo.pyr.tavrin-new"},
         {"rename:EIO:*/Demo.pyr", "Saving the league", "Input/output error", "Demo.pyr"},
-        // The working database and the new .pot's record, on a full disk, in
-        // the database engine's words.
+        // The working database on a full disk, in the database engine's
+        // words; the new .pot's record, written in place, in the system's.
         {"pwrite:ENOSPC:*/Temp.mdb", "Loading the league", "disk is full", "Temp.mdb"},
-        {"pwrite:ENOSPC:*/Temp.pot", "Saving the league", "disk is full", "Temp.pot"},
+        {"pwrite:ENOSPC:*/Demo.pot.tavrin-new", "Saving the league", "No space left on device", "Demo.pot.tavrin-new"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
