@@ -1,10 +1,13 @@
 #include "bench/Floors.h"
 
 #include <cstdio>
+#include <optional>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "platform/Platform.h"
 #include "db/Database.h"
 #include "league/PlayersTable.h"
 #include "db/Sqlite.h"
@@ -181,6 +184,36 @@ std::int64_t CountRows(const fs::path& dbPath, std::string_view where) {
     db::Statement stmt(*database, "SELECT count(*) FROM Players" + std::string(where));
     stmt.Step();
     return stmt.Int(0);
+}
+
+double CommitFloor(const fs::path& dir, const fs::path& pyr, const fs::path& pot) {
+    const fs::path history = dir / "floor.history";
+    fs::remove_all(history);
+    fs::create_directory(history);
+    std::vector<fs::path> fresh;
+    for (const fs::path& p : {pyr, pot}) {
+        fs::path next = p;
+        next += ".new";
+        fs::copy_file(p, next, fs::copy_options::overwrite_existing);
+        fresh.push_back(next);
+    }
+    const platform::Folder folder = platform::Folder::Open(dir);
+    const double ms = TimeMs([&] {
+        const platform::Folder kept = platform::Folder::Open(history);
+        for (const fs::path& p : {pyr, pot})
+            if (folder.Link(p.filename(), kept, p.filename()) != platform::Folder::LinkResult::Linked)
+                throw std::runtime_error("cannot link " + p.string());
+        std::optional<platform::File> record = kept.CreateNew("run.run");
+        const std::string text = "{\"number\": 1}\n";
+        record->Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        record->Sync();
+        record->Close();
+        kept.Sync();
+        for (std::size_t i = 0; i < fresh.size(); ++i) folder.Rename(fresh[i].filename(), folder, (i ? pot : pyr).filename());
+        folder.Sync();
+    });
+    fs::remove_all(history);
+    return ms;
 }
 
 }  // namespace tavrin::bench

@@ -34,5 +34,12 @@ double UpdateFloor(const std::filesystem::path& dbPath, const std::function<std:
 double SaveFloor(const std::filesystem::path& dbPath, const std::filesystem::path& target,
                  const ImportedLeague& league);
 std::int64_t CountRows(const std::filesystem::path& dbPath, std::string_view where);
+// What a safe commit of two new files cannot do without beyond writing and
+// flushing them (the copy's and the save's floors): the two files they
+// replace kept under second names in a history folder, a short record of
+// the run written and flushed there, that folder flushed, both new files
+// renamed into place, and their folder flushed. `dir` holds the player file
+// and the .pot (two new files of the same names are made before timing).
+double CommitFloor(const std::filesystem::path& dir, const std::filesystem::path& pyr, const std::filesystem::path& pot);
 
 }  // namespace tavrin::bench
