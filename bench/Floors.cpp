@@ -74,8 +74,12 @@ std::array<std::string, 256> Utf8OfBytes() {
 // The player file's rows inserted with one prepared statement in one
 // transaction into a fresh Players table at dbPath (created before timing).
 double InsertFloor(const fs::path& pyrPath, const fs::path& dbPath, const std::array<std::string, 256>& utf8) {
-    CreateDatabaseFile(dbPath);
-    CreatePlayersTable(dbPath, "Players");
+    {
+        ProgramState floor;  // a working database of its own, made as the import makes it
+        floor.workingFolder = dbPath.parent_path();
+        CreateWorkingDatabase(floor)->Close();
+        fs::rename(floor.WorkingDatabasePath(), dbPath);
+    }
     return TimeMs([&] {
         FloorDb database(dbPath);
         std::string sql = "INSERT INTO Players (";

@@ -231,16 +231,38 @@ Database::~Database() {
     impl_->connection.reset();
 }
 
-void Database::CreateDatabase(const std::filesystem::path& path) {
+namespace {
+
+// The page size first, while the file is empty; the working database's
+// settings follow as for any scratch open.
+void SetPageSize(Connection& connection) {
+    connection.Exec("PRAGMA page_size = " + std::to_string(kScratchPageSize));
+}
+
+// Writing the header (the application id, "Tavr") makes the file a complete,
+// empty database in the same transaction as whatever the caller adds.
+constexpr const char* kApplicationId = "PRAGMA application_id = 1415673458";
+
+}  // namespace
+
+std::unique_ptr<Database> Database::CreateDatabase(OpenedFile& file) {
+    file.Truncate(0);
+    auto connection = std::make_unique<Connection>(file, Connection::Open::Create);
+    SetPageSize(*connection);
+    auto database = Opened(file.Path(), std::move(connection), Mode::Scratch);
+    database->impl_->Open().Exec(kApplicationId);
+    return database;
+}
+
+std::unique_ptr<Database> Database::CreateDatabase(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
         throw Error("Cannot create " + PathText(path) + ": the file already exists");
-    Connection connection(path, Connection::Open::Create);
-    // The page size first, while the file is empty; then writing the header
-    // (the application id, "Tavr") makes the file a complete, empty database
-    // at once, without waiting for the disk.
-    connection.Exec("PRAGMA page_size = " + std::to_string(kScratchPageSize) + "; " + kScratchSettings +
-                    " PRAGMA application_id = 1415673458;");
+    auto connection = std::make_unique<Connection>(path, Connection::Open::Create);
+    SetPageSize(*connection);
+    auto database = Opened(path, std::move(connection), Mode::Scratch);
+    database->impl_->Open().Exec(kApplicationId);
+    return database;
 }
 
 std::unique_ptr<Database> Database::OpenDatabase(const std::filesystem::path& path, Mode mode) {

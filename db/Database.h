@@ -162,8 +162,11 @@ public:
     };
 
     // Creates a new, empty database file with the working database's
-    // settings. The path must not name an existing file.
-    static void CreateDatabase(const std::filesystem::path& path);
+    // settings and opens it as Mode::Scratch: what the caller adds goes in
+    // through the same connection. The path must not name an existing file.
+    [[nodiscard]] static std::unique_ptr<Database> CreateDatabase(const std::filesystem::path& path);
+    // The same in an opened file, emptied first.
+    [[nodiscard]] static std::unique_ptr<Database> CreateDatabase(OpenedFile& file);
     // Opens an existing database file; a missing file is an error, never
     // created.
     static std::unique_ptr<Database> OpenDatabase(const std::filesystem::path& path, Mode mode = Mode::Scratch);

@@ -399,6 +399,18 @@ std::int64_t Connection::InsertRows(std::string_view table, const std::vector<st
     return stored;
 }
 
+std::size_t MemoryFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) {
+    if (offset >= bytes_.size()) return 0;
+    const std::size_t n = std::min<std::size_t>(into.size(), bytes_.size() - offset);
+    std::memcpy(into.data(), bytes_.data() + offset, n);
+    return n;
+}
+
+void MemoryFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    if (offset + bytes.size() > bytes_.size()) bytes_.resize(offset + bytes.size());
+    std::memcpy(bytes_.data() + offset, bytes.data(), bytes.size());
+}
+
 void Connection::Fail() const {
     if (functionFailure_) std::rethrow_exception(std::exchange(functionFailure_, nullptr));
     if (stepBudget_ != 0 && stepsTaken_ > stepBudget_)

@@ -37,6 +37,23 @@ public:
     virtual std::filesystem::path Path() const = 0;
 };
 
+// An OpenedFile that is bytes in memory: a database that never touches a
+// disk (the fuzz targets' working database).
+class MemoryFile final : public OpenedFile {
+public:
+    explicit MemoryFile(std::filesystem::path name) : name_(std::move(name)) {}
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) override;
+    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+    void Truncate(std::uint64_t size) override { bytes_.resize(size); }
+    std::uint64_t Size() override { return bytes_.size(); }
+    std::filesystem::path Path() const override { return name_; }
+    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+
+private:
+    std::filesystem::path name_;
+    std::vector<std::uint8_t> bytes_;
+};
+
 // Rows handed to the engine one at a time (Connection::InsertRows): the
 // engine pulls each value as it stores the row, so no value is first copied
 // into a statement's parameters. Columns are numbered as InsertRows was given

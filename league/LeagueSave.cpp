@@ -1,9 +1,11 @@
 #include "league/LeagueSave.h"
 
 #include <cstring>
+#include <optional>
 
 #include "base/Error.h"
 #include "db/Database.h"
+#include "league/WorkingDatabase.h"
 #include "league/Cp1252.h"
 #include "league/PlayersTable.h"
 
@@ -78,12 +80,19 @@ SaveResult SaveLeague(const ProgramState& state, const ImportedLeague& league, p
         throw Refusal("Cannot save the league to " + PathText(pyr) +
                       ": no player in it has a position below " +
                       std::to_string(kOutOfLineupPosition) + ", so there is nothing to write.");
-    // The file it replaces must be the very one the import read.
-    RecordReader in(pyr, RecordKind::L02);
-    if (!in.Info().Unchanged(league.read)) RefuseChangedSinceLoaded(pyr);
+    // The file it replaces must be the very one the import read (bytes in
+    // memory are read again from where they are).
+    std::optional<RecordReader> source;
+    if (league.memory.data()) {
+        source.emplace(league.memory, pyr, RecordKind::L02);
+    } else {
+        source.emplace(pyr, RecordKind::L02);
+        if (!source->Info().Unchanged(league.read)) RefuseChangedSinceLoaded(pyr);
+    }
+    RecordReader& in = *source;
     const double step = 100.0 / static_cast<double>(league.saveable);
 
-    auto database = db::Database::OpenDatabase(state.WorkingDatabasePath(), db::Database::Mode::ReadOnly);
+    auto database = OpenWorkingDatabase(state, db::Database::Mode::ReadOnly);
     auto rows = database->OpenCursor({"Players", {{"Position", db::Condition::Op::Less, kOutOfLineupPosition}}, LayoutColumns(league.kind)});
 
     Fingerprint written;

@@ -86,15 +86,11 @@ ImportedLeague Imported(RecordKind kind, const fs::path& pyr, RecordReader& read
 
 }  // namespace
 
-ImportedLeague ImportLeague(const ProgramState& state, const fs::path& pyr, RecordKind kind, const RecordHook& hook) {
-    // The player file is checked and opened first, so that one that cannot be
-    // read costs the user no working database.
-    RecordReader reader(pyr, kind);
+namespace {
 
-    const fs::path dbPath = state.WorkingDatabasePath();
-    CreateDatabaseFile(dbPath);
-    CreatePlayersTable(dbPath, "Players");
-    auto database = db::Database::OpenDatabase(dbPath);
+ImportedLeague Import(const ProgramState& state, RecordReader& reader, const fs::path& pyr, RecordKind kind,
+                      const RecordHook& hook) {
+    auto database = CreateWorkingDatabase(state);
 
     ProgressShowing showing(*state.progress);
     ImportedLeague league = Imported(kind, pyr, reader);
@@ -106,9 +102,8 @@ ImportedLeague ImportLeague(const ProgramState& state, const fs::path& pyr, Reco
     return league;
 }
 
-ImportedLeague ReadPlayerFile(const fs::path& pyr, RecordKind kind,
-                              const std::function<void(std::int64_t, std::span<const std::uint8_t>)>& each) {
-    RecordReader reader(pyr, kind);
+ImportedLeague Read(RecordReader& reader, const fs::path& pyr, RecordKind kind,
+                    const std::function<void(std::int64_t, std::span<const std::uint8_t>)>& each) {
     ImportedLeague league = Imported(kind, pyr, reader);
     const std::size_t R = reader.Length();
     std::vector<std::uint8_t> plain(R);
@@ -121,6 +116,37 @@ ImportedLeague ReadPlayerFile(const fs::path& pyr, RecordKind kind,
     }
     reader.Trailing();
     league.fingerprint = reader.Fingerprint();
+    return league;
+}
+
+}  // namespace
+
+ImportedLeague ImportLeague(const ProgramState& state, const fs::path& pyr, RecordKind kind, const RecordHook& hook) {
+    // The player file is checked and opened first, so that one that cannot be
+    // read costs the user no working database.
+    RecordReader reader(pyr, kind);
+    return Import(state, reader, pyr, kind, hook);
+}
+
+ImportedLeague ImportLeague(const ProgramState& state, std::span<const std::uint8_t> bytes, const fs::path& pyr,
+                            RecordKind kind, const RecordHook& hook) {
+    RecordReader reader(bytes, pyr, kind);
+    ImportedLeague league = Import(state, reader, pyr, kind, hook);
+    league.memory = bytes;
+    return league;
+}
+
+ImportedLeague ReadPlayerFile(const fs::path& pyr, RecordKind kind,
+                              const std::function<void(std::int64_t, std::span<const std::uint8_t>)>& each) {
+    RecordReader reader(pyr, kind);
+    return Read(reader, pyr, kind, each);
+}
+
+ImportedLeague ReadPlayerFile(std::span<const std::uint8_t> bytes, const fs::path& pyr, RecordKind kind,
+                              const std::function<void(std::int64_t, std::span<const std::uint8_t>)>& each) {
+    RecordReader reader(bytes, pyr, kind);
+    ImportedLeague league = Read(reader, pyr, kind, each);
+    league.memory = bytes;
     return league;
 }
 

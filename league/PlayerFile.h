@@ -22,6 +22,7 @@ namespace tavrin {
 struct ImportedLeague {
     RecordKind kind = RecordKind::L02;
     std::filesystem::path file;        // the player file it was read from
+    std::span<const std::uint8_t> memory;  // or its bytes in memory, where they were
     platform::FileInfo read;           // that file as it was read
     std::string fingerprint;           // of its bytes as read (Fingerprint.h)
     std::vector<std::uint8_t> header;  // the header record, exactly as read
@@ -40,11 +41,17 @@ using RecordHook = std::function<void(std::int64_t slot, std::span<std::uint8_t>
 // (RecordReader.h) is a Refusal raised before any file is created or changed.
 ImportedLeague ImportLeague(const ProgramState& state, const std::filesystem::path& pyr, RecordKind kind,
                             const RecordHook& hook = {});
+// The same from a player file's bytes in memory, named `pyr` in messages:
+// the save reads them again from there (they must outlive the league).
+ImportedLeague ImportLeague(const ProgramState& state, std::span<const std::uint8_t> bytes,
+                            const std::filesystem::path& pyr, RecordKind kind, const RecordHook& hook = {});
 
 // Decodes a player file in memory, record by record, without the working
 // database: for reports that only read. `each` receives the slot and the
 // plain record bytes (51 or 60 of them). Refuses the file as the import does.
 ImportedLeague ReadPlayerFile(const std::filesystem::path& pyr, RecordKind kind,
+                              const std::function<void(std::int64_t slot, std::span<const std::uint8_t> plain)>& each);
+ImportedLeague ReadPlayerFile(std::span<const std::uint8_t> bytes, const std::filesystem::path& pyr, RecordKind kind,
                               const std::function<void(std::int64_t slot, std::span<const std::uint8_t> plain)>& each);
 
 }  // namespace tavrin

@@ -9,6 +9,10 @@
 
 #include "league/Progress.h"
 
+namespace tavrin::db {
+class OpenedFile;
+}  // namespace tavrin::db
+
 namespace tavrin {
 
 struct ProgramState {
@@ -25,6 +29,10 @@ struct ProgramState {
     SilentProgress silentProgress;
 
     std::filesystem::path WorkingDatabasePath() const { return workingFolder / "Temp.mdb"; }
+
+    // Where set, the working database is this file instead (in memory, for
+    // the fuzz targets): WorkingDatabase.h opens it either way.
+    db::OpenedFile* workingDatabaseFile = nullptr;
 };
 
 // The league's files beside its league file. The player file, the .pot and

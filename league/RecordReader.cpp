@@ -19,20 +19,34 @@ RecordReader::RecordReader(const fs::path& path, RecordKind kind) : path_(path),
         throw Refusal("Cannot load the league: its player file " + PathText(path) + " does not exist.");
     if (info_.kind != platform::Kind::Regular)
         throw Refusal("Cannot load the league: " + PathText(path) + " is not a player file (not a regular file).");
-    if (info_.size < length_)
-        throw Refusal("Cannot load the league: its player file " + PathText(path) + " holds " +
-                      std::to_string(info_.size) + " bytes, too few for its " + std::to_string(length_) +
-                      "-byte header record.");
-    if (info_.size > (kMaxRecords + 1) * length_)
-        throw Refusal("Cannot load the league: its player file " + PathText(path) + " holds " +
-                      std::to_string(info_.size) + " bytes, more than any league: Tavrin reads at most " +
-                      std::to_string(kMaxRecords) + " player records (" + std::to_string((kMaxRecords + 1) * length_) +
-                      " bytes of " + std::to_string(length_) + "-byte records).");
+    CheckSize();
     file_ = folder.OpenToRead(name);
     // What was checked is what was opened.
     if (!file_.Info().Unchanged(info_)) RefuseChangedSinceLoaded(path);
     count_ = static_cast<std::int32_t>(info_.size / length_);
-    chunk_.resize(kChunkRecords * length_);
+    // A chunk, or the whole file where that is less.
+    chunk_.resize(std::min<std::size_t>(kChunkRecords, static_cast<std::size_t>(count_) + 1) * length_);
+}
+
+RecordReader::RecordReader(std::span<const std::uint8_t> bytes, const fs::path& path, RecordKind kind)
+    : path_(path), memory_(bytes), length_(RecordLength(kind)) {
+    info_.kind = platform::Kind::Regular;
+    info_.size = bytes.size();
+    CheckSize();
+    count_ = static_cast<std::int32_t>(info_.size / length_);
+    chunk_.resize(std::min<std::size_t>(kChunkRecords, static_cast<std::size_t>(count_) + 1) * length_);
+}
+
+void RecordReader::CheckSize() const {
+    if (info_.size < length_)
+        throw Refusal("Cannot load the league: its player file " + PathText(path_) + " holds " +
+                      std::to_string(info_.size) + " bytes, too few for its " + std::to_string(length_) +
+                      "-byte header record.");
+    if (info_.size > (kMaxRecords + 1) * length_)
+        throw Refusal("Cannot load the league: its player file " + PathText(path_) + " holds " +
+                      std::to_string(info_.size) + " bytes, more than any league: Tavrin reads at most " +
+                      std::to_string(kMaxRecords) + " player records (" + std::to_string((kMaxRecords + 1) * length_) +
+                      " bytes of " + std::to_string(length_) + "-byte records).");
 }
 
 void RecordReader::ReadHeader(std::vector<std::uint8_t>& header) {
@@ -52,7 +66,15 @@ std::span<std::uint8_t> RecordReader::Trailing() {
 }
 
 std::span<std::uint8_t> RecordReader::ReadExactly(std::span<std::uint8_t> into) {
-    if (file_.Read(into) != into.size())
+    std::size_t got = 0;
+    if (memory_.data()) {
+        got = std::min(into.size(), memory_.size() - memoryAt_);
+        std::copy_n(memory_.begin() + static_cast<std::ptrdiff_t>(memoryAt_), got, into.begin());
+        memoryAt_ += got;
+    } else {
+        got = file_.Read(into);
+    }
+    if (got != into.size())
         throw Error("Cannot read " + PathText(path_) + ": the file ended early; it changed while Tavrin read it");
     fingerprint_.Add(into);
     return into;

@@ -36,6 +36,9 @@ class RecordReader {
 public:
     // A Refusal naming the file where it cannot be a player file.
     RecordReader(const std::filesystem::path& path, RecordKind kind);
+    // A player file's bytes in memory (the fuzz targets'), named `path` in
+    // messages, checked as a file's are.
+    RecordReader(std::span<const std::uint8_t> bytes, const std::filesystem::path& path, RecordKind kind);
 
     const platform::FileInfo& Info() const { return info_; }
     // Records in the file, the header included (the remainder dropped).
@@ -51,8 +54,11 @@ public:
 
 private:
     std::span<std::uint8_t> ReadExactly(std::span<std::uint8_t> into);
+    void CheckSize() const;
 
     std::filesystem::path path_;
+    std::span<const std::uint8_t> memory_;  // the bytes, where they are in memory
+    std::size_t memoryAt_ = 0;
     std::size_t length_;
     platform::File file_;
     platform::FileInfo info_;

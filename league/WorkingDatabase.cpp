@@ -25,24 +25,37 @@ int PlayersColumns::At(Col c) const {
     return i;
 }
 
-void CreateDatabaseFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
-        std::filesystem::remove(path, ec);
-        if (ec) throw Error("Cannot delete " + PathText(path) + ": " + ec.message());
+std::unique_ptr<db::Database> CreateWorkingDatabase(const ProgramState& state) {
+    std::unique_ptr<db::Database> database;
+    if (state.workingDatabaseFile) {
+        database = db::Database::CreateDatabase(*state.workingDatabaseFile);
+    } else {
+        const std::filesystem::path path = state.WorkingDatabasePath();
+        std::error_code ec;
+        if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+            std::filesystem::remove(path, ec);
+            if (ec) throw Error("Cannot delete " + PathText(path) + ": " + ec.message());
+        }
+        // A journal left by a step that died part-way belongs to the old file.
+        std::filesystem::remove(std::filesystem::path(path) += "-journal", ec);
+        database = db::Database::CreateDatabase(path);
     }
-    // A journal left by a step that died part-way belongs to the old file.
-    std::filesystem::remove(std::filesystem::path(path) += "-journal", ec);
-    db::Database::CreateDatabase(path);
+    database->CreateTable("Players", PlayersFieldDefs());
+    return database;
 }
 
-void CreatePlayersTable(const std::filesystem::path& path, std::string_view table) {
-    auto database = db::Database::OpenDatabase(path);
-    database->CreateTable(table, PlayersFieldDefs());
-    database->Close();
+std::unique_ptr<db::Database> OpenWorkingDatabase(const ProgramState& state, db::Database::Mode mode) {
+    if (state.workingDatabaseFile) return db::Database::OpenOnFile(*state.workingDatabaseFile, mode);
+    return db::Database::OpenDatabase(state.WorkingDatabasePath(), mode);
 }
 
 void CopyWorkingDatabase(const ProgramState& state, platform::File& to) {
+    if (state.workingDatabaseFile) {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(state.workingDatabaseFile->Size()));
+        bytes.resize(state.workingDatabaseFile->ReadAt(0, bytes));
+        to.Write(bytes);
+        return;
+    }
     const std::filesystem::path working = state.WorkingDatabasePath();
     platform::File from = platform::Folder::Open(working.parent_path()).OpenToRead(working.filename());
     to.AppendCopyOf(from);

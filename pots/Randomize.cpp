@@ -7,6 +7,7 @@
 #include <string>
 
 #include "db/Database.h"
+#include "league/WorkingDatabase.h"
 #include "league/PlayersTable.h"
 
 namespace tavrin {
@@ -58,7 +59,7 @@ std::int64_t RandomizePots(const ProgramState& state, RandomSource& random) {
     // them; the SET clause then takes them. The same draws in the same order
     // as a walk over the rows would make, whatever order the engine asks for
     // the eight in.
-    auto database = db::Database::OpenDatabase(state.WorkingDatabasePath());
+    auto database = OpenWorkingDatabase(state);
     std::array<std::uint8_t, 8> drawn{};
     database->DefineFunction("tavrin_draw", 17, [&](std::span<const std::int64_t> a) -> std::int64_t {
         // (Years, the eight potentials, the eight ratings)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "db/Database.h"
+#include "league/WorkingDatabase.h"
 #include "league/PlayersTable.h"
 
 namespace tavrin {
@@ -18,7 +19,7 @@ std::int64_t RestorePots(const ProgramState& state, const std::vector<std::optio
     // One UPDATE: the WHERE clause asks for every player in turn (advancing
     // the progress window) whether he has a target; those who have get it.
     ProgressShowing showing(*state.progress);
-    auto working = db::Database::OpenDatabase(state.WorkingDatabasePath());
+    auto working = OpenWorkingDatabase(state);
     const double step = 100.0 / static_cast<double>(std::max<std::size_t>(targets.size(), 1));
     const auto target = [&](std::int64_t rowid) -> const std::optional<Potentials>* {
         const auto i = static_cast<std::size_t>(rowid - 1);

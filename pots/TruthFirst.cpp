@@ -4,6 +4,7 @@
 #include <array>
 
 #include "db/Database.h"
+#include "league/WorkingDatabase.h"
 #include "league/PlayersTable.h"
 #include "league/RecordLayout.h"
 
@@ -74,7 +75,7 @@ void TruthFirst::Finish(const ProgramState& state) {
         read.insert(read.end(), kPotColumns.begin(), kPotColumns.end());
         std::vector<std::string> names;
         for (const Col c : read) names.emplace_back(Name(c));
-        auto working = db::Database::OpenDatabase(state.WorkingDatabasePath(), db::Database::Mode::ReadOnly);
+        auto working = OpenWorkingDatabase(state, db::Database::Mode::ReadOnly);
         auto rows = working->OpenCursor({"Players", {}, names});
         while (rows->Next()) {
             const std::int64_t slot = rows->RowId();
@@ -96,7 +97,7 @@ void TruthFirst::Finish(const ProgramState& state) {
         if (use_ == Use::StartFrom && truth != player.now) brought.emplace_back(player.slot, truth);
     });
     if (brought.empty()) return;
-    auto working = db::Database::OpenDatabase(state.WorkingDatabasePath());
+    auto working = OpenWorkingDatabase(state);
     db::RowUpdater& update = working->OpenUpdater("Players", ColumnNames(kPotColumns));
     std::array<std::optional<std::int64_t>, 8> values;
     for (const auto& [slot, truth] : brought) {

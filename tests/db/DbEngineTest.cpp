@@ -30,9 +30,10 @@ int At(const db::RowAppender& rows, std::string_view column) { return db::FindFi
 
 // A fresh working database in the folder, with a row for each PID_a given.
 fs::path MakeDb(const TempDir& dir, std::initializer_list<int> pids = {}) {
-    const auto path = dir / "Temp.mdb";
-    CreateDatabaseFile(path);
-    CreatePlayersTable(path, "Players");
+    ProgramState state;
+    state.workingFolder = dir.path();
+    CreateWorkingDatabase(state)->Close();
+    const fs::path path = state.WorkingDatabasePath();
     auto database = Database::OpenDatabase(path);
     auto& rows = Adder(*database);
     for (const int pid : pids) {
