@@ -133,7 +133,7 @@ SavedTruth::SavedTruth(const fs::path& pot, Rows rows, bool ignoreRecord) : path
                 const std::vector<db::FieldDef> fields = database_->TableFields(saved::kPackedTable);
                 for (const char* c : {"Chunk", "Players"})
                     if (db::FindField(fields, c) < 0) RecordProblem("has no column " + std::string(c));
-                record_ = database_->OpenCursor("SELECT Chunk, Players FROM WrittenRecord ORDER BY Chunk, rowid",
+                record_ = database_->OpenCursor("SELECT Chunk, Players FROM WrittenRecord ORDER BY rowid",
                                                 {"Chunk", "Players"});
             }
         }

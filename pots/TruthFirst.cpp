@@ -48,7 +48,12 @@ Potentials TruthFirst::Judged(std::int64_t slot, const SavedRow& row, const Pote
     return j.truth;
 }
 
-RecordHook TruthFirst::Hook() {
+RecordHook TruthFirst::Hook(std::int64_t players) {
+    const auto n = static_cast<std::size_t>(std::max<std::int64_t>(players, 0));
+    tavrins_.reserve(n);
+    matched_.reserve(n);
+    truth_.reserve(n);
+    if (use_ == Use::Restore) targets_.reserve(n);
     return [this](std::int64_t slot, std::span<std::uint8_t> plain) {
         tavrins_.push_back(false);
         matched_.push_back(false);

@@ -28,8 +28,11 @@ public:
     TruthFirst(const std::filesystem::path& pot, Use use, bool everySaved = false);
 
     // For the import: sees each record, and with StartFrom gives a player
-    // whose potentials are Tavrin's his true ones back.
-    RecordHook Hook();
+    // whose potentials are Tavrin's his true ones back. `players`, where
+    // known, is how many records the file holds: what is kept of each is
+    // set aside once, never grown and copied (a million players' truths are
+    // 8 MB).
+    RecordHook Hook(std::int64_t players = 0);
     // After the import: the players the game moved, found by identity; with
     // StartFrom their true potentials set in the working database.
     void Finish(const ProgramState& state);

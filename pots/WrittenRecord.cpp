@@ -48,6 +48,9 @@ void WrittenRecord::Store() {
     chunks_->SetField(0, ++stored_);
     chunks_->SetField(1, std::span<const std::uint8_t>(held_));
     chunks_->Update();
+    // A part is a row big enough on its own: stored at once, not held with
+    // others for a batch (64 of them would be 10 MB held in memory).
+    chunks_->Flush();
     held_.clear();
 }
 

@@ -224,13 +224,16 @@ private:
         const bool fromFile = restore && !request_.restoreFrom.empty();
         fs::path own = files_.paths.potFile;
         bool everySaved = false;
+        std::error_code ec;
+        const auto bytes = fs::file_size(files_.paths.playerFile, ec);
+        const auto players = ec ? 0 : static_cast<std::int64_t>(bytes / kRecordLenL02);
         for (;;) {
             try {
                 if (fromFile) from_.emplace(request_.restoreFrom, TruthFirst::Use::Restore, true);
                 start_.emplace(own, restore && !fromFile ? TruthFirst::Use::Restore : TruthFirst::Use::StartFrom,
                                everySaved);
-                const RecordHook first = start_->Hook();
-                const RecordHook hook = !from_ ? first : [&, second = from_->Hook()](std::int64_t slot, std::span<std::uint8_t> plain) {
+                const RecordHook first = start_->Hook(players);
+                const RecordHook hook = !from_ ? first : [&, second = from_->Hook(players)](std::int64_t slot, std::span<std::uint8_t> plain) {
                     second(slot, plain);  // what the file holds, before the truth comes back
                     first(slot, plain);
                 };
