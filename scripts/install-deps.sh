@@ -12,9 +12,9 @@
 set -euo pipefail
 
 # The compiler, CMake and the libraries (Qt for the window; SQLite, xxHash,
-# and the header-only JSON and command-line parsers for the core); a font for
+# and the header-only JSON library for the core); a font for
 # the window's text.
-run=(cmake ninja-build g++ qt6-base-dev libsqlite3-dev libxxhash-dev nlohmann-json3-dev libcli11-dev fonts-dejavu-core)
+run=(cmake ninja-build g++ qt6-base-dev libsqlite3-dev libxxhash-dev nlohmann-json3-dev fonts-dejavu-core)
 # dpkg-buildflags and dpkg-shlibdeps; the manual page from --help.
 package=(dpkg-dev help2man)
 # GoogleTest; the validators of the package's files and lintian; clang with
