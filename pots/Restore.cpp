@@ -15,23 +15,22 @@ constexpr std::string_view kRestoringPots = "Restoring Pots";
 
 }  // namespace
 
-std::int64_t RestorePots(const ProgramState& state, const std::vector<std::optional<Potentials>>& targets) {
+std::int64_t RestorePots(const ProgramState& state, const RestoreTargets& targets) {
     // One UPDATE: the WHERE clause asks for every player in turn (advancing
     // the progress window) whether he has a target; those who have get it.
     ProgressShowing showing(*state.progress);
     auto working = OpenWorkingDatabase(state);
     const double step = 100.0 / static_cast<double>(std::max<std::size_t>(targets.size(), 1));
-    const auto target = [&](std::int64_t rowid) -> const std::optional<Potentials>* {
-        const auto i = static_cast<std::size_t>(rowid - 1);
-        return rowid >= 1 && i < targets.size() ? &targets[i] : nullptr;
+    const auto target = [&](std::int64_t rowid) -> const Potentials* {
+        return rowid >= 1 ? targets.At(static_cast<std::size_t>(rowid - 1)) : nullptr;
     };
     working->DefineFunction("tavrin_restoring", 1, [&](std::span<const std::int64_t> a) -> std::int64_t {
         state.progress->UpdateBar(kRestoringPots, step);
         const auto* t = target(a[0]);
-        return t && t->has_value();
+        return t != nullptr;
     });
     working->DefineFunction("tavrin_restored", 2, [&](std::span<const std::int64_t> a) -> std::int64_t {
-        return (**target(a[0]))[static_cast<std::size_t>(a[1])];
+        return (*target(a[0]))[static_cast<std::size_t>(a[1])];
     });
     std::string sql = "UPDATE Players SET ";
     for (std::size_t a = 0; a < kPotColumns.size(); ++a)

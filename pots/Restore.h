@@ -16,6 +16,6 @@ namespace tavrin {
 // target (slot k at k - 1; TruthFirst::Targets()) and leaves the others as
 // they are, advancing the progress window with "Restoring Pots" for every
 // player. Returns how many players it set.
-std::int64_t RestorePots(const ProgramState& state, const std::vector<std::optional<Potentials>>& targets);
+std::int64_t RestorePots(const ProgramState& state, const RestoreTargets& targets);
 
 }  // namespace tavrin

@@ -50,6 +50,28 @@ class Database;
 // Eight potentials in Tavrin's attribute order: SP AC AG ST HA EN IN DI.
 using Potentials = std::array<std::uint8_t, 8>;
 
+// What a Restore puts back, by slot (slot k at k - 1): a player's true
+// potentials where they go back, nothing where he keeps what the file holds.
+// A view over the truths kept a player and one flag each (a million players'
+// targets are the truths' 8 MB and 125 KB of flags, not another 9 MB).
+class RestoreTargets {
+public:
+    RestoreTargets(const std::vector<bool>& restoring, const std::vector<Potentials>& potentials)
+        : restoring_(&restoring), potentials_(&potentials) {}
+    std::size_t size() const { return restoring_->size(); }
+    const Potentials* At(std::size_t i) const {
+        return i < restoring_->size() && (*restoring_)[i] ? &(*potentials_)[i] : nullptr;
+    }
+    std::optional<Potentials> operator[](std::size_t i) const {
+        const Potentials* p = At(i);
+        return p ? std::optional<Potentials>(*p) : std::nullopt;
+    }
+
+private:
+    const std::vector<bool>* restoring_;
+    const std::vector<Potentials>* potentials_;
+};
+
 // A record's potentials, and the same set into a record (plain bytes).
 Potentials PotentialsOf(std::span<const std::uint8_t> plain);
 void SetPotentials(std::span<std::uint8_t> plain, const Potentials& pots);

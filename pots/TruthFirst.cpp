@@ -41,7 +41,7 @@ Potentials TruthFirst::Judged(std::int64_t slot, const SavedRow& row, const Pote
     // Where every saved potential goes back, it does even where the file
     // holds it already: in a Restore from another file, the league's own
     // .pot may have given the player other true potentials meanwhile.
-    if (use_ == Use::Restore && (everySaved_ || j.truth != now)) targets_[static_cast<std::size_t>(slot - 1)] = j.truth;
+    if (use_ == Use::Restore && (everySaved_ || j.truth != now)) restoring_[static_cast<std::size_t>(slot - 1)] = true;
     truth_[static_cast<std::size_t>(slot - 1)] = j.truth;
     if (j.truth == now) return now;
     ++broughtBack_;
@@ -53,11 +53,11 @@ RecordHook TruthFirst::Hook(std::int64_t players) {
     tavrins_.reserve(n);
     matched_.reserve(n);
     truth_.reserve(n);
-    if (use_ == Use::Restore) targets_.reserve(n);
+    if (use_ == Use::Restore) restoring_.reserve(n);
     return [this](std::int64_t slot, std::span<std::uint8_t> plain) {
         tavrins_.push_back(false);
         matched_.push_back(false);
-        if (use_ == Use::Restore) targets_.emplace_back();
+        if (use_ == Use::Restore) restoring_.push_back(false);
         const SavedTruth::FilePlayer player{slot, plain[OffsetOf(Col::PID_a)], plain[OffsetOf(Col::PID_b)],
                                             NamesKey(plain), PotentialsOf(plain)};
         truth_.push_back(player.now);

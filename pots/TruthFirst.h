@@ -53,7 +53,7 @@ public:
 
     // Restore: each player's potentials to put back, by slot (slot k at k-1);
     // none where they stay as the file holds them.
-    const std::vector<std::optional<Potentials>>& Targets() const { return targets_; }
+    RestoreTargets Targets() const { return {restoring_, truth_}; }
 
 private:
     // His true potentials, counted and kept for the save and a Restore.
@@ -70,7 +70,7 @@ private:
     bool everySaved_;
     std::vector<bool> tavrins_, matched_;            // by slot
     std::vector<Potentials> truth_;                  // by slot
-    std::vector<std::optional<Potentials>> targets_;  // Restore
+    std::vector<bool> restoring_;                    // Restore: whose truth goes back
     std::int64_t broughtBack_ = 0, gameChanged_ = 0, unsaved_ = 0;
 };
 

@@ -204,7 +204,9 @@ TEST(RestorePots, EachPlayerWithATargetGetsItAndTheBarStepsOncePerPlayer) {
     for (std::size_t a = 0; a < 8; ++a) expected[1][kPot[a]] = std::int64_t{40 + static_cast<int>(a)};
     r.progress = {};
     const Potentials pots{40, 41, 42, 43, 44, 45, 46, 47};
-    EXPECT_EQ(RestorePots(r.state, {std::nullopt, pots, std::nullopt}), 1);
+    const std::vector<bool> restoring{false, true, false};
+    const std::vector<Potentials> truths{{}, pots, {}};
+    EXPECT_EQ(RestorePots(r.state, {restoring, truths}), 1);
     EXPECT_EQ(r.Working(), expected);
     EXPECT_EQ(r.progress.texts, std::vector<std::string>(3, "Restoring Pots"));
     EXPECT_EQ(r.progress.steps, std::vector<double>(3, 100.0 / 3));
