@@ -135,6 +135,9 @@ TEST(Import, EveryWholeRecordBecomesARowAndAStepOfProgressWhileAShortFileChanges
                 test::WriteFileBytes(r.dir / "short.pyr", bytes);
                 EXPECT_THROW(r.Import(kind, r.dir / "short.pyr"), Refusal) << bytes.size() << " bytes";
                 EXPECT_EQ(test::ReadFileBytes(r.dir / "short.pyr"), bytes);
+                // The same bytes in memory, as the fuzz target gives them.
+                const RecordKind k = kind == gen::Kind::L02 ? RecordKind::L02 : RecordKind::L03;
+                EXPECT_THROW(ImportLeague(r.state, bytes, "short.pyr", k), Refusal) << bytes.size() << " bytes";
             }
             EXPECT_THROW(r.Import(kind, r.dir / "missing.pyr"), Refusal);
         };
