@@ -143,15 +143,19 @@ SizeResult RunSize(const fs::path& root, std::size_t players, int reps, const st
         // Restore puts back the potentials Hide took away, as a Restore run
         // on a hidden league does; Randomize then works on real potentials.
         // (What goes back is found as a Restore run's import finds it, untimed.)
-        TruthFirst truth(paths.potFile, TruthFirst::Use::Restore);
-        const RecordHook hook = truth.Hook();
-        std::vector<std::uint8_t> record;
-        ReadPlayerFile(paths.playerFile, RecordKind::L02, [&](std::int64_t slot, std::span<const std::uint8_t> plain) {
-            record.assign(plain.begin(), plain.end());
-            hook(slot, record);
-        });
-        truth.Finish(state);
-        s[kRestore] = TimeMs([&] { RestorePots(state, truth.Targets()); });
+        // The truths and the open .pot go before the steps after it, as
+        // they go at the end of a Restore run.
+        {
+            TruthFirst truth(paths.potFile, TruthFirst::Use::Restore);
+            const RecordHook hook = truth.Hook(static_cast<std::int64_t>(players));
+            std::vector<std::uint8_t> record;
+            ReadPlayerFile(paths.playerFile, RecordKind::L02, [&](std::int64_t slot, std::span<const std::uint8_t> plain) {
+                record.assign(plain.begin(), plain.end());
+                hook(slot, record);
+            });
+            truth.Finish(state);
+            s[kRestore] = TimeMs([&] { RestorePots(state, truth.Targets()); });
+        }
         f[kRestore] = UpdateFloor(floorDb, [](std::size_t a) { return std::string(Name(kActColumns[a])) + " + 1"; }, "");
         s[kRandomize] = TimeMs([&] { RandomizePots(state, random); });
         f[kRandomize] = UpdateFloor(
