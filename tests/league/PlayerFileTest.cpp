@@ -201,14 +201,15 @@ TEST(Save, AfterAHideEachRowGoesBackToItsOwnSlotAndOnlyTheHiddenPotentialsChange
 TEST(Save, AFailureLeavesTheOldFileAsItWas) {
     // Each case spoils one thing after the import, late in the file where many
     // records have already been encoded: a character without a byte (of two
-    // bytes of UTF-8, and of four), text that is not UTF-8 (a byte no
-    // character starts with, a character cut short), an empty number, one a
+    // bytes of UTF-8, and of four), text that is not UTF-8 (bytes no
+    // character starts with, the first just past ASCII; a character cut short), an empty number, one a
     // byte cannot hold, no player to write.
     const std::string noByte = "that the player file cannot hold", notText = "that is not valid text";
     for (const auto& [sql, says] : std::vector<std::pair<std::string, std::string>>{
              {"UPDATE Players SET LastName = 'Ma\xC4\x80ller' WHERE rowid = 35", noByte},
              {"UPDATE Players SET LastName = 'Ma\xF0\x9F\x98\x80' WHERE rowid = 35", noByte},
              {"UPDATE Players SET FirstName = CAST(X'4DFF41' AS TEXT) WHERE rowid = 35", notText},
+             {"UPDATE Players SET FirstName = CAST(X'4D8041' AS TEXT) WHERE rowid = 35", notText},
              {"UPDATE Players SET FirstName = CAST(X'4DC3' AS TEXT) WHERE rowid = 35", notText},
              {"UPDATE Players SET Pot_ST = NULL WHERE rowid = 35", "record 35 has no number in Pot_ST"},
              {"UPDATE Players SET Pot_ST = 256 WHERE rowid = 35", "Pot_ST = 256, which does not fit in one byte"},
