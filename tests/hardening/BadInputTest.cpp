@@ -104,6 +104,10 @@ TEST(BadInput, APotTavrinCannotReadCompletelyIsRefusedNotBelieved) {
              {"a fraction", rows + "UPDATE WrittenPotentials SET Written_EN = 0.5 WHERE rowid = 1", "Written_EN holds 0.5"},
              {"another player's slot", rows + "UPDATE WrittenPotentials SET Slot = Slot + 1 WHERE rowid = 1",
               "another player"},
+             {"one slot twice",
+              rows + "UPDATE WrittenPotentials SET Slot = (SELECT Slot FROM WrittenPotentials WHERE rowid = 1) "
+                     "WHERE rowid = 2",
+              "out of order"},
              {"Players a view that never ends", view, "it has no Players table"},
              {"an empty file", "", "it has no Players table"},
          }) {

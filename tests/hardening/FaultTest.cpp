@@ -94,6 +94,20 @@ TEST(Faults, CallsASignalCutShortAreMadeAgain) {
     }
 }
 
+TEST(Faults, AFileSystemThatCannotSwapTwoNamesStillPutsBothFilesInPlace) {
+    // As on Windows and on file systems without the exchange: the player
+    // file replaced by a rename, the one it replaced kept in the history.
+    League league;
+    const test::DriverRun r = test::RunDriver(
+        {"hide", league.lge, league.work.path(), {{"LD_PRELOAD", TAVRIN_FAULT_SHIM}, {"TAVRIN_NO_EXCHANGE", "1"}}, {}});
+    EXPECT_EQ(r.outcome, "Done") << r.output;
+    EXPECT_EQ(test::ReadFileBytes(league.pyr), test::Hidden(league.league, 50));
+    std::multiset<Bytes> kept;
+    for (const auto& entry : fs::directory_iterator(league.dir / "Demo.history"))
+        if (entry.path().extension() != ".run") kept.insert(test::ReadFileBytes(entry.path()));
+    EXPECT_EQ(kept, (std::multiset<Bytes>{league.pyrBytes, league.potBytes}));
+}
+
 TEST(Faults, WithoutHardLinksTheHistoryKeepsCopies) {
     // A file system without hard links (a USB stick's), which cannot copy
     // within the kernel either: the history keeps copies of the replaced

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "Fixture.h"
+#include "base/Text.h"
 #include "league/FormatTag.h"
 
 namespace tavrin {
@@ -124,6 +125,23 @@ TEST(RecordDecode, EachByteReachesItsOwnColumn) {
     std::string utf8;
     for (const char32_t c : {U'Z', U'\u00EB', U'\u20AC', U'\U0001F600'}) cp1252::AppendUtf8(utf8, c);
     EXPECT_EQ(utf8, "Z\xC3\xAB\xE2\x82\xAC\xF0\x9F\x98\x80");
+}
+
+TEST(FileNames, LettersCompareAsTheSystemsThatIgnoreCaseCompareThem) {
+    // A player file beside its league is found whatever the case of its
+    // name where the system ignores case: ASCII, Latin-1, Latin Extended-A,
+    // Greek and Cyrillic letters fold; the dotted and dotless i of Turkish
+    // have no partner, and names of other lengths never match.
+    for (const auto& [a, b, same] : std::vector<std::tuple<std::u16string, std::u16string, bool>>{
+             {u"Demo.PYR", u"demo.pyr", true},
+             {u"ZO\u00CB", u"zo\u00EB", true},
+             {u"\u0100\u0139\u0178", u"\u0101\u013A\u00FF", true},
+             {u"\u0391\u0410\u0401", u"\u03B1\u0430\u0451", true},
+             {u"\u0130", u"i", false},
+             {u"\u0131", u"I", false},
+             {u"\u00D7", u"\u00F7", false},
+             {u"Demo", u"Demo.", false}})
+        EXPECT_EQ(NamesEqualNoCase(a, b), same) << std::string(a.begin(), a.end());
 }
 
 TEST(Import, EveryWholeRecordBecomesARowAndAStepOfProgressWhileAShortFileChangesNothing) {

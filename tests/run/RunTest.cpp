@@ -218,7 +218,24 @@ TEST(Run, ThePotsRecordNamesThePlayerFilesTheRunReadAndWrote) {
     Fingerprint pinned;
     pinned.Add(Bytes{'T', 'a', 'v', 'r', 'i', 'n'});
     EXPECT_EQ(pinned.Text(), "XXH3-128:07db29db10271ca3b4dc235c2191134a");
+    // The record's first entry, as every later Tavrin must read it: slot,
+    // identity, the key of his names, the potentials written, read and true.
+    EXPECT_EQ(test::SqlText(withTail.pot, "SELECT hex(substr(Players, 1, 38)) FROM WrittenRecord WHERE Chunk = 1"),
+              "030000004A45A191BCAF0C701B2800000000000000002B3E4F404436584E2B3E4F404436584E");
 
+}
+
+TEST(Run, TimesAreKeptInUtcAndShownInLocalTime) {
+    // Whatever the time zone, noon in mid-July stays in July 2026, and any
+    // minute and second of the hour is a time; a text that is no time of
+    // ours is shown as it is.
+    for (const char* utc : {"2026-07-15T12:59:59Z", "2026-07-15T12:00:60Z"}) {
+        const std::string shown = LocalTimeText(utc);
+        EXPECT_NE(shown.find(" Jul 2026 "), std::string::npos) << utc << ": " << shown;
+    }
+    for (const char* other : {"2026-13-01T00:00:00Z", "2026-07-15T12:60:00Z", "2026-07-15T12:00:00", "yesterday"})
+        EXPECT_EQ(LocalTimeText(other), other);
+    EXPECT_EQ(NowUtc().size(), std::string("2026-12-06T05:00:00Z").size());
 }
 
 TEST(Run, ARestoreFromAReadOnlyPotLeavesItAndClearsWhatAKilledRunLeft) {
