@@ -437,7 +437,7 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
             fs::create_symlink(outside, r.dir / name);
         };
     };
-    const std::vector<Case> cases{
+    std::vector<Case> cases{
         {"no .pot to restore", Operation::Restore, [](Runner&) {}, "does not exist"},
         {".pot not a database", Operation::Restore, [](Runner& r) { test::WriteFileBytes(r.pot, Bytes(3000, 'x')); },
          "it is not a saved-potentials file."},
@@ -464,6 +464,11 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
         {"lock file a folder", Operation::Hide, [](Runner& r) { fs::create_directory(r.dir / "Demo.lge.lock"); },
          "Demo.lge.lock is no lock file (it is a folder)"},
     };
+    // Links only where this user may make them (Windows asks for developer
+    // mode or an administrator; Wine makes none).
+    std::error_code noLinks;
+    fs::create_symlink(outside, elsewhere / "probe", noLinks);
+    if (noLinks) std::erase_if(cases, [](const Case& c) { return c.name.ends_with(" a link"); });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Runner r;
@@ -526,9 +531,14 @@ TEST(Run, APlayerFileChangedSinceItWasLoadedKeepsItsNewContents) {
         }
     };
     struct Case { std::string name; std::size_t players, rewritten; bool replace; Kind kind; std::string says; };
-    for (const Case& c : {Case{"rewritten", 40, 41, false, Kind::Refused, "changed since"},
-                          Case{"replaced", 40, 40, true, Kind::Refused, "changed since"},
-                          Case{"cut short", 5000, 41, false, Kind::Failed, "the file ended early"}}) {
+    std::vector<Case> cases{Case{"rewritten", 40, 41, false, Kind::Refused, "changed since"},
+                            Case{"cut short", 5000, 41, false, Kind::Failed, "the file ended early"}};
+#if !defined(_WIN32)
+    // (Windows lets nobody rename a file over one that is open, as the
+    // player file is while it is read.)
+    cases.push_back(Case{"replaced", 40, 40, true, Kind::Refused, "changed since"});
+#endif
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Runner r(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(c.players, 3), {}});
         Rewriter rewriter;
