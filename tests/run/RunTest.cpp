@@ -579,8 +579,11 @@ TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagOrAPlayerFileChangesNothing) {
     // league file; the league file finds its player file, and a new .pot
     // takes the lower-case ending.
     Runner r(DemoLeague(), "LEAGUE");
-    fs::rename(r.lge, r.dir / "LEAGUE.LGE");
-    fs::rename(r.pyr, r.dir / "LEAGUE.PYR");
+    // (By way of another name: Wine renames no name to itself in other case.)
+    for (const auto& [from, to] : {std::pair{r.lge, r.dir / "LEAGUE.LGE"}, std::pair{r.pyr, r.dir / "LEAGUE.PYR"}}) {
+        fs::rename(from, r.dir / "renamed");
+        fs::rename(r.dir / "renamed", to);
+    }
     r.lge = r.dir / "LEAGUE.PYR";
     EXPECT_NE(r.Expect(Kind::NothingToDo, Operation::Hide).message.find(
                   "is a player file, not a league file. The league file beside it is LEAGUE.LGE"),
