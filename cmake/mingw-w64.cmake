@@ -4,6 +4,11 @@
 #   cmake --preset windows          (TAVRIN_WINDOWS_PREFIX names where the
 #                                    Windows builds of SQLite, GoogleTest and
 #                                    Qt are installed; scripts/windows.sh sets it)
+# On Windows itself (Qt's MinGW kit) the build is native: nothing to set.
+if(CMAKE_HOST_WIN32 OR CMAKE_HOST_SYSTEM_NAME STREQUAL "Windows")
+  return()
+endif()
+
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
