@@ -237,13 +237,12 @@ TEST(Platform, NamesThatAreNotAsciiAndNamesThatDifferOnlyInCase) {
     const std::vector<fs::path> names = ligen.Names();
     EXPECT_NE(std::find(names.begin(), names.end(), fs::path("DEMO.PYR")), names.end());
     // What a run looks up finds the spelling on the disk.
-    EXPECT_EQ(SpelledOnDisk(ligen.PathOf("Demo.Pyr")).filename(),
 #if defined(_WIN32)
-              fs::path("DEMO.PYR")
+    const fs::path spelled = "DEMO.PYR";
 #else
-              fs::path("Demo.Pyr")  // two spellings there, demo.pyr and DEMO.PYR: none is chosen
+    const fs::path spelled = "Demo.Pyr";  // two spellings there, demo.pyr and DEMO.PYR: none is chosen
 #endif
-    );
+    EXPECT_EQ(SpelledOnDisk(ligen.PathOf("Demo.Pyr")).filename(), spelled);
 }
 
 TEST(Platform, TheUsersCacheFolderIsWhereTheSystemKeepsProgramsData) {
