@@ -216,6 +216,132 @@ same_bytes_as_linux() {
   rm -rf "$work"
 }
 
+# The desktop program: tavrin.exe with the window, the DLLs it needs beside
+# it (the portable folder), and the NSIS installer; then checked under Wine.
+windows_package() {
+  bash scripts/install-deps.sh windows
+  local started sqlite headers qt build=build/windows-app version
+  started=$(seconds)
+  sqlite=$(build_sqlite)
+  headers=$(headers_prefix)
+  qt=$(build_qt)
+  export TAVRIN_WINDOWS_PREFIX="$sqlite;$headers;$qt"
+  cmake --preset windows-app -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >/dev/null
+  cmake --build --preset windows-app -j "$jobs"
+  version=$(sed -n 's/^project(Tavrin VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  portable=$here/$build/Tavrin-$version
+  rm -rf "$portable"
+  mkdir -p "$portable/platforms"
+  cp "$build/app/tavrin.exe" "$portable/"
+  cp "$qt/plugins/platforms/qwindows.dll" "$portable/platforms/"
+  if [ -d "$qt/plugins/styles" ]; then cp -r "$qt/plugins/styles" "$portable/"; fi
+  cp LICENSE "$portable/LICENSE.txt"
+  copy_dlls "$portable" "$qt/bin" "$(mingw_runtime)" "/usr/$triplet/lib"
+  find "$portable" -name '*.exe' -o -name '*.dll' | while read -r binary; do $triplet-strip --strip-unneeded "$binary"; done
+  # The icon, from the sizes kept for the Linux desktop.
+  convert app/desktop/icons/tavrin-{16,32,48,256}.png "$build/tavrin.ico"
+  installer=$here/$build/Tavrin-$version-setup.exe
+  makensis -V2 -DVERSION="$version" -DSOURCE="$portable" -DICON="$here/$build/tavrin.ico" -DLICENSE="$here/LICENSE" \
+    -DOUTFILE="$installer" app/windows/installer.nsi
+  log "made $installer ($(du -h "$installer" | cut -f1)) and the portable folder $portable ($(du -sh "$portable" | cut -f1))"
+  check_installer "$installer" "$version"
+  log "windows.sh took $(( ($(seconds) - started + 30) / 60 )) minutes"
+}
+
+# The MinGW runtime's DLLs (libstdc++, libgcc): the newest POSIX-threads GCC's.
+mingw_runtime() { ls -d /usr/lib/gcc/$triplet/*-posix | sort -V | tail -n 1; }
+
+# Copies into `folder` every DLL its programs and DLLs import that one of the
+# given folders holds, and theirs in turn (the system's own are not there).
+copy_dlls() {
+  local folder=$1 added=1 binary name from
+  shift
+  while [ $added = 1 ]; do
+    added=0
+    while read -r name; do
+      [ -e "$folder/$name" ] && continue
+      for from in "$@"; do
+        if [ -f "$from/$name" ]; then cp "$from/$name" "$folder/"; added=1; break; fi
+      done
+    done < <(find "$folder" -name '*.exe' -o -name '*.dll' | while read -r binary; do
+               $triplet-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p'; done | sort -u)
+  done
+}
+
+# Under Wine, on a virtual display: the installer installs silently, the
+# window starts on a league in Zoë/Ligen (a screenshot kept beside the
+# installer), a Hide of its rookies from the window gives the player file the
+# Linux build gives, and the uninstaller leaves nothing of Tavrin's.
+check_installer() {
+  local installer=$1 version=$2 build=build/windows-app display=:93
+  wine_setup
+  local programs="$WINEPREFIX/drive_c/Program Files/Tavrin"
+  work=$(mktemp -d)
+  Xvfb $display -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  trap '"$wineserver" -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+  for _ in $(seq 50); do xdpyinfo -display $display >/dev/null 2>&1 && break; sleep 0.1; done
+  export DISPLAY=$display
+
+  "$wine" "$(winpath "$installer")" /S
+  "$wineserver" -w 2>/dev/null || true
+  for file in tavrin.exe uninstall.exe tavrin.ico platforms/qwindows.dll; do
+    [ -f "$programs/$file" ] || { log "the installer left no $file in Program Files\\Tavrin"; exit 1; }
+  done
+  [ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavrin.lnk" ] ||
+    { log "the installer made no Start-menu entry"; exit 1; }
+  "$wine" reg query 'HKLM\Software\Classes\.lge' 2>/dev/null | grep -q Tavrin.League ||
+    { log "the installer did not associate .lge files"; exit 1; }
+  log "installed silently under Wine: Program Files\\Tavrin, the Start-menu entry, the .lge association"
+
+  # The same league on both sides, in a folder whose name is not ASCII.
+  local lin="$work/linux/Zoë/Ligen" win="$work/windows/Zoë/Ligen"
+  mkdir -p "$lin" "$win"
+  if [ ! -x build/ci/tools/tavrin-make-league ] || [ ! -x build/ci/app/tavrin ]; then
+    cmake --preset ci >/dev/null && cmake --build --preset ci --target tavrin tavrin-make-league >/dev/null
+  fi
+  build/ci/tools/tavrin-make-league "$lin" --players 300 --base Demo >/dev/null
+  cp "$lin"/Demo.* "$win/"
+  XDG_CACHE_HOME=$work/cache build/ci/app/tavrin hide --years rookies "$lin/Demo.lge" >/dev/null
+
+  # The installed program's window, given the league as the file manager
+  # gives it; Rookies chosen and OK pressed as a user does (Tab goes OK,
+  # Cancel, the operations, the list).
+  "$wine" "C:\\Program Files\\Tavrin\\tavrin.exe" "$(winpath "$win")\\Demo.lge" >"$work/window.log" 2>&1 &
+  local main
+  main=$(timeout 120 xdotool search --sync --onlyvisible --name '^Tavrin v\.' | head -n 1) ||
+    { log "the window did not start under Wine"; cat "$work/window.log" >&2; exit 1; }
+  sleep 3
+  import -window root "$build/window.png"
+  log "the window started under Wine; screenshot: $build/window.png"
+  xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+  sleep 0.5
+  xdotool key Tab Tab Tab Down Down
+  sleep 0.5
+  xdotool key alt+o
+  for _ in $(seq 60); do [ -d "$win/Demo.history" ] && [ -f "$win/Demo.pot" ] && break; sleep 1; done
+  sleep 2
+  import -window root "$build/window-after-hide.png"
+  cmp "$lin/Demo.pyr" "$win/Demo.pyr" || { log "the Hide from the window under Wine differs from Linux's"; exit 1; }
+  log "a Hide of the rookies from the window: Demo.pyr the same bytes as Linux's"
+  xdotool key Escape
+  "$wineserver" -w 2>/dev/null || true
+
+  # The uninstaller copies itself away and goes on from there: waited for.
+  "$wine" "C:\\Program Files\\Tavrin\\uninstall.exe" /S
+  for _ in $(seq 60); do [ -e "$programs" ] || break; sleep 1; done
+  "$wineserver" -w 2>/dev/null || true
+  [ ! -e "$programs" ] || { log "the uninstaller left Program Files\\Tavrin"; exit 1; }
+  [ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavrin.lnk" ] ||
+    { log "the uninstaller left the Start-menu entry"; exit 1; }
+  if "$wine" reg query 'HKLM\Software\Classes\Tavrin.League' >/dev/null 2>&1; then
+    log "the uninstaller left the .lge association"; exit 1
+  fi
+  [ ! -e "$WINEPREFIX/drive_c/users/$(whoami)/AppData/Local/Tavrin" ] ||
+    { log "the uninstaller left Tavrin's folder in %LOCALAPPDATA%"; exit 1; }
+  log "uninstalled silently: nothing of Tavrin's left"
+}
+
 # A file's bytes with every time written as Tavrin stores times
 # (2026-12-06T05:00:00Z) made the same.
 untimed() { LC_ALL=C sed -E 's/[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z/YYYY-MM-DDThh:mm:ssZ/g' "$1"; }
@@ -226,5 +352,6 @@ winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 case $what in
   qt) build_qt >/dev/null ;;
   test) windows_test ;;
+  package) windows_package ;;
   *) log "unknown argument $what"; exit 2 ;;
 esac
