@@ -157,10 +157,11 @@ wine_setup() {
     "$wine" wineboot --init >/dev/null 2>&1 || true
     "$wineserver" -w
   fi
-  # One server for every program run here, started apart: a server started
-  # by the first test would keep that test's output open, and CTest waiting
-  # for it, until every other had ended.
+  # One server for every program run here, and the prefix's own services,
+  # started apart: started by the first test, they would keep that test's
+  # output open, and CTest waiting for it, until they end.
   "$wineserver" -p >/dev/null 2>&1 </dev/null
+  "$wine" wineboot >/dev/null 2>&1 </dev/null || true
   trap '"$wineserver" -k 2>/dev/null || true' EXIT
 }
 
