@@ -160,7 +160,7 @@ wine_setup() {
   # One server for every program run here, and the prefix's own services,
   # started apart: started by the first test, they would keep that test's
   # output open, and CTest waiting for it, until they end.
-  "$wineserver" -p >/dev/null 2>&1 </dev/null
+  "$wineserver" -p >/dev/null 2>&1 </dev/null || true  # (or it runs already)
   "$wine" wineboot >/dev/null 2>&1 </dev/null || true
   trap '"$wineserver" -k 2>/dev/null || true' EXIT
 }
