@@ -117,10 +117,12 @@ void PrepareConsole() {
 #endif
 }
 
+#if !defined(_WIN32) && !defined(__APPLE__)
 bool IsSet(const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
 }
+#endif
 
 }  // namespace
 

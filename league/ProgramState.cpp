@@ -5,13 +5,16 @@
 namespace tavrin {
 
 std::filesystem::path SpelledOnDisk(const std::filesystem::path& path) {
+    // Looked up in the folder even where the name exists: on a file system
+    // that ignores case (Windows'), "Demo.pyr" finds DEMO.PYR, and a file
+    // renamed into place must keep the spelling it has there.
     std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return path;
     const std::u16string wanted = path.filename().u16string();
     std::filesystem::path found;
     int matches = 0;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (entry.path().filename().u16string() == wanted) return path;
         if (NamesEqualNoCase(entry.path().filename().u16string(), wanted)) {
             found = path.parent_path() / entry.path().filename();
             ++matches;

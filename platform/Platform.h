@@ -139,7 +139,8 @@ public:
     // one step.
     void Rename(const std::filesystem::path& name, const Folder& to, const std::filesystem::path& newName) const;
     // Swaps two names of this folder in one step; false where the system or
-    // the file system cannot.
+    // the file system cannot (Linux can on its common file systems; Windows
+    // has no such call at all).
     [[nodiscard]] bool Exchange(const std::filesystem::path& a, const std::filesystem::path& b) const;
 
     // The folder `name` within this one; nothing where it does not exist. A
@@ -218,6 +219,14 @@ bool CanCreateFilesIn(const std::filesystem::path& folder);
 // file it will replace ("Demo.pyr.tavrin-new"): a name the next run knows
 // and clears, should this one be killed.
 inline constexpr std::string_view kNewSuffix = ".tavrin-new";
+
+// Whether a file can be replaced (a new file renamed over its name) while
+// it is open. Windows refuses it: a run closes what it replaces first.
+#if defined(_WIN32)
+inline constexpr bool kReplacesOpenFiles = false;
+#else
+inline constexpr bool kReplacesOpenFiles = true;
+#endif
 
 // The longest name (one path component, in bytes of its UTF-8 or units of its
 // UTF-16 form as the platform stores names) a file system commonly accepts.

@@ -272,6 +272,9 @@ void Folder::Rename(const fs::path& name, const Folder& to, const fs::path& newN
         Fail("replace", to.PathOf(newName), GetLastError());
 }
 
+// Windows cannot swap two names in one step (ReplaceFileW is several steps,
+// and a kill between them can leave neither name): the commit renames
+// instead, and looks at the replaced file through its kept second name.
 bool Folder::Exchange(const fs::path&, const fs::path&) const { return false; }
 
 std::optional<Folder> Folder::OpenFolder(const fs::path& name) const {

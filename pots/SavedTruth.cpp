@@ -319,6 +319,12 @@ std::optional<SavedRow> SavedTruth::NextSaved() {
 
 void SavedTruth::SetAside(const SavedRow& row) { setAside_.push_back(row); }
 
+void SavedTruth::Close() {
+    record_.reset();
+    players_.reset();
+    database_.reset();
+}
+
 const SavedRow* SavedTruth::Match(const FilePlayer& player) {
     if (!database_) return nullptr;
     for (;;) {

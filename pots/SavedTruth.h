@@ -105,6 +105,9 @@ public:
     // names, in slot order: each that is found, with his row.
     void MatchMoved(const std::vector<FilePlayer>& left,
                     const std::function<void(const FilePlayer&, const SavedRow&)>& each);
+    // Lets go of the .pot once its rows are read: a run replaces it later,
+    // and Windows replaces no file that is open. Nothing is matched after.
+    void Close();
 
 private:
     std::optional<SavedRow> NextSaved();

@@ -101,6 +101,7 @@ void TruthFirst::Finish(const ProgramState& state) {
         const Potentials truth = Judged(player.slot, row, player.now);
         if (use_ == Use::StartFrom && truth != player.now) brought.emplace_back(player.slot, truth);
     });
+    saved_.Close();
     if (brought.empty()) return;
     auto working = OpenWorkingDatabase(state);
     db::RowUpdater& update = working->OpenUpdater("Players", ColumnNames(kPotColumns));

@@ -165,6 +165,20 @@ void Commit::PutPlayerFileInPlace(HistoryWriter& history, const HistoryRun& run,
         folder_.Remove(newName);  // kept in the history
         return;
     }
+    if (!platform::kReplacesOpenFiles) {
+        // Windows replaces no file that is open: the file replaced is looked
+        // at once it has lost its name through its second name in the
+        // history. (Where the history had to copy it instead, a write of the
+        // game's between this last look and the rename cannot be seen.)
+        const platform::FileInfo replaced = folder_.Info(pyr_);
+        if (!replaced.Unchanged(pyrAsRead)) RefuseChangedSinceLoaded(folder_.PathOf(pyr_));
+        folder_.Rename(newName, folder_, pyr_);
+        newPyr_ = std::nullopt;
+        const platform::FileInfo kept = history.Folder().Info(run.keptPyr);
+        if (!kept.SameFile(replaced) || kept.Unchanged(pyrAsRead)) return;
+        history.Folder().Rename(run.keptPyr, folder_, pyr_);
+        ChangedDuringTheSave(folder_.PathOf(pyr_));
+    }
     // Where names cannot be swapped: held open, the replaced file can still
     // be looked at once it has lost its name.
     platform::File replaced = folder_.OpenToRead(pyr_);

@@ -15,6 +15,12 @@
 
 #include "tools/LeagueGenerator.h"
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#endif
+
 namespace {
 
 // A league of the game holds at most 65,536 players (a player's identity is
@@ -66,6 +72,11 @@ int Usage(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+    // Lines end in \n, as Tavrin's own do and scripts on any system read them.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     std::optional<std::filesystem::path> dir;
     std::size_t players = 300;
     std::string base = "Demo";

@@ -56,7 +56,15 @@ public:
         start.cb = sizeof start;
         start.dwFlags = STARTF_USESTDHANDLES;
         start.hStdOutput = start.hStdError = write;
-        CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process_);
+        // Wine, loaded, now and then fails to start a process: tried again,
+        // and said in the output where it never starts.
+        bool started = false;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+            if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
+                                     &process_);
+        }
+        if (!started) buffer_ = "cannot start the run driver: error " + std::to_string(GetLastError()) + "\n";
         CloseHandle(write);
         for (const auto& [k, v] : a.environment) SetEnvironmentVariableW(std::filesystem::path(k).wstring().c_str(), nullptr);
 #else

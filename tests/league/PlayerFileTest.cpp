@@ -202,11 +202,15 @@ TEST(Save, AfterAHideEachRowGoesBackToItsOwnSlotAndOnlyTheHiddenPotentialsChange
         r.Load(league, "Lig\xC3\xA4 \xE2\x82\xAC");  // "Ligä €"
         HidePots(r.state, 3);  // those below 3 years
         r.progress = {};
+#if defined(_WIN32)
+        r.Save();  // Windows has no permission bits to keep beside read-only, which is refused
+#else
         // The new file keeps the old one's permissions.
         const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
         fs::permissions(r.pyr, perms);
         r.Save();
         EXPECT_EQ(fs::status(r.pyr).permissions(), perms);
+#endif
         EXPECT_EQ(test::Snapshot(r.dir.path()).size(), 3u);
         for (gen::Player& p : league.players)
             if (p.position < 15 && p.years < 3) p.pot.fill(0);

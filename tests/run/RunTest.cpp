@@ -454,7 +454,7 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
             fs::create_symlink(outside, r.dir / name);
         };
     };
-    const std::vector<Case> cases{
+    std::vector<Case> cases{
         {"no .pot to restore", Operation::Restore, [](Runner&) {}, "does not exist"},
         {".pot not a database", Operation::Restore, [](Runner& r) { test::WriteFileBytes(r.pot, Bytes(3000, 'x')); },
          "it is not a saved-potentials file."},
@@ -481,6 +481,11 @@ TEST(Run, WhatCanBeCheckedFirstIsRefusedWithEveryFileAsItWas) {
         {"lock file a folder", Operation::Hide, [](Runner& r) { fs::create_directory(r.dir / "Demo.lge.lock"); },
          "Demo.lge.lock is no lock file (it is a folder)"},
     };
+    // Links only where this user may make them (Windows asks for developer
+    // mode or an administrator; Wine makes none).
+    std::error_code noLinks;
+    fs::create_symlink(outside, elsewhere / "probe", noLinks);
+    if (noLinks) std::erase_if(cases, [](const Case& c) { return c.name.ends_with(" a link"); });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Runner r;
@@ -543,9 +548,14 @@ TEST(Run, APlayerFileChangedSinceItWasLoadedKeepsItsNewContents) {
         }
     };
     struct Case { std::string name; std::size_t players, rewritten; bool replace; Kind kind; std::string says; };
-    for (const Case& c : {Case{"rewritten", 40, 41, false, Kind::Refused, "changed since"},
-                          Case{"replaced", 40, 40, true, Kind::Refused, "changed since"},
-                          Case{"cut short", 5000, 41, false, Kind::Failed, "the file ended early"}}) {
+    std::vector<Case> cases{Case{"rewritten", 40, 41, false, Kind::Refused, "changed since"},
+                            Case{"cut short", 5000, 41, false, Kind::Failed, "the file ended early"}};
+#if !defined(_WIN32)
+    // (Windows lets nobody rename a file over one that is open, as the
+    // player file is while it is read.)
+    cases.push_back(Case{"replaced", 40, 40, true, Kind::Refused, "changed since"});
+#endif
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Runner r(gen::League{gen::Kind::L02, 173, 37, {}, gen::MakePlayers(c.players, 3), {}});
         Rewriter rewriter;
@@ -586,8 +596,11 @@ TEST(Run, AnL03LeagueIsOnlyLoadedAndAnUnknownTagOrAPlayerFileChangesNothing) {
     // league file; the league file finds its player file, and a new .pot
     // takes the lower-case ending.
     Runner r(DemoLeague(), "LEAGUE");
-    fs::rename(r.lge, r.dir / "LEAGUE.LGE");
-    fs::rename(r.pyr, r.dir / "LEAGUE.PYR");
+    // (By way of another name: Wine renames no name to itself in other case.)
+    for (const auto& [from, to] : {std::pair{r.lge, r.dir / "LEAGUE.LGE"}, std::pair{r.pyr, r.dir / "LEAGUE.PYR"}}) {
+        fs::rename(from, r.dir / "renamed");
+        fs::rename(r.dir / "renamed", to);
+    }
     r.lge = r.dir / "LEAGUE.PYR";
     EXPECT_NE(r.Expect(Kind::NothingToDo, Operation::Hide).message.find(
                   "is a player file, not a league file. The league file beside it is LEAGUE.LGE"),

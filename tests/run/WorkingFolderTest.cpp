@@ -32,6 +32,9 @@ TEST(WorkingFolder, BesideTheProgramOnlyInAFolderOfTheUsersOwn) {
     EXPECT_EQ(run::WorkingFolder(own), own);
     EXPECT_TRUE(fs::is_empty(own));
 
+    std::vector<fs::path> elsewhere{home / "gone"};
+    fs::path deep;
+#if !defined(_WIN32)
     // A folder SQLite cannot name (over 511 bytes with the file's name):
     // every run would fail at the import.
     const auto withPathOf = [&](std::size_t bytes, char c) {
@@ -41,10 +44,16 @@ TEST(WorkingFolder, BesideTheProgramOnlyInAFolderOfTheUsersOwn) {
         fs::create_directories(p);
         return p;
     };
-    const fs::path edge = withPathOf(511, 'e'), deep = withPathOf(512, 'd');
+    const fs::path edge = withPathOf(511, 'e');
+    deep = withPathOf(512, 'd');
     EXPECT_EQ(run::WorkingFolder(edge), edge);
+    elsewhere.push_back(deep);
+#else
+    // (Windows names no path that long: its own limit, 260 units, comes
+    // first.) Where programs are installed, as the system names it.
+    if (const wchar_t* programs = _wgetenv(L"ProgramFiles")) elsewhere.emplace_back(fs::path(programs) / L"Tavrin");
+#endif
 
-    std::vector<fs::path> elsewhere{home / "gone", deep};
 #if !defined(_WIN32)
     // System folders, even where this user owns them and may write (root).
     for (const char* system : {"/usr/bin", "/usr/local/bin", "/opt/tavrin/bin"}) elsewhere.emplace_back(system);
@@ -60,7 +69,9 @@ TEST(WorkingFolder, BesideTheProgramOnlyInAFolderOfTheUsersOwn) {
         EXPECT_EQ(run::WorkingFolder(folder), cache) << folder;
     }
     EXPECT_TRUE(fs::is_directory(cache));
-    EXPECT_TRUE(fs::is_empty(deep));
+    if (!deep.empty()) {
+        EXPECT_TRUE(fs::is_empty(deep));
+    }
 }
 
 }  // namespace

@@ -46,15 +46,18 @@ public:
         while (!fs::create_directory(path_));
     }
     ~TempDir() {
+        // Everything made writable first, so that it can go; a failure to
+        // walk on (a name another process removed meanwhile) ends the walk
+        // rather than throwing out of a destructor.
         std::error_code ec;
-        for (auto& entry : fs::recursive_directory_iterator(path_, ec))
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        for (fs::recursive_directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(path_, ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
+    fs::path operator/(const fs::path& name) const { return path_ / name; }
 
 private:
     fs::path path_;
