@@ -275,14 +275,16 @@ copy_dlls() {
 # Linux build gives, and the uninstaller leaves nothing of Tavrin's.
 check_installer() {
   local installer=$1 version=$2 build=build/windows-app display=:93
-  wine_setup
-  local programs="$WINEPREFIX/drive_c/Program Files/Tavrin"
   work=$(mktemp -d)
   Xvfb $display -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
   xvfb=$!
-  trap '"$wineserver" -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+  trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
   for _ in $(seq 50); do xdpyinfo -display $display >/dev/null 2>&1 && break; sleep 0.1; done
   export DISPLAY=$display
+  # Wine started only now: its desktop takes the display it finds at its start.
+  wine_setup
+  trap '"$wineserver" -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+  local programs="$WINEPREFIX/drive_c/Program Files/Tavrin"
 
   "$wine" "$(winpath "$installer")" /S
   for file in tavrin.exe uninstall.exe tavrin.ico platforms/qwindows.dll; do
