@@ -107,12 +107,21 @@ void File::Write(std::span<const std::uint8_t> bytes) {
     }
 }
 
+// Where a positioned read or write starts: the offset in the two halves
+// that the system's call takes.
+namespace {
+OVERLAPPED At(std::uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+}  // namespace
+
 std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) {
     std::size_t done = 0;
     while (done < into.size()) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset + done);
-        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        OVERLAPPED at = At(offset + done);
         DWORD got = 0;
         const auto want = static_cast<DWORD>(std::min<std::size_t>(into.size() - done, 1u << 30));
         if (!ReadFile(AsHandle(handle_), into.data() + done, want, &got, &at)) {
@@ -128,9 +137,7 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) {
 void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset + done);
-        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        OVERLAPPED at = At(offset + done);
         DWORD put = 0;
         const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         if (!WriteFile(AsHandle(handle_), bytes.data() + done, want, &put, &at)) Fail("write", path_, GetLastError());
